@@ -1,0 +1,9 @@
+// tarnvel: converts plastic-material property data into a UDB file.
+#include "driver/program.h"
+
+int main(int argc, char** argv) {
+    using namespace tarnvel::driver;
+    const ProductHooks product{};
+    const Converters converters = UnavailableConverters();
+    return RunProgram(argc, argv, product, converters);
+}
