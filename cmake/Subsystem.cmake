@@ -17,9 +17,8 @@ function(tarnvel_subsystem name)
 endfunction()
 
 # tarnvel_link_program(TARGET)
-# Links an executable against the services with the whole archive, so that
-# the replacement allocation operators of the services library always win.
+# Links the global allocation operators of the services into an executable,
+# so that the replacement always takes part in the link.
 function(tarnvel_link_program target)
-  target_link_libraries(${target} PRIVATE
-    "$<LINK_LIBRARY:WHOLE_ARCHIVE,tarnvel_services>")
+  target_link_libraries(${target} PRIVATE tarnvel_operators tarnvel_services)
 endfunction()
