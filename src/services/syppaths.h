@@ -23,6 +23,11 @@ enum SypStatus : int {
 // The usual size of a path buffer.
 inline constexpr int kPathSize = 260;
 
+// For tests only: forgets the chosen temporary directory, so that the next
+// sypTempDirectory call chooses again from the current environment. The
+// name counters keep growing.
+void ResetTempDirectoryForTesting();
+
 }  // namespace tarnvel::services
 
 // One entry of a directory list: an owned copy of a name and the next entry.
@@ -33,8 +38,7 @@ struct SypListItem {
 
 // Splits a path into its directory (ending in "/") and its file name. A path
 // without "/" is taken relative to the current directory. Returns 1 or 0.
-int sypSplitPath(const char* path, char* directory, char* name, int directory_size,
-                 int name_size);
+int sypSplitPath(const char* path, char* directory, char* name, int directory_size, int name_size);
 // Joins directory, one "/", and name into output. Returns 1 or 0.
 int sypJoinPath(const char* directory, const char* name, char* output, int size);
 // The temporary directory (ending in "/"), chosen once per process; null when
@@ -77,5 +81,6 @@ bool sypGetFilenameFromListItem(const SypListItem* item, char* buffer, int size)
 char** sypListDirectory(const char* directory, int* count);
 // Frees an array from sypListDirectory.
 void sypFreeNameArray(char** names, int count);
-// A copy made with the standard allocator, or null for null.
+// A copy made with the C runtime's malloc (release it with std::free), or
+// null for null.
 char* sypDuplicate(const char* text);
