@@ -1,0 +1,98 @@
+// Helpers shared by the tests of the file and path utilities: a scratch
+// directory removed after each test, small file helpers, buffers with guard
+// bytes behind their end, and capture of the standard error stream.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace tarnvel::testing {
+
+// A fresh directory below the system's temporary directory, removed with
+// everything in it when the object goes away.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "paths-testXXXXXX").string();
+        path_ = mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    ~ScratchDir() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+inline void WriteFile(const std::string& path, const std::string& contents) {
+    std::ofstream out(path, std::ios::binary);
+    out << contents;
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A buffer of Size usable bytes followed by guard bytes that a correct
+// callee never touches.
+template <int Size>
+class GuardedBuffer {
+  public:
+    static constexpr int kGuardBytes = 16;
+    static constexpr char kFill = '\x5a';
+
+    GuardedBuffer() { bytes_.fill(kFill); }
+    char* data() { return bytes_.data(); }
+    int size() const { return Size; }
+    std::string text() const { return std::string(bytes_.data()); }
+    bool GuardIntact() const {
+        return std::all_of(bytes_.begin() + Size, bytes_.end(), [](char b) { return b == kFill; });
+    }
+
+  private:
+    std::array<char, Size + kGuardBytes> bytes_{};
+};
+
+// Runs the action and returns what it printed on the standard error stream.
+template <typename Action>
+std::string StderrOf(Action action) {
+    ::testing::internal::CaptureStderr();
+    action();
+    return ::testing::internal::GetCapturedStderr();
+}
+
+// The text of the condition reports in captured error output, with the
+// box's line prefixes removed and wrapped lines joined by a blank again.
+inline std::string Unboxed(const std::string& err) {
+    std::string text;
+    std::size_t start = 0;
+    while (start < err.size()) {
+        std::size_t end = err.find('\n', start);
+        if (end == std::string::npos) end = err.size();
+        if (err.compare(start, 2, "| ") == 0) {
+            if (!text.empty()) text += ' ';
+            text.append(err, start + 2, end - start - 2);
+        }
+        start = end + 1;
+    }
+    return text;
+}
+
+inline constexpr char kMisuseReport[] = "Returned on Assertion Failure:";
+
+}  // namespace tarnvel::testing
