@@ -18,3 +18,12 @@ int msgGetFlags(int number);
 int msgFindCatalogue(const char* base_name);
 // Reads the catalogue from a path: 1 on success, else 0.
 int msgLoadCatalogue(const char* path);
+
+namespace tarnvel::services {
+
+// For tests only: forgets the located file, the loaded catalogue and the
+// message output settings, so that the next call locates and loads the
+// catalogue again from the current data directory.
+void MsgResetCatalogueForTesting();
+
+}  // namespace tarnvel::services
