@@ -19,3 +19,40 @@ char* sypStrdup(const char* text);
 // A copy of at most max_length characters, always terminated; null when the
 // text is null or empty or max_length is 0.
 char* sypStrndup(const char* text, std::size_t max_length);
+
+namespace tarnvel::services {
+
+// The largest request served by the small-block allocator, in bytes.
+inline constexpr std::size_t kSmallBlockLimit = 128;
+
+// A snapshot of the small-block allocator, taken under its lock. All zero
+// (and consistent) when allocation goes to the C runtime or to an external
+// memory manager only.
+struct SmallBlockStats {
+    // Chunks taken from the C runtime and not yet returned.
+    std::size_t chunks = 0;
+    // Pages holding at least one live block.
+    std::size_t pages_in_use = 0;
+    // Pages on the shared list of completely free pages.
+    std::size_t free_pages = 0;
+    // Pages of the current chunk not handed out yet.
+    std::size_t untouched_pages = 0;
+    // Every page header, class ring, free-block list and the free-page list
+    // passed the structural checks.
+    bool consistent = true;
+};
+
+// Walks every page of the small-block allocator and returns its figures.
+SmallBlockStats GetSmallBlockStats();
+
+// The size class (0 to 15) of a live small block, or -1 for any other block.
+int SmallBlockClass(const void* block);
+
+// Returns every chunk none of whose pages holds a live block to the C
+// runtime. Registered as an exit cleanup when the first chunk is taken.
+void ReleaseIdleChunks();
+
+// True when the external memory manager serves the allocation functions.
+bool UsingExternalMemoryManager();
+
+}  // namespace tarnvel::services
