@@ -34,3 +34,9 @@ const char* buildGetCode(char* buffer);
 const char* buildGetNumber(char* buffer);
 void buildSelectByCode(const char* code);
 int buildCurrentIndex();
+
+// For tests only: forgets every table, cached value, the chosen product and
+// the release text of the product environment, and the build table, so that
+// the next call starts as in a fresh process. Texts handed out before become
+// invalid.
+void envResetForTesting();

@@ -1,0 +1,66 @@
+// The sources of the product environment's lookup chain other than the
+// process environment: the two registry hives (ini files), the ini file
+// beside the executable, reference expansion and the documents folder.
+//
+// For tests and unusual installations, three environment variables move the
+// files that stand for the registry and the module:
+//   TARNVEL_USER_REGISTRY     the current user's hive (default
+//                             $XDG_CONFIG_HOME/brenmoor/registry.ini, or
+//                             ~/.config/brenmoor/registry.ini)
+//   TARNVEL_MACHINE_REGISTRY  the machine's hive (default
+//                             /etc/brenmoor/registry.ini)
+//   VTSYS_TERNWAY_MODULE      a module path used instead of the executable's
+//                             own when that file exists; its ini file is the
+//                             path with ".ini" appended
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tarnvel::services {
+
+// The longest registry value that counts, terminator included.
+inline constexpr std::size_t kRegistryValueSize = 260;
+// The longest value taken from the ini file beside the executable.
+inline constexpr std::size_t kModuleIniValueLength = 255;
+// The section of the ini file beside the executable.
+inline constexpr char kModuleIniSection[] = "ENVIRONMENT";
+// The marker of the user's documents folder in registry values.
+inline constexpr char kDocumentsMarker[] = "%MY_DOCUMENTS%";
+
+// The value of key in section of an ini file, both matched without regard
+// to case; the first occurrence counts. Empty when the file, the section or
+// the key is missing. A line too long for the parser is skipped whole.
+std::string IniValue(const std::string& path, std::string_view section, std::string_view key);
+
+// Replaces the environment references $NAME, ${NAME} and %NAME% by their
+// values; a reference to a variable that is not set stays as it stands.
+std::string ExpandReferences(std::string_view text);
+
+// The user's documents folder ($XDG_DOCUMENTS_DIR, else "Documents" in the
+// home directory), created when missing; empty when it cannot be had.
+std::string DocumentsFolder(const char* home);
+
+// When value holds the documents marker followed by "\" or "/", the result
+// is the documents folder with the text after the marker appended as a path
+// component (text before the marker is dropped). Otherwise, or when the
+// folder cannot be had, value is returned unchanged.
+std::string ResolveDocumentsMarker(const std::string& value, const char* home);
+
+// The files standing for the current user's and the machine's hives.
+std::string UserRegistryPath();
+std::string MachineRegistryPath();
+
+// The full path of the running executable, or empty.
+std::string ExecutablePath();
+// The executable's directory with a final "/", or empty.
+std::string ExecutableDirectory();
+// The ini file beside the module: the module path with ".ini" appended.
+std::string ModuleIniPath();
+
+// The text from its first decimal digit on, at most max_length characters;
+// empty for null or a text without a digit.
+std::string FromFirstDigit(const char* text, std::size_t max_length);
+
+}  // namespace tarnvel::services
