@@ -12,6 +12,7 @@
 
 #include "services/libvxenv.h"
 #include "udm/udm_stream.h"
+#include "udm/udm_stream_impl.h"
 
 namespace {
 
@@ -51,7 +52,11 @@ bool is_single_double_format(std::string_view format) {
     return conversions == 1;
 }
 
-bool usable_float_format(const char* value) {
+}  // namespace
+
+namespace tarnvel::udm {
+
+bool is_usable_float_format(const char* value) {
     if (value == nullptr) return false;
     std::string_view format(value);
     if (format.size() < 2 || format.size() >= kFormatCapacity) return false;
@@ -60,10 +65,14 @@ bool usable_float_format(const char* value) {
     return std::snprintf(probe.data(), probe.size(), value, DBL_MAX) >= 1;
 }
 
+}  // namespace tarnvel::udm
+
+namespace {
+
 std::array<char, kFormatCapacity> choose_float_format() {
     std::array<char, kFormatCapacity> chosen{};
     const char* value = envGetValue("PRODUCT_FLOAT_FORMAT");
-    const char* source = usable_float_format(value) ? value : kDefaultFloatFormat;
+    const char* source = tarnvel::udm::is_usable_float_format(value) ? value : kDefaultFloatFormat;
     std::memcpy(chosen.data(), source, std::strlen(source) + 1);
     return chosen;
 }
