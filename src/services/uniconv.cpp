@@ -28,11 +28,17 @@ constexpr char kLoadFailedText[] =
     "       correct units data file is used, or something else\n"
     "       is wrong.\n";
 
-std::unique_ptr<UnitsTable> g_table;
+// The loaded table, or null. The holder itself is never destroyed, so the
+// exit cleanup that releases the table cannot meet a destroyed holder
+// whatever the order of exit-time work.
+std::unique_ptr<UnitsTable>& Table() {
+    static auto* holder = new std::unique_ptr<UnitsTable>;
+    return *holder;
+}
 bool g_cleanup_registered = false;
 
 void ReleaseTable() {
-    g_table.reset();
+    Table().reset();
 }
 
 // The lookup name of a product variable for messages; the generic name
@@ -85,7 +91,7 @@ std::unique_ptr<UnitsTable> ReadTable(const char* path) {
 const UnitsEntry* FindUnit(const char* system_name, const char* unit_key) {
     if (unitsLoad() != kUnitsOk) return nullptr;
     if (system_name == nullptr || unit_key == nullptr) return nullptr;
-    return g_table->find(system_name, unit_key);
+    return Table()->find(system_name, unit_key);
 }
 
 void SetCode(int* code, int value) {
@@ -95,7 +101,7 @@ void SetCode(int* code, int value) {
 }  // namespace
 
 int unitsLoad() {
-    if (g_table != nullptr) return kUnitsOk;
+    if (Table() != nullptr) return kUnitsOk;
     char* path = sypFindDataFile(kUnitsSubdirectory, kUnitsBaseName, kUnitsExtension,
                                  kSypStandardDataTemplates);
     if (path == nullptr) {
@@ -110,7 +116,7 @@ int unitsLoad() {
         return kUnitsFailed;
     }
     if (!g_cleanup_registered) g_cleanup_registered = sypRegisterExitCleanup(ReleaseTable) == 0;
-    g_table = std::move(table);
+    Table() = std::move(table);
     return kUnitsOk;
 }
 
@@ -134,7 +140,7 @@ char* unitsDisplayName(const char* system_name, const char* unit_key, int* code)
 namespace tarnvel::services {
 
 void UnitsResetForTesting() {
-    g_table.reset();
+    Table().reset();
 }
 
 }  // namespace tarnvel::services
