@@ -143,18 +143,14 @@ void ResetTempDirectoryForTesting() {
 }  // namespace tarnvel::services
 
 int sypSplitPath(const char* path, char* directory, char* name, int directory_size, int name_size) {
-    if (path == nullptr || directory == nullptr || name == nullptr || directory_size <= 0 ||
+    if (directory != nullptr && directory_size > 0) directory[0] = '\0';
+    if (name != nullptr && name_size > 0) name[0] = '\0';
+    if (IsMissing(path) || directory == nullptr || name == nullptr || directory_size <= 0 ||
         name_size <= 0) {
         SYP_REPORT_MISUSE();
         return 0;
     }
-    directory[0] = '\0';
-    name[0] = '\0';
     const std::string_view given(path);
-    if (given.empty()) {
-        SYP_REPORT_MISUSE();
-        return 0;
-    }
     if (given.size() > kSplitWorkLength) return 0;
     std::string work(given);
     if (given.find('/') == std::string_view::npos) {

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -58,8 +59,8 @@ class GuardedBuffer {
 
     GuardedBuffer() { bytes_.fill(kFill); }
     char* data() { return bytes_.data(); }
-    int size() const { return Size; }
-    std::string text() const { return std::string(bytes_.data()); }
+    static constexpr int size() { return Size; }
+    std::string text() const { return std::string(bytes_.data(), strnlen(bytes_.data(), Size)); }
     bool GuardIntact() const {
         return std::all_of(bytes_.begin() + Size, bytes_.end(), [](char b) { return b == kFill; });
     }
@@ -78,21 +79,17 @@ std::string StderrOf(Action action) {
 
 // The text of the condition reports in captured error output, with the
 // box's line prefixes removed and wrapped lines joined by a blank again.
-inline std::string Unboxed(const std::string& err) {
-    std::string text;
-    std::size_t start = 0;
-    while (start < err.size()) {
-        std::size_t end = err.find('\n', start);
-        if (end == std::string::npos) end = err.size();
-        if (err.compare(start, 2, "| ") == 0) {
-            if (!text.empty()) text += ' ';
-            text.append(err, start + 2, end - start - 2);
-        }
-        start = end + 1;
+inline std::string Unboxed(std::string err) {
+    for (std::size_t at = err.find("\n| "); at != std::string::npos; at = err.find("\n| ", at)) {
+        err.replace(at, 3, " ");
     }
-    return text;
+    return err;
 }
 
-inline constexpr char kMisuseReport[] = "Returned on Assertion Failure:";
+// True when the action reports misuse of an operation on standard error.
+template <typename Action>
+bool ReportsMisuse(Action action) {
+    return StderrOf(action).find("Returned on Assertion Failure:") != std::string::npos;
+}
 
 }  // namespace tarnvel::testing
