@@ -106,8 +106,12 @@ int BuildYear() {
 }
 
 std::vector<std::string> BuildYearPieces(int first_year) {
+    return YearPieces(first_year, BuildYear());
+}
+
+std::vector<std::string> YearPieces(int first_year, int build_year) {
     std::string years;
-    const int last = std::max(BuildYear(), kEarliestBannerYear);
+    const int last = std::max(build_year, kEarliestBannerYear);
     for (int year = std::max(first_year, kEarliestBannerYear); year <= last; ++year) {
         char text[16];
         std::snprintf(text, sizeof text, "%4d  ", year);

@@ -41,6 +41,8 @@ int BuildYear();
 // year, neither earlier than kEarliestBannerYear) cut into pieces of
 // kYearPieceWidth characters.
 std::vector<std::string> BuildYearPieces(int first_year);
+// The same list for a given build year.
+std::vector<std::string> YearPieces(int first_year, int build_year);
 
 // For tests only: empties the build table and forgets the current entry,
 // as in a fresh process.

@@ -116,9 +116,14 @@ std::string IniValue(const std::string& path, std::string_view section, std::str
     if (path.empty()) return "";
     std::FILE* file = std::fopen(path.c_str(), "r");
     if (file == nullptr) return "";
+    std::string value = IniValueIn(file, section, key);
+    std::fclose(file);
+    return value;
+}
+
+std::string IniValueIn(std::FILE* file, std::string_view section, std::string_view key) {
     IniQuery query{section, key, false, ""};
     ini_parse_stream(ReadWholeLine, file, CollectIniValue, &query);
-    std::fclose(file);
     return query.value;
 }
 

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,8 @@ inline constexpr char kDocumentsMarker[] = "%MY_DOCUMENTS%";
 // to case; the first occurrence counts. Empty when the file, the section or
 // the key is missing. A line too long for the parser is skipped whole.
 std::string IniValue(const std::string& path, std::string_view section, std::string_view key);
+// The same for an open stream, read to its end.
+std::string IniValueIn(std::FILE* file, std::string_view section, std::string_view key);
 
 // Replaces the environment references $NAME, ${NAME} and %NAME% by their
 // values; a reference to a variable that is not set stays as it stands.
