@@ -61,7 +61,7 @@ ConfigNode* ConfigParse(std::string_view text, const char* origin) {
     auto document = std::make_unique<pugi::xml_document>();
     const pugi::xml_parse_result result = document->load_buffer(text.data(), text.size());
     if (!result) {
-        SYP_REPORT("Cannot read the product configuration \"%s\":\n%s at offset %td\n",
+        SYP_REPORT("Cannot read the product configuration:\n%s\n%s at offset %td\n",
                    origin != nullptr ? origin : "", result.description(), result.offset);
         return nullptr;
     }
@@ -77,8 +77,8 @@ std::string ConfigLocate() {
     if (named != nullptr && *named != '\0') {
         if (IsRegularFile(named)) return named;
         // A configuration named but missing is worth a word; the search goes on.
-        SYP_REPORT("Cannot find the product configuration \"%s\" named by %s\n", named,
-                   kConfigVariable);
+        SYP_REPORT("Cannot find the product configuration named by %s:\n%s\n", kConfigVariable,
+                   named);
     }
     const std::string directory = ExecutableDirectory();
     if (directory.empty()) return "";
@@ -107,7 +107,7 @@ ConfigNode* configLoad() {
     }
     std::string text;
     if (!tarnvel::services::ReadFile(path, text)) {
-        SYP_REPORT("Cannot open the product configuration \"%s\": %s\n", path.c_str(),
+        SYP_REPORT("Cannot open the product configuration:\n%s\n%s\n", path.c_str(),
                    std::strerror(errno));
         return nullptr;
     }

@@ -331,8 +331,8 @@ TEST_F(ProductEnvironmentDeathTest, MalformedConfigurationIsReportedThenEndsTheP
     const std::string path = dir.Write("bad.xml", "<configuration><variables></configuration>");
     env.Set("TARNVEL_CONFIG", path);
     EXPECT_EXIT(envSelectProduct(0, true), ::testing::ExitedWithCode(1),
-                "Cannot read the product configuration(.|\n)*Start-end tags mismatch at offset "
-                "28(.|\n)*See source listing");
+                "Cannot read the product configuration:\n\\| " + path +
+                    "\n\\| Start-end tags mismatch at offset 28(.|\n)*See source listing");
 }
 
 }  // namespace

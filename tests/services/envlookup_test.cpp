@@ -1,0 +1,115 @@
+// The sources behind the lookup chain: ini files, reference expansion, the
+// documents folder, the registry and module file paths.
+#include "services/envlookup.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "env_test_support.h"
+
+namespace {
+
+using namespace tarnvel::services;
+using tarnvel::testing::EnvironmentGuard;
+using tarnvel::testing::TempDirectory;
+
+TEST(IniValue, SectionsAndKeysMatchWithoutCaseAndTheFirstCounts) {
+    TempDirectory dir;
+    const std::string path = dir.Write("a.ini",
+                                       "; comment\n"
+                                       "[Software\\Maker\\Environment]\n"
+                                       "Key = first\n"
+                                       "KEY = second\n"
+                                       "[other]\n"
+                                       "only = here\n");
+    EXPECT_EQ(IniValue(path, "SOFTWARE\\MAKER\\ENVIRONMENT", "key"), "first");
+    EXPECT_EQ(IniValue(path, "other", "ONLY"), "here");
+    EXPECT_EQ(IniValue(path, "other", "key"), "");
+    EXPECT_EQ(IniValue(path, "none", "only"), "");
+    EXPECT_EQ(IniValue(dir.Path("missing.ini"), "other", "only"), "");
+    EXPECT_EQ(IniValue("", "other", "only"), "");
+}
+
+TEST(IniValue, OverlongLineIsSkippedWholeAndItsTailIsNoKey) {
+    TempDirectory dir;
+    const std::string path =
+        dir.Write("long.ini", "[s]\nlong = " + std::string(400, 'a') + " tail=oops\nafter = ok\n");
+    EXPECT_EQ(IniValue(path, "s", "long"), "");
+    EXPECT_EQ(IniValue(path, "s", "tail"), "");
+    EXPECT_EQ(IniValue(path, "s", "after"), "ok");
+}
+
+TEST(ExpandReferences, ReplacesSetVariablesAndKeepsTheRest) {
+    EnvironmentGuard env;
+    env.Set("EXPAND_A", "alpha");
+    env.Set("EXPAND_EMPTY", "");
+    env.Unset("EXPAND_UNSET");
+    const std::pair<const char*, const char*> cases[] = {
+        {"$EXPAND_A/x", "alpha/x"},
+        {"${EXPAND_A}x", "alphax"},
+        {"%EXPAND_A%x", "alphax"},
+        {"a$EXPAND_A.b", "aalpha.b"},
+        {"[$EXPAND_EMPTY]", "[]"},
+        {"$EXPAND_UNSET/${EXPAND_UNSET}/%EXPAND_UNSET%",
+         "$EXPAND_UNSET/${EXPAND_UNSET}/%EXPAND_UNSET%"},
+        {"100% and %EXPAND_A%", "100% and alpha"},
+        {"$ ${ ${} %% $1", "$ ${ ${} %% $1"},
+        {"%EXPAND_UNSET%EXPAND_A%", "%EXPAND_UNSETalpha"},
+    };
+    for (const auto& [text, expanded] : cases) {
+        EXPECT_EQ(ExpandReferences(text), expanded) << text;
+    }
+}
+
+TEST(DocumentsFolder, IsCreatedWhenMissing) {
+    TempDirectory dir;
+    EnvironmentGuard env;
+    env.Unset("XDG_DOCUMENTS_DIR");
+    EXPECT_EQ(DocumentsFolder(dir.path().c_str()), dir.Path("Documents"));
+    EXPECT_EQ(DocumentsFolder(nullptr), "");
+    EXPECT_EQ(DocumentsFolder(dir.Path("no/such").c_str()), "");
+    EXPECT_EQ(ResolveDocumentsMarker("%MY_DOCUMENTS%/", dir.path().c_str()), dir.Path("Documents"));
+    EXPECT_EQ(ResolveDocumentsMarker("plain", dir.path().c_str()), "plain");
+}
+
+TEST(RegistryPaths, FollowTheOverridesAndTheConfigurationHome) {
+    EnvironmentGuard env;
+    env.Unset("TARNVEL_USER_REGISTRY");
+    env.Unset("TARNVEL_MACHINE_REGISTRY");
+    env.Unset("XDG_CONFIG_HOME");
+    env.Set("HOME", "/home/someone");
+    EXPECT_EQ(UserRegistryPath(), "/home/someone/.config/brenmoor/registry.ini");
+    EXPECT_EQ(MachineRegistryPath(), "/etc/brenmoor/registry.ini");
+    env.Set("XDG_CONFIG_HOME", "/cfg/");
+    EXPECT_EQ(UserRegistryPath(), "/cfg/brenmoor/registry.ini");
+    env.Set("TARNVEL_USER_REGISTRY", "/u.ini");
+    env.Set("TARNVEL_MACHINE_REGISTRY", "/m.ini");
+    EXPECT_EQ(UserRegistryPath(), "/u.ini");
+    EXPECT_EQ(MachineRegistryPath(), "/m.ini");
+}
+
+TEST(ModuleIniPath, IsTheModulePathWithIniAppended) {
+    EnvironmentGuard env;
+    TempDirectory dir;
+    env.Unset("VTSYS_TERNWAY_MODULE");
+    const std::string executable = ExecutablePath();
+    EXPECT_TRUE(executable.ends_with("/services_envlookup_test")) << executable;
+    EXPECT_EQ(ExecutableDirectory() + "services_envlookup_test", executable);
+    EXPECT_EQ(ModuleIniPath(), executable + ".ini");
+    // Another module counts only when its file exists.
+    env.Set("VTSYS_TERNWAY_MODULE", dir.Path("module.so"));
+    EXPECT_EQ(ModuleIniPath(), executable + ".ini");
+    dir.Write("module.so", "");
+    EXPECT_EQ(ModuleIniPath(), dir.Path("module.so.ini"));
+}
+
+TEST(FromFirstDigit, DropsTheTextBeforeTheFirstDigit) {
+    EXPECT_EQ(FromFirstDigit("R4.0", 255), "4.0");
+    EXPECT_EQ(FromFirstDigit("4.0", 255), "4.0");
+    EXPECT_EQ(FromFirstDigit("release", 255), "");
+    EXPECT_EQ(FromFirstDigit(nullptr, 255), "");
+    EXPECT_EQ(FromFirstDigit("v123456", 3), "123");
+}
+
+}  // namespace
