@@ -166,6 +166,25 @@ TEST(GzipHeader, AnExtraFieldLargerThanABufferIsSkipped) {
     EXPECT_EQ(back.bytes, "TITL");
 }
 
+TEST(GzipHeader, ATrailerAcrossTheBufferBoundaryIsStillChecked) {
+    std::string member = WriteTokens(5, SampleTokens());
+    std::string body = Body(member, 5);
+    // An extra field sized so that the trailer starts 4 bytes before the end
+    // of the first 4096-byte chunk.
+    std::size_t extra = udm::kStreamBufferSize - 4 - 12 - (body.size() - 8);
+    std::string header("\x1F\x8B\x08\x04\0\0\0\0\0\x03", 10);
+    header += static_cast<char>(extra & 0xFF);
+    header += static_cast<char>(extra >> 8);
+    header += std::string(extra, 'e');
+    ASSERT_EQ(header.size() + body.size() - 8, udm::kStreamBufferSize - 4);
+    ReadBack good = ReadBytes(header + body);
+    EXPECT_EQ(good.bytes, Body(WriteTokens(1, SampleTokens()), 1));
+    EXPECT_EQ(good.status, 0);
+    std::string wrong_length = header + body;
+    wrong_length.back() ^= 1;
+    EXPECT_EQ(ReadBytes(wrong_length).status, udm::kStatusCorrupt);
+}
+
 TEST(GzipHeader, BadMethodReservedFlagsOrACutFieldMakeNoStream) {
     std::string body = Compress("ENDF");
     for (std::string header : {std::string("\x1F\x8B\x07\0\0\0\0\0\0\x03", 10),
@@ -177,6 +196,20 @@ TEST(GzipHeader, BadMethodReservedFlagsOrACutFieldMakeNoStream) {
         EXPECT_EQ(back.stream, nullptr) << Hex(header);
         EXPECT_EQ(back.detected, 5);
     }
+}
+
+TEST(ReadErrors, AFileThatCannotBeReadEndsWithStatus1003) {
+    std::FILE* directory = std::fopen("/tmp", "rb");
+    if (directory == nullptr) GTEST_SKIP() << "directories cannot be opened as files here";
+    int detected = 0;
+    UdmStream* stream = udm_stream_open_read("/tmp", directory, 0, &detected);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(detected, 1);
+    EXPECT_EQ(udm_stream_getc(stream), -1);
+    EXPECT_EQ(udm_stream_close(stream), udm::kStatusReadFailed);
+    std::fclose(directory);
+    EXPECT_EQ(udm_stream_open_read("x", nullptr, 0, &detected), nullptr);
+    EXPECT_EQ(detected, 0);
 }
 
 // ---- corrupt and truncated input ------------------------------------------------
