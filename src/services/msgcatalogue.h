@@ -73,6 +73,8 @@ class MessageCatalogue {
     // The first record with the number, or null.
     msgClass* find(int number);
     std::size_t size() const { return records_.size(); }
+    // The records in file order (first records of their numbers or not).
+    msgClass& record(std::size_t index) { return records_[index]; }
     void clear();
 
   private:
