@@ -173,6 +173,9 @@ int Descend(OcCollection* collection, const void* key, Path& path, OcNode** foun
     *found = nullptr;
     OcNode* node = collection->root;
     while (node != nullptr) {
+        // Both children are fetched while the comparison waits for the item.
+        __builtin_prefetch(node->left);
+        __builtin_prefetch(node->right);
         int comparison = kOcEqual;
         if (const int status = collection->compare(key, node->item, &comparison); status != 0) {
             return status;
