@@ -13,8 +13,8 @@ using tarnvel::services::kReportWidth;
 
 // The longest formatted condition text, in characters.
 constexpr std::size_t kMaxConditionText = 1024;
-// The longest assertion text kept inside "Assertion Failed: \"%s\"".
-constexpr int kMaxAssertionText = 255;
+// The longest assertion report text, "Assertion Failed: \"%s\"" included.
+constexpr std::size_t kMaxAssertionText = 255;
 // Room for the text on one report line, after the "| " prefix.
 constexpr std::size_t kLineRoom = kReportWidth - 2;
 
@@ -75,8 +75,10 @@ void sypReportCondition(const char* /*file*/, int /*line*/, const char* format, 
 }
 
 void sypAssertFail(const char* file, int line, const char* text) {
-    sypReportCondition(file, line, "Assertion Failed: \"%.*s\"", kMaxAssertionText,
-                       text != nullptr ? text : "");
+    std::array<char, kMaxAssertionText + 1> report{};
+    std::snprintf(report.data(), report.size(), "Assertion Failed: \"%s\"",
+                  text != nullptr ? text : "");
+    sypReportCondition(file, line, "%s", report.data());
     std::fputs("\nProgram Terminating on Assertion Failure.\n", stderr);
     std::fflush(stderr);
     std::exit(1);
@@ -90,4 +92,8 @@ int sypRegisterExitCleanup(void (*cleanup)()) {
     }
     g_cleanups[g_cleanup_count++] = cleanup;
     return 0;
+}
+
+int tarnvel::services::RegisteredExitCleanups() {
+    return g_cleanup_count;
 }

@@ -28,12 +28,16 @@ inline constexpr int kMaxExitCleanups = 1024;
 // sizes too small).
 inline constexpr char kMisuseText[] = "Returned on Assertion Failure:\n";
 
+// The number of exit cleanups registered so far.
+int RegisteredExitCleanups();
+
 }  // namespace tarnvel::services
 
 // Reports an unexpected condition at the calling source location.
 #define SYP_REPORT(...) sypReportCondition(__FILE__, __LINE__, __VA_ARGS__)
 // Reports misuse of an operation at the calling source location.
-#define SYP_REPORT_MISUSE() sypReportCondition(__FILE__, __LINE__, "%s", tarnvel::services::kMisuseText)
+#define SYP_REPORT_MISUSE() \
+    sypReportCondition(__FILE__, __LINE__, "%s", tarnvel::services::kMisuseText)
 // Ends the process with the assertion box when the condition is false.
 #define SYP_ASSERT(condition) \
     ((condition) ? static_cast<void>(0) : sypAssertFail(__FILE__, __LINE__, #condition))

@@ -12,7 +12,8 @@ void* sypMalloc(std::size_t size) {
     return std::malloc(size);
 }
 void* sypCalloc(std::size_t count, std::size_t size) {
-    return std::calloc(count, size);
+    std::size_t total = 0;
+    return __builtin_mul_overflow(count, size, &total) ? nullptr : std::calloc(count, size);
 }
 void* sypRealloc(void* block, std::size_t size) {
     return std::realloc(block, size);
