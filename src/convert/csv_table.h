@@ -18,8 +18,13 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnvel::convert {
+
+// Splits a text into its pieces in the manner of the C library's token
+// splitting: every separator ends a piece, and empty pieces are dropped.
+std::vector<std::string_view> SplitPieces(std::string_view text, std::string_view separators);
 
 // The longest line that is taken, in characters (its line feed not counted).
 inline constexpr std::size_t kCsvMaxLineLength = 2047;
