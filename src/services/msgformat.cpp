@@ -2,8 +2,6 @@
 // values, the rows repeated per group of values, and each section's lines
 // tidied (a line beginning with three blanks loses its first four
 // characters; text after the last line feed is dropped).
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -14,6 +12,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "services/msgcatalogue.h"
@@ -42,6 +41,16 @@ enum class PlaceholderKind {
     kNumeric,   // width and/or precision and a letter of kNumericLetters
     kCopy,      // copied as it stands
 };
+
+// The placeholders made of "%" and one letter.
+constexpr std::array<std::pair<char, PlaceholderKind>, 6> kSingleLetterPlaceholders{{
+    {'%', PlaceholderKind::kPercent},
+    {'s', PlaceholderKind::kString},
+    {'T', PlaceholderKind::kTime},
+    {'U', PlaceholderKind::kUnitName},
+    {'t', PlaceholderKind::kNow},
+    {'d', PlaceholderKind::kInteger},
+}};
 
 struct Placeholder {
     PlaceholderKind kind = PlaceholderKind::kCopy;
@@ -98,21 +107,8 @@ Placeholder ParseNumeric(std::string_view text) {
 // The placeholder at the start of text, which begins with "%".
 Placeholder ParsePlaceholder(std::string_view text) {
     if (text.size() < 2) return CopyOf(text, 1);
-    switch (text[1]) {
-        case '%':
-            return Placeholder{PlaceholderKind::kPercent, 2};
-        case 's':
-            return Placeholder{PlaceholderKind::kString, 2};
-        case 'T':
-            return Placeholder{PlaceholderKind::kTime, 2};
-        case 'U':
-            return Placeholder{PlaceholderKind::kUnitName, 2};
-        case 't':
-            return Placeholder{PlaceholderKind::kNow, 2};
-        case 'd':
-            return Placeholder{PlaceholderKind::kInteger, 2};
-        default:
-            break;
+    for (const auto& [letter, kind] : kSingleLetterPlaceholders) {
+        if (text[1] == letter) return Placeholder{kind, 2};
     }
     if (IsDigit(text[1])) return ParseNumeric(text);
     if (text[1] == '.') {
@@ -202,6 +198,26 @@ std::string SecondsText(std::string_view text) {
         return std::string(text);
     }
     return LocalTimeText(static_cast<std::time_t>(seconds)).value_or(std::string(text));
+}
+
+// The printf form of a floating-point placeholder letter, taking a width
+// and a precision; "v" and "V" print as "g" and "G".
+const char* FloatingFormat(char letter) {
+    switch (letter) {
+        case 'e':
+            return "%*.*e";
+        case 'E':
+            return "%*.*E";
+        case 'f':
+            return "%*.*f";
+        case 'F':
+            return "%*.*F";
+        case 'G':
+        case 'V':
+            return "%*.*G";
+        default:
+            return "%*.*g";
+    }
 }
 
 // Text centred in a field of the width.
@@ -295,41 +311,20 @@ class SectionFormatter {
             out.append(raw);
             return;
         }
-        const int width = placeholder.width;
-        const int precision = placeholder.precision;
-        switch (placeholder.letter) {
-            case 'e':
-                out.append(Printf("%*.*e", width, precision, value->value));
-                break;
-            case 'E':
-                out.append(Printf("%*.*E", width, precision, value->value));
-                break;
-            case 'f':
-                out.append(Printf("%*.*f", width, precision, value->value));
-                break;
-            case 'F':
-                out.append(Printf("%*.*F", width, precision, value->value));
-                break;
-            case 'g':
-                out.append(Printf("%*.*g", width, precision, value->value));
-                break;
-            case 'G':
-                out.append(Printf("%*.*G", width, precision, value->value));
-                break;
-            case 'v':
-            case 'V': {
-                const double shown =
-                    unitsConvert(arguments_.units_system, nextString(), value->value, nullptr);
-                const char* format = placeholder.letter == 'v' ? "%*.*g" : "%*.*G";
-                out.append(Printf(format, width, precision, shown));
-                break;
+        const char letter = placeholder.letter;
+        if (letter == 'd') {
+            out.append(
+                Printf("%*.*d", placeholder.width, placeholder.precision, ToInt(value->value)));
+        } else if (letter == 'u') {
+            out.append(
+                Centred(value->unit.empty() ? "" : "(" + value->unit + ")", placeholder.width));
+        } else {
+            double shown = value->value;
+            if (letter == 'v' || letter == 'V') {
+                shown = unitsConvert(arguments_.units_system, nextString(), shown, nullptr);
             }
-            case 'd':
-                out.append(Printf("%*.*d", width, precision, ToInt(value->value)));
-                break;
-            default:  // 'u'
-                out.append(Centred(value->unit.empty() ? "" : "(" + value->unit + ")", width));
-                break;
+            out.append(
+                Printf(FloatingFormat(letter), placeholder.width, placeholder.precision, shown));
         }
     }
 
