@@ -1,10 +1,15 @@
 // tarnvel: converts plastic-material property data into a UDB file.
+#include "convert/vx2k_to_udb.h"
 #include "driver/program.h"
 #include "services/libvxenv.h"
 
 int main(int argc, char** argv) {
     using namespace tarnvel::driver;
     const ProductHooks product{envHandleVersionOptions, envSetRelease, envSelectProduct};
-    const Converters converters = UnavailableConverters();
+    Converters converters = UnavailableConverters();
+    converters.vxmat = [](const char* vxmat, const char* udb) {
+        tarnvel::convert::MVx2kToUdb converter;
+        return converter.convert(vxmat, udb);
+    };
     return RunProgram(argc, argv, product, converters);
 }
