@@ -1,0 +1,357 @@
+// The text lexer. Rules, longest match first: blanks and line breaks are
+// skipped (line feeds counted); "/*" to "*/" and "//" to the end of the
+// line are comments; braces; quoted strings, scanned with escapes in mind so
+// that a backslash always takes the next byte with it; integers and reals;
+// words of letters, digits and underscores. A byte that starts none of these
+// is a one-byte word, which the grammar then rejects.
+#include "udm/udm_lexer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+namespace tarnvel::udm {
+namespace {
+
+enum ByteClass : std::uint8_t {
+    kOther,
+    kBlank,
+    kLineFeed,
+    kOpenBrace,
+    kCloseBrace,
+    kQuote,
+    kSlash,
+    kNumberStart,  // sign or decimal point
+    kDigit,
+    kLetter,  // letters and the underscore
+};
+
+constexpr std::array<ByteClass, 256> MakeClasses() {
+    std::array<ByteClass, 256> classes{};
+    for (int c = 'a'; c <= 'z'; ++c) classes[c] = kLetter;
+    for (int c = 'A'; c <= 'Z'; ++c) classes[c] = kLetter;
+    for (int c = '0'; c <= '9'; ++c) classes[c] = kDigit;
+    classes['_'] = kLetter;
+    for (int c : {' ', '\t', '\r', '\f', '\v'}) classes[c] = kBlank;
+    classes['\n'] = kLineFeed;
+    classes['{'] = kOpenBrace;
+    classes['}'] = kCloseBrace;
+    classes['"'] = kQuote;
+    classes['/'] = kSlash;
+    for (int c : {'+', '-', '.'}) classes[c] = kNumberStart;
+    return classes;
+}
+constexpr std::array<ByteClass, 256> kClasses = MakeClasses();
+
+inline ByteClass ClassOf(char byte) {
+    return kClasses[static_cast<std::uint8_t>(byte)];
+}
+inline bool IsDigit(char byte) {
+    return ClassOf(byte) == kDigit;
+}
+inline bool IsWordByte(char byte) {
+    const ByteClass c = ClassOf(byte);
+    return c == kDigit || c == kLetter;
+}
+
+std::size_t CountDigits(const char* p, std::size_t available) {
+    std::size_t n = 0;
+    while (n < available && IsDigit(p[n])) ++n;
+    return n;
+}
+
+std::size_t CountWordBytes(const char* p, std::size_t available) {
+    std::size_t n = 0;
+    while (n < available && IsWordByte(p[n])) ++n;
+    return n;
+}
+
+// "inf", "infinity" or "nan" in any case, as the float format prints
+// values that are not finite; 0 when p holds none of them as a whole word.
+std::size_t MatchNonFinite(const char* p, std::size_t available) {
+    const std::size_t word = CountWordBytes(p, available);
+    for (std::string_view name : {"infinity", "inf", "nan"}) {
+        if (word != name.size()) continue;
+        bool same = true;
+        for (std::size_t n = 0; n < word && same; ++n) {
+            same = (p[n] | 0x20) == name[n];
+        }
+        if (same) return word;
+    }
+    return 0;
+}
+
+// The length of the number at p (0 for none): an optional sign, then
+// digits with an optional decimal point and fraction (one digit at least),
+// then an optional exponent. *real tells a point, an exponent or a value
+// that is not finite.
+std::size_t MatchNumber(const char* p, std::size_t available, bool* real) {
+    std::size_t n = (available > 0 && (p[0] == '+' || p[0] == '-')) ? 1 : 0;
+    if (std::size_t special = MatchNonFinite(p + n, available - n)) {
+        *real = true;
+        return n + special;
+    }
+    const std::size_t whole = CountDigits(p + n, available - n);
+    n += whole;
+    std::size_t fraction = 0;
+    bool point = n < available && p[n] == '.';
+    if (point) fraction = CountDigits(p + n + 1, available - n - 1);
+    if (whole + fraction == 0) return 0;
+    if (point) n += 1 + fraction;
+    bool exponent = false;
+    if (n < available && (p[n] == 'e' || p[n] == 'E')) {
+        std::size_t m = n + 1;
+        if (m < available && (p[m] == '+' || p[m] == '-')) ++m;
+        const std::size_t digits = CountDigits(p + m, available - m);
+        if (digits > 0) {
+            n = m + digits;
+            exponent = true;
+        }
+    }
+    *real = point || exponent;
+    return n;
+}
+
+// The lexer attached to a stream, for the diagnostics' line numbers.
+const UdmStream* g_attached_stream = nullptr;
+const TextLexer* g_attached_lexer = nullptr;
+
+int ReadToken(UdmStream* /*stream*/, UdmToken* token, void* state) {
+    return static_cast<TextLexer*>(state)->Next(token);
+}
+
+}  // namespace
+
+TextLexer::TextLexer(UdmStream* stream) : stream_(stream) {}
+
+TextLexer::~TextLexer() {
+    if (g_attached_lexer == this) {
+        udm_stream_set_text_reader(stream_, nullptr, nullptr);
+        g_attached_lexer = nullptr;
+        g_attached_stream = nullptr;
+    }
+}
+
+void TextLexer::Attach() {
+    udm_stream_set_text_reader(stream_, &ReadToken, this);
+    g_attached_stream = stream_;
+    g_attached_lexer = this;
+}
+
+int TextLexer::LineOf(const UdmStream* stream) {
+    if (stream != nullptr && stream == g_attached_stream) return g_attached_lexer->line();
+    return 1;
+}
+
+const char* TextLexer::ErrorOf(const UdmStream* stream) {
+    if (stream != nullptr && stream == g_attached_stream) return g_attached_lexer->error();
+    return nullptr;
+}
+
+// Keeps at least `wanted` unread bytes in the window while input remains:
+// moves the unread bytes to the front and fills the rest.
+void TextLexer::Ensure(std::size_t wanted) {
+    if (input_ended_ || Available() >= wanted) return;
+    const std::size_t unread = Available();
+    std::memmove(window_.data(), Here(), unread);
+    pos_ = 0;
+    end_ = unread;
+    const std::size_t room = window_.size() - end_;
+    const std::size_t got = udm_stream_read(stream_, window_.data() + end_, room);
+    end_ += got;
+    if (got < room) input_ended_ = true;
+}
+
+int TextLexer::Finish(UdmToken* token, int code) {
+    token->code = code;
+    return code;
+}
+
+int TextLexer::Fail(UdmToken* token, const char* message) {
+    error_ = message;
+    final_code_ = kTokenLexError;
+    *token = UdmToken{};
+    return Finish(token, kTokenLexError);
+}
+
+int TextLexer::Next(UdmToken* token) {
+    *token = UdmToken{};
+    if (final_code_ != 0) return Finish(token, final_code_);
+    for (;;) {
+        Ensure(kLookahead);
+        if (Available() == 0) {
+            final_code_ = UDM_TOKEN_END;
+            return Finish(token, UDM_TOKEN_END);
+        }
+        switch (ClassOf(*Here())) {
+            case kBlank:
+            case kLineFeed:
+                while (pos_ < end_) {
+                    const ByteClass c = ClassOf(window_[pos_]);
+                    if (c == kLineFeed) {
+                        ++line_;
+                    } else if (c != kBlank) {
+                        break;
+                    }
+                    ++pos_;
+                }
+                continue;
+            case kOpenBrace:
+                return Punctuation(token, UDM_TOKEN_OPEN);
+            case kCloseBrace:
+                return Punctuation(token, UDM_TOKEN_CLOSE);
+            case kQuote:
+                return QuotedString(token);
+            case kSlash:
+                if (Available() > 1 && (Here()[1] == '*' || Here()[1] == '/')) {
+                    return Comment(token, Here()[1] == '*');
+                }
+                return Stray(token);
+            case kNumberStart:
+            case kDigit:
+            case kLetter:
+                return NumberOrWord(token);
+            case kOther:
+                return Stray(token);
+        }
+    }
+}
+
+int TextLexer::Punctuation(UdmToken* token, int code) {
+    token->text = std::string_view(Here(), 1);
+    ++pos_;
+    return Finish(token, code);
+}
+
+int TextLexer::Stray(UdmToken* token) {
+    token->text = std::string_view(Here(), 1);
+    ++pos_;
+    return Finish(token, UDM_TOKEN_WORD);
+}
+
+// From a double quote to the next double quote that no backslash takes
+// (or the end of input). The raw text is limited to kMaxTokenLength bytes;
+// then backslash + line feed is removed, backslash + double quote and
+// backslash + backslash give the second byte, any other backslash stays.
+int TextLexer::QuotedString(UdmToken* token) {
+    const char* raw = Here() + 1;
+    const std::size_t available = Available() - 1;
+    std::size_t length = 0;
+    while (length < available && raw[length] != '"') {
+        length += (raw[length] == '\\' && length + 1 < available) ? 2 : 1;
+        if (length > kMaxTokenLength) return Fail(token, kTokenTooLongMessage);
+    }
+    const bool closed = length < available;
+    std::size_t used = 0;
+    for (std::size_t n = 0; n < length; ++n) {
+        char byte = raw[n];
+        if (byte == '\\' && n + 1 < length) {
+            const char next = raw[n + 1];
+            if (next == '\n' || next == '"' || next == '\\') {
+                ++n;
+                if (next == '\n') {
+                    ++line_;
+                    continue;
+                }
+                byte = next;
+            }
+        } else if (byte == '\n') {
+            ++line_;
+        }
+        text_[used++] = byte;
+    }
+    pos_ += 1 + length + (closed ? 1 : 0);
+    token->text = std::string_view(text_.data(), used);
+    return Finish(token, UDM_TOKEN_STRING);
+}
+
+// "/*" up to and including "*/", or "//" up to the end of the line (the
+// line feed stays for the blank rule). The first kMaxTokenLength bytes are
+// kept; the rest of a longer comment is skipped.
+int TextLexer::Comment(UdmToken* token, bool block) {
+    std::size_t kept = 0;
+    auto keep = [&](const char* from, std::size_t count) {
+        const std::size_t n = std::min(count, kMaxTokenLength - kept);
+        std::memcpy(text_.data() + kept, from, n);
+        kept += n;
+    };
+    keep(Here(), 2);
+    pos_ += 2;
+    for (;;) {
+        const char* begin = Here();
+        const std::size_t available = Available();
+        std::size_t take = available;
+        bool closed = false;
+        if (block) {
+            for (std::size_t n = 0; n + 1 < available; ++n) {
+                if (begin[n] == '*' && begin[n + 1] == '/') {
+                    take = n + 2;
+                    closed = true;
+                    break;
+                }
+            }
+            // A star at the end of the window may open the closing "*/".
+            if (!closed && !input_ended_ && take > 0 && begin[take - 1] == '*') --take;
+            line_ += static_cast<int>(std::count(begin, begin + take, '\n'));
+        } else if (const void* feed = std::memchr(begin, '\n', available)) {
+            take = static_cast<std::size_t>(static_cast<const char*>(feed) - begin);
+            closed = true;
+        }
+        keep(begin, take);
+        pos_ += take;
+        if (closed) break;
+        Ensure(kLookahead);
+        if (input_ended_ && Available() == 0) break;
+    }
+    token->text = std::string_view(text_.data(), kept);
+    return Finish(token, UDM_TOKEN_COMMENT);
+}
+
+// Numbers and words compete for the longest match; a number wins a tie
+// ("12" is an integer, "1e5" a real, "1DET" a word).
+int TextLexer::NumberOrWord(UdmToken* token) {
+    const char* start = Here();
+    bool real = false;
+    const std::size_t number = MatchNumber(start, Available(), &real);
+    const std::size_t word = CountWordBytes(start, Available());
+    const std::size_t length = std::max(number, word);
+    if (length == 0) return Stray(token);
+    if (length > kMaxTokenLength) return Fail(token, kTokenTooLongMessage);
+    if (number >= word) return Number(token, number, real);
+    token->text = std::string_view(start, word);
+    pos_ += word;
+    return Finish(token, UDM_TOKEN_WORD);
+}
+
+// An integer within 32 bits becomes UDM_TOKEN_INT32; a real, or an integer
+// beyond 32 bits, becomes UDM_TOKEN_DOUBLE (as atof reads it).
+int TextLexer::Number(UdmToken* token, std::size_t length, bool real) {
+    const char* first = Here();
+    const char* last = first + length;
+    token->text = std::string_view(first, length);
+    pos_ += length;
+    const char* digits = *first == '+' ? first + 1 : first;
+    if (!real) {
+        long long value = 0;
+        auto [end, error] = std::from_chars(digits, last, value);
+        if (error == std::errc() && end == last &&
+            value >= std::numeric_limits<std::int32_t>::min() &&
+            value <= std::numeric_limits<std::int32_t>::max()) {
+            token->integer = static_cast<std::int32_t>(value);
+            return Finish(token, UDM_TOKEN_INT32);
+        }
+    }
+    auto [end, error] = std::from_chars(digits, last, token->real);
+    if (error != std::errc() || end != last) {
+        // Beyond the range of a double: as strtod gives it (infinity or 0).
+        std::memcpy(text_.data(), first, length);
+        text_[length] = '\0';
+        token->real = std::strtod(text_.data(), nullptr);
+    }
+    return Finish(token, UDM_TOKEN_DOUBLE);
+}
+
+}  // namespace tarnvel::udm

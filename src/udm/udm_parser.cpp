@@ -1,0 +1,663 @@
+// The parser of UDM files: a hand-written recursive-descent parser over the
+// token source, with the recovery of the classic LALR error rule. A token
+// that does not fit is reported as "parse error" (once, then not again
+// until three tokens have been taken), and input is discarded until the
+// parser can go on: inside a brace level up to that level's close brace
+// (the construct of that level is dropped), at the outermost level up to
+// the next block keyword. Reaching the end of input while recovering, or a
+// lexer failure, ends the parse with result 1; braces nested deeper than
+// the parser follows end it with result 2.
+//
+// Blocks: TITL (title slots and the UDM version), GLBL (global entries),
+// SUMR (read and ignored), TSET (property sets with their TCODs), the
+// entity blocks of the other classes (dropped, see DropEntityBlock) and
+// ENDF, which ends the read.
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+#include "services/libvxenv.h"
+#include "services/syperror.h"
+#include "services/sypmem.h"
+#include "udm/udm.h"
+#include "udm/udm_keywords.h"
+#include "udm/udm_lexer.h"
+#include "udm/udm_reader.h"
+
+namespace tarnvel::udm {
+namespace {
+
+constexpr char kParseError[] = "parse error";
+constexpr char kStackOverflow[] = "parser stack overflow";
+constexpr char kSyntaxError[] = "syntax error";
+constexpr char kGroupLengthError[] = "syntax error : keyword length is not 4";
+constexpr char kBadTcodMemory[] = "bad TCOD memory";
+constexpr char kBadTsetLabel[] = "bad TSET label";
+constexpr char kBadTsetMemory[] = "bad TSET memory";
+
+// Tokens taken after an error before the next error is reported.
+constexpr int kQuietShifts = 3;
+// Length of a global group keyword.
+constexpr std::size_t kGroupKeywordLength = 4;
+
+// ---- Diagnostics ------------------------------------------------------------
+
+// The token last handed to the parser, for the diagnostics.
+UdmToken g_current;
+
+bool IsIntegerToken(int code) {
+    return code == UDM_TOKEN_INT8 || code == UDM_TOKEN_INT16 || code == UDM_TOKEN_INT32;
+}
+bool IsRealToken(int code) {
+    return code == UDM_TOKEN_FLOAT || code == UDM_TOKEN_DOUBLE;
+}
+bool IsKeywordToken(int code) {
+    return code >= kFirstKeywordCode && code <= kLastKeywordCode;
+}
+bool HasText(int code) {
+    return code == UDM_TOKEN_OPEN || code == UDM_TOKEN_CLOSE || code == UDM_TOKEN_WORD ||
+           code == UDM_TOKEN_STRING || IsKeywordToken(code);
+}
+
+// The message extended with the token: "%s : [%s]" for braces, words and
+// strings, "%s : [%f]" for reals, "%s : [%ld]" for integers.
+std::string ExtendWithToken(const char* message, const UdmToken& token) {
+    std::array<char, 1024> text;
+    const int code = token.code;
+    if (HasText(code)) {
+        std::snprintf(text.data(), text.size(), "%s : [%.*s]", message,
+                      static_cast<int>(std::min<std::size_t>(token.text.size(), text.size())),
+                      token.text.data());
+    } else if (IsRealToken(code)) {
+        std::snprintf(text.data(), text.size(), "%s : [%f]", message, token.real);
+    } else if (IsIntegerToken(code) || code == UDM_TOKEN_FALSE || code == UDM_TOKEN_TRUE) {
+        long value = code == UDM_TOKEN_TRUE ? 1 : code == UDM_TOKEN_FALSE ? 0 : token.integer;
+        std::snprintf(text.data(), text.size(), "%s : [%ld]", message, value);
+    } else {
+        std::snprintf(text.data(), text.size(), "%s", message);
+    }
+    return text.data();
+}
+
+// ---- Value buffer -----------------------------------------------------------
+
+// The process-wide list of numbers collected for one TCOD. It starts at
+// 1024 entries and grows by 1024 entries when full; it holds at most as many
+// entries as a TCOD can count. A failed growth empties it and marks it
+// failed until the next Clear.
+class ValueBuffer {
+  public:
+    static constexpr std::size_t kStep = 1024;
+    static constexpr std::size_t kMaxCount = std::numeric_limits<std::int32_t>::max();
+
+    void Clear() {
+        count_ = 0;
+        failed_ = false;
+    }
+    void Push(double value) {
+        if (failed_) return;
+        if (count_ == capacity_ && !Grow()) {
+            count_ = 0;
+            failed_ = true;
+            return;
+        }
+        values_[count_++] = value;
+    }
+    bool failed() const { return failed_; }
+    std::int32_t count() const { return static_cast<std::int32_t>(count_); }
+    const double* values() const { return values_; }
+
+  private:
+    bool Grow() {
+        if (capacity_ >= kMaxCount) return false;
+        const std::size_t capacity = std::min(capacity_ + kStep, kMaxCount);
+        void* grown = sypRealloc(values_, capacity * sizeof(double));
+        if (grown == nullptr) return false;
+        if (values_ == nullptr) sypRegisterExitCleanup(&ValueBuffer::Release);
+        values_ = static_cast<double*>(grown);
+        capacity_ = capacity;
+        return true;
+    }
+    static void Release();
+
+    double* values_ = nullptr;
+    std::size_t capacity_ = 0;
+    std::size_t count_ = 0;
+    bool failed_ = false;
+};
+
+ValueBuffer g_values;
+
+void ValueBuffer::Release() {
+    sypFree(g_values.values_);
+    g_values = ValueBuffer();
+}
+
+// ---- Parser -----------------------------------------------------------------
+
+// What a parsing step left behind.
+enum class Result {
+    // The construct was read (or dropped after an error it recovered from).
+    kOk,
+    // An error was reported at the current token, which is not consumed;
+    // the enclosing level recovers.
+    kFailed,
+    // The parse is over; the parser's result says how.
+    kAbort,
+};
+
+// What a token starts at the outermost level.
+enum class BlockKind { kNone, kTitle, kGlobals, kSummary, kPropertySet, kEntity, kEnd };
+
+// The entity blocks and their classes (-1: a block that belongs to no
+// class). The old-version codes stand for the same classes.
+struct EntityBlock {
+    int keyword;
+    int entity_class;
+};
+constexpr std::array<EntityBlock, 24> kEntityBlocks = {{
+    {kKeyCOLR, UDM_CLASS_COLR},
+    {kKeyLYER, UDM_CLASS_LYER},
+    {kKeyLYEROld, UDM_CLASS_LYER},
+    {kKeyVIEW, UDM_CLASS_VIEW},
+    {kKeyNODE, UDM_CLASS_NODE},
+    {kKeyTEXT, UDM_CLASS_TEXT},
+    {kKey1DET, UDM_CLASS_1DET},
+    {kKeyTRI3, UDM_CLASS_TRI3},
+    {kKeyCURV, UDM_CLASS_CURV},
+    {kKeySURF, UDM_CLASS_SURF},
+    {kKeyREGN, UDM_CLASS_REGN},
+    {kKeyNDBC, UDM_CLASS_NDBC},
+    {kKeyNDBCOld, UDM_CLASS_NDBC},
+    {kKeySUBC, UDM_CLASS_SUBC},
+    {kKeySUBCOld, UDM_CLASS_SUBC},
+    {kKeyCTPL, UDM_CLASS_CTPL},
+    {kKeyLOCS, UDM_CLASS_LOCS},
+    {kKeyTET4, UDM_CLASS_TET4},
+    {kKeySTLR, UDM_CLASS_STLR},
+    {kKeyBLOB, UDM_CLASS_BLOB},
+    {kKeyWEDG, UDM_CLASS_WEDG},
+    {kKeyINTE, UDM_CLASS_INTE},
+    {kKeyEDGE, -1},
+    {kKeyQUAD, -1},
+}};
+
+BlockKind KindOf(int code) {
+    switch (code) {
+        case kKeyTITL:
+            return BlockKind::kTitle;
+        case kKeyGLBL:
+            return BlockKind::kGlobals;
+        case kKeySUMR:
+            return BlockKind::kSummary;
+        case kKeyTSET:
+            return BlockKind::kPropertySet;
+        case kKeyENDF:
+            return BlockKind::kEnd;
+        default:
+            break;
+    }
+    for (const EntityBlock& block : kEntityBlocks) {
+        if (block.keyword == code) return BlockKind::kEntity;
+    }
+    return BlockKind::kNone;
+}
+
+// The title entries: keyword and title slot (-1: the UDM version).
+struct TitleField {
+    int keyword;
+    int slot;
+};
+constexpr std::array<TitleField, 6> kTitleFields = {{
+    {kKeyNAME, UDM_TITLE_NAME},
+    {kKeyVRSN, UDM_TITLE_VRSN},
+    {kKeyKEYW, UDM_TITLE_KEYW},
+    {kKeyDATE, UDM_TITLE_DATE},
+    {kKeyTIME, UDM_TITLE_TIME},
+    {kKeyUDMV, -1},
+}};
+
+const TitleField* FindTitleField(int code) {
+    for (const TitleField& field : kTitleFields) {
+        if (field.keyword == code) return &field;
+    }
+    return nullptr;
+}
+
+void ApplyTitleField(const TitleField& field, const char* text) {
+    switch (field.slot) {
+        case UDM_TITLE_NAME:
+            udm_title_set(text, nullptr, nullptr, nullptr, nullptr);
+            break;
+        case UDM_TITLE_KEYW:
+            udm_title_set(nullptr, text, nullptr, nullptr, nullptr);
+            break;
+        case UDM_TITLE_DATE:
+            udm_title_set(nullptr, nullptr, text, nullptr, nullptr);
+            break;
+        case UDM_TITLE_TIME:
+            udm_title_set(nullptr, nullptr, nullptr, text, nullptr);
+            break;
+        case UDM_TITLE_VRSN:
+            udm_title_set(nullptr, nullptr, nullptr, nullptr, text);
+            break;
+        default:
+            udm_set_file_version(text);
+            break;
+    }
+}
+
+// The TCODs of a set being read, in reading order; freed unless released.
+class CodeChain {
+  public:
+    CodeChain() = default;
+    CodeChain(const CodeChain&) = delete;
+    CodeChain& operator=(const CodeChain&) = delete;
+    ~CodeChain() {
+        while (head_ != nullptr) {
+            UdmTcod* next = head_->next;
+            udm_tcod_free(head_);
+            head_ = next;
+        }
+    }
+    void Append(UdmTcod* tcod) {
+        *tail_ = tcod;
+        tail_ = &tcod->next;
+    }
+    UdmTcod* head() const { return head_; }
+    void Release() {
+        head_ = nullptr;
+        tail_ = &head_;
+    }
+
+  private:
+    UdmTcod* head_ = nullptr;
+    UdmTcod** tail_ = &head_;
+};
+
+class Parser {
+  public:
+    explicit Parser(UdmStream* stream) : stream_(stream) {}
+    int Run();
+
+  private:
+    // ---- tokens
+    void Fetch() { udm_next_token(stream_, &token_); }
+    // Takes the current token as part of the input read.
+    void Shift() {
+        if (quiet_ > 0) --quiet_;
+        Fetch();
+    }
+    bool At(int code) const { return token_.code == code; }
+    bool AtNumber() const { return IsIntegerToken(token_.code) || IsRealToken(token_.code); }
+
+    // ---- errors and recovery
+    void Report(const char* message) { udm_report(stream_, message); }
+    Result Fail();
+    Result Abort(int result);
+    Result SkipLevel();
+    Result SkipToBlock();
+    Result SkipBalanced();
+
+    // ---- pieces
+    Result Open();
+    Result EndLevel(Result result);
+    Result Integer(std::int32_t* out);
+    Result String(std::string* out);
+
+    // ---- blocks
+    Result Block();
+    Result Title();
+    Result TitleEntry();
+    Result Globals();
+    Result GlobalGroup();
+    void OldGlobal(const std::string& word, bool keep);
+    Result Summary();
+    Result SummaryCounter();
+    Result PropertySet();
+    Result PropertyCode(CodeChain* codes);
+    void CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes);
+    Result DropEntityBlock();
+
+    UdmStream* stream_;
+    UdmToken token_;
+    // Tokens still to take before errors are reported again.
+    int quiet_ = 0;
+    int result_ = UDM_PARSE_ACCEPTED;
+    // Texts kept across tokens (their capacity is reused).
+    std::string group_;
+    std::string key_;
+    std::string text_;
+    std::string set_description_;
+    std::string code_description_;
+};
+
+int Parser::Run() {
+    Fetch();
+    while (!At(kKeyENDF)) {
+        Result result = Block();
+        if (result == Result::kFailed) result = SkipToBlock();
+        if (result == Result::kAbort) return result_;
+    }
+    return UDM_PARSE_ACCEPTED;
+}
+
+Result Parser::Block() {
+    switch (KindOf(token_.code)) {
+        case BlockKind::kTitle:
+            return Title();
+        case BlockKind::kGlobals:
+            return Globals();
+        case BlockKind::kSummary:
+            return Summary();
+        case BlockKind::kPropertySet:
+            return PropertySet();
+        case BlockKind::kEntity:
+            return DropEntityBlock();
+        case BlockKind::kEnd:
+            return Result::kOk;
+        case BlockKind::kNone:
+            break;
+    }
+    return Fail();
+}
+
+// Reports the current token (a lexer failure with its own message, which
+// ends the parse).
+Result Parser::Fail() {
+    if (At(kTokenLexError)) {
+        const char* message = TextLexer::ErrorOf(stream_);
+        Report(message != nullptr ? message : kParseError);
+        return Abort(UDM_PARSE_RECOVERY_FAILED);
+    }
+    if (quiet_ == 0) Report(kParseError);
+    quiet_ = kQuietShifts;
+    return Result::kFailed;
+}
+
+Result Parser::Abort(int result) {
+    result_ = result;
+    if (result == UDM_PARSE_STACK_OVERFLOW) Report(kStackOverflow);
+    return Result::kAbort;
+}
+
+// Recovery inside a brace level: discards tokens up to and including the
+// close brace of the level.
+Result Parser::SkipLevel() {
+    int depth = 1;
+    for (;;) {
+        if (At(kTokenLexError)) return Fail();
+        if (At(UDM_TOKEN_END)) return Abort(UDM_PARSE_RECOVERY_FAILED);
+        if (At(UDM_TOKEN_OPEN) && ++depth > kMaxBraceNesting)
+            return Abort(UDM_PARSE_STACK_OVERFLOW);
+        if (At(UDM_TOKEN_CLOSE) && --depth == 0) {
+            Fetch();
+            return Result::kOk;
+        }
+        Fetch();
+    }
+}
+
+// Recovery at the outermost level: discards tokens up to the next block.
+Result Parser::SkipToBlock() {
+    while (KindOf(token_.code) == BlockKind::kNone) {
+        if (At(kTokenLexError)) return Fail();
+        if (At(UDM_TOKEN_END)) return Abort(UDM_PARSE_RECOVERY_FAILED);
+        Fetch();
+    }
+    return Result::kOk;
+}
+
+// Takes the tokens of an entered brace level up to and including its close
+// brace, whatever they are.
+Result Parser::SkipBalanced() {
+    int depth = 1;
+    for (;;) {
+        if (At(UDM_TOKEN_END) || At(kTokenLexError)) return Fail();
+        if (At(UDM_TOKEN_OPEN) && ++depth > kMaxBraceNesting)
+            return Abort(UDM_PARSE_STACK_OVERFLOW);
+        const bool closes = At(UDM_TOKEN_CLOSE) && --depth == 0;
+        Shift();
+        if (closes) return Result::kOk;
+    }
+}
+
+Result Parser::Open() {
+    if (!At(UDM_TOKEN_OPEN)) return Fail();
+    Shift();
+    return Result::kOk;
+}
+
+// Ends a brace level: takes its close brace, or recovers from an error
+// inside it.
+Result Parser::EndLevel(Result result) {
+    if (result == Result::kOk && !At(UDM_TOKEN_CLOSE)) result = Fail();
+    if (result == Result::kFailed) return SkipLevel();
+    if (result == Result::kOk) Shift();
+    return result;
+}
+
+// An integer: a 32-bit integer token, or in the binary encodings a 16-bit
+// one.
+Result Parser::Integer(std::int32_t* out) {
+    if (!At(UDM_TOKEN_INT32) && !At(UDM_TOKEN_INT16)) return Fail();
+    *out = token_.integer;
+    Shift();
+    return Result::kOk;
+}
+
+Result Parser::String(std::string* out) {
+    if (!At(UDM_TOKEN_STRING)) return Fail();
+    out->assign(token_.text);
+    Shift();
+    return Result::kOk;
+}
+
+// ---- Title ------------------------------------------------------------------
+
+// TITL { NAME{string} VRSN{string} KEYW{string} DATE{string} TIME{string}
+// UDMV{string} }, the entries in any order.
+Result Parser::Title() {
+    Shift();
+    Result result = Open();
+    if (result != Result::kOk) return result;
+    while (result == Result::kOk && FindTitleField(token_.code) != nullptr) result = TitleEntry();
+    return EndLevel(result);
+}
+
+Result Parser::TitleEntry() {
+    const TitleField& field = *FindTitleField(token_.code);
+    Shift();
+    Result result = Open();
+    if (result != Result::kOk) return result;
+    result = String(&text_);
+    if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) ApplyTitleField(field, text_.c_str());
+    return EndLevel(result);
+}
+
+// ---- Globals ----------------------------------------------------------------
+
+// GLBL { group { "key" "value" ... } ... }; in files of UDM version 0 or
+// less a group may also be a word and a number.
+Result Parser::Globals() {
+    Shift();
+    Result result = Open();
+    if (result != Result::kOk) return result;
+    while (result == Result::kOk && (At(UDM_TOKEN_WORD) || IsKeywordToken(token_.code))) {
+        result = GlobalGroup();
+    }
+    return EndLevel(result);
+}
+
+Result Parser::GlobalGroup() {
+    const bool keep = token_.text.size() == kGroupKeywordLength;
+    if (!keep) Report(kGroupLengthError);
+    group_.assign(token_.text);
+    Shift();
+    if (AtNumber()) {
+        OldGlobal(group_, keep);
+        Shift();
+        return Result::kOk;
+    }
+    Result result = Open();
+    if (result != Result::kOk) return result;
+    while (result == Result::kOk && At(UDM_TOKEN_STRING)) {
+        key_.assign(token_.text);
+        Shift();
+        result = String(&text_);
+        if (result == Result::kOk && keep) {
+            udm_global_set(group_.c_str(), key_.c_str(), text_.c_str());
+        }
+    }
+    return EndLevel(result);
+}
+
+// The old global form: the number is stored as "%E" text under the word as
+// both group and key. Files of UDM version 1 or more do not have it.
+void Parser::OldGlobal(const std::string& word, bool keep) {
+    if (udm_file_version() > 0) {
+        Report(kSyntaxError);
+        return;
+    }
+    if (!keep) return;
+    const double value = IsRealToken(token_.code) ? token_.real : token_.integer;
+    std::array<char, 64> text;
+    std::snprintf(text.data(), text.size(), "%E", value);
+    udm_global_set(word.c_str(), word.c_str(), text.data());
+}
+
+// ---- Summary ----------------------------------------------------------------
+
+// SUMR { counter { integer } ... }: read and ignored, the counts are
+// recomputed when writing.
+Result Parser::Summary() {
+    Shift();
+    Result result = Open();
+    if (result != Result::kOk) return result;
+    while (result == Result::kOk && At(UDM_TOKEN_WORD)) result = SummaryCounter();
+    return EndLevel(result);
+}
+
+Result Parser::SummaryCounter() {
+    Shift();
+    Result result = Open();
+    if (result != Result::kOk) return result;
+    std::int32_t ignored = 0;
+    return EndLevel(Integer(&ignored));
+}
+
+// ---- Property sets ------------------------------------------------------------
+
+// TSET { type label "description" TCOD{...} ... }: created at its close
+// brace; a set that cannot be created is reported and dropped.
+Result Parser::PropertySet() {
+    Shift();
+    Result result = Open();
+    if (result != Result::kOk) return result;
+    std::int32_t type = 0;
+    std::int32_t label = 0;
+    CodeChain codes;
+    result = Integer(&type);
+    if (result == Result::kOk) result = Integer(&label);
+    if (result == Result::kOk) result = String(&set_description_);
+    while (result == Result::kOk && At(kKeyTCOD)) result = PropertyCode(&codes);
+    if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) CreateSet(type, label, &codes);
+    return EndLevel(result);
+}
+
+void Parser::CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes) {
+    UdmTset* created = nullptr;
+    const int status =
+        udm_tset_create(type, label, set_description_.c_str(), codes->head(), &created);
+    if (status == UDM_OK) {
+        codes->Release();
+    } else {
+        Report(status == UDM_KEY_IN_USE ? kBadTsetLabel : kBadTsetMemory);
+    }
+}
+
+// TCOD { code "description" values... }: built at its close brace and
+// chained; integers among the values are taken as doubles.
+Result Parser::PropertyCode(CodeChain* codes) {
+    Shift();
+    Result result = Open();
+    if (result != Result::kOk) return result;
+    std::int32_t code = 0;
+    g_values.Clear();
+    result = Integer(&code);
+    if (result == Result::kOk) result = String(&code_description_);
+    while (result == Result::kOk && AtNumber()) {
+        g_values.Push(IsRealToken(token_.code) ? token_.real : token_.integer);
+        Shift();
+    }
+    if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) {
+        UdmTcod* tcod = nullptr;
+        if (!g_values.failed() && udm_tcod_new(code, code_description_.c_str(), g_values.count(),
+                                               g_values.values(), nullptr, &tcod) == UDM_OK) {
+            codes->Append(tcod);
+        } else {
+            Report(kBadTcodMemory);
+        }
+    }
+    return EndLevel(result);
+}
+
+// ---- Other entities ---------------------------------------------------------------
+
+// An entity block of a class other than TSET (or EDGE, QUAD): its tokens
+// are taken up to its balanced close brace and the entity is dropped, so
+// that property files carrying nodes or elements still load. This is the
+// one place where such entities would be created through the class table.
+Result Parser::DropEntityBlock() {
+    Shift();
+    Result result = Open();
+    if (result != Result::kOk) return result;
+    return SkipBalanced();
+}
+
+}  // namespace
+
+bool ReaderPrintsErrors() {
+    static const bool prints = envGetValue("VANTOREL_UDM_PRINT_ERROR") != nullptr;
+    return prints;
+}
+
+}  // namespace tarnvel::udm
+
+using namespace tarnvel::udm;
+
+int udm_next_token(UdmStream* stream, UdmToken* token) {
+    int code = udm_stream_get(stream, token);
+    if (code == UDM_TOKEN_WORD) {
+        if (token->text.size() > kKeywordLength)
+            token->text = token->text.substr(0, kKeywordLength);
+        if (const int keyword = RecognizeKeyword(token->text, udm_file_version())) code = keyword;
+    } else if (code == UDM_TOKEN_INT8) {
+        code = token->integer + kFirstKeywordCode;
+        if (code > kKeyENDF) {
+            code = UDM_TOKEN_END;
+            *token = UdmToken{};
+        } else {
+            token->text = KeywordText(code);
+        }
+    }
+    token->code = code;
+    g_current = *token;
+    return code;
+}
+
+void udm_report(UdmStream* stream, const char* message) {
+    if (message == nullptr || !ReaderPrintsErrors()) return;
+    const std::string extended = ExtendWithToken(message, g_current);
+    sypReportCondition(__FILE__, __LINE__, "File %s, Line %d\n%s", udm_stream_name(stream),
+                       TextLexer::LineOf(stream), extended.c_str());
+}
+
+int udm_parse(UdmStream* stream) {
+    if (stream == nullptr) return UDM_PARSE_RECOVERY_FAILED;
+    Parser parser(stream);
+    return parser.Run();
+}

@@ -1,0 +1,240 @@
+// udmconv: converts a UDM model file between the encodings the library
+// reads and writes, prints its text form, or summarises it.
+//
+//   udmconv [--text | --packed | --gzip] IN OUT   convert (text by default)
+//   udmconv --dump IN                             text form on stdout
+//   udmconv --summary IN                          encoding, title, counts
+//
+// Exit status: 0 success, 1 unreadable or malformed input (or an output
+// that cannot be written), 2 usage error.
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "udm/udm.h"
+#include "udm/udm_encodings.h"
+#include "udm/udm_stream.h"
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr char kUsage[] =
+    "Usage: udmconv [--text | --packed | --gzip] IN OUT\n"
+    "       udmconv --dump IN\n"
+    "       udmconv --summary IN\n"
+    "\n"
+    "Reads the UDM model file IN in any encoding the library accepts (text,\n"
+    "gzip-compressed text, packed) and\n"
+    "  writes it to OUT as text (--text, the default), in the packed\n"
+    "  encoding (--packed) or as gzip-compressed text (--gzip);\n"
+    "  --dump     prints its text form on the standard output;\n"
+    "  --summary  prints its encoding, title and the number of entities of\n"
+    "             each class.\n"
+    "  --help     prints this text.\n"
+    "\n"
+    "Exit status: 0 success, 1 unreadable or malformed input or unwritable\n"
+    "output, 2 usage error.\n";
+
+enum class Mode { kText, kPacked, kGzip, kDump, kSummary, kHelp };
+
+struct Option {
+    const char* name;
+    Mode mode;
+};
+constexpr std::array<Option, 6> kOptions = {{
+    {"--text", Mode::kText},
+    {"--packed", Mode::kPacked},
+    {"--gzip", Mode::kGzip},
+    {"--dump", Mode::kDump},
+    {"--summary", Mode::kSummary},
+    {"--help", Mode::kHelp},
+}};
+
+// The entity class keywords, by class number, as the file format names
+// them.
+constexpr std::array<const char*, UDM_CLASS_COUNT> kClassKeywords = {
+    "COLR", "LYER", "TSET", "VIEW", "NODE", "TEXT", "1DET", "TRI3", "CURV", "SURF",
+    "REGN", "NDBC", "SUBC", "CTPL", "LOCS", "TET4", "STLR", "BLOB", "WEDG", "INTE"};
+
+struct Encoding {
+    int number;
+    const char* name;
+};
+constexpr std::array<Encoding, 4> kEncodingNames = {{
+    {1, "text"},
+    {5, "gzip text"},
+    {7, "scrambled compressed text"},
+    {8, "packed"},
+}};
+
+struct Command {
+    Mode mode = Mode::kText;
+    std::vector<std::string> files;
+};
+
+int UsageError(const char* message, const char* detail) {
+    std::fprintf(stderr, "udmconv: %s%s\n%s", message, detail, kUsage);
+    return kExitUsage;
+}
+
+// Fills the command from the arguments; an exit status when they are not
+// usable (or help was asked for), -1 otherwise.
+int ParseArguments(int argc, char** argv, Command* command) {
+    bool mode_given = false;
+    for (int n = 1; n < argc; ++n) {
+        const std::string_view arg = argv[n];
+        if (arg.size() < 2 || arg.substr(0, 2) != "--") {
+            command->files.emplace_back(arg);
+            continue;
+        }
+        const Option* option = nullptr;
+        for (const Option& candidate : kOptions) {
+            if (arg == candidate.name) option = &candidate;
+        }
+        if (option == nullptr) return UsageError("unknown option ", argv[n]);
+        if (option->mode == Mode::kHelp) {
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        }
+        if (mode_given)
+            return UsageError("more than one of ", "--text, --packed, --gzip, --dump, --summary");
+        command->mode = option->mode;
+        mode_given = true;
+    }
+    const bool converts = command->mode != Mode::kDump && command->mode != Mode::kSummary;
+    const std::size_t wanted = converts ? 2 : 1;
+    if (command->files.size() != wanted) {
+        return UsageError(
+            converts ? "expected an input and an output file" : "expected one input file", "");
+    }
+    return -1;
+}
+
+const char* ReadFailure(int status) {
+    switch (status) {
+        case UDM_BAD_ARGUMENT:
+            return "the file cannot be opened or its encoding is not accepted";
+        case UDM_PARSE_FAILED:
+            return "the file could not be parsed";
+        case UDM_NO_MEMORY:
+            return "memory exhausted";
+        default:
+            return "the file could not be read";
+    }
+}
+
+// The model read from the file, current; null (reported) on failure.
+UdmModel* Load(const std::string& path) {
+    UdmModel* model = nullptr;
+    const int status = udm_model_open(path.c_str(), UDM_MODE_AS_LOADED, &model);
+    if (status != UDM_OK) {
+        std::fprintf(stderr, "udmconv: cannot read %s: status %d: %s\n", path.c_str(), status,
+                     ReadFailure(status));
+        return nullptr;
+    }
+    return model;
+}
+
+int WriteFailure(const std::string& path, int status) {
+    std::fprintf(stderr, "udmconv: cannot write %s: status %d\n", path.c_str(), status);
+    return kExitFailed;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+// The text form, compressed into a gzip file: the writer's text goes to a
+// temporary file first and is then copied through a gzip-encoded stream.
+int WriteGzip(const std::string& path) {
+    File text(std::tmpfile());
+    if (!text) return WriteFailure(path, UDM_CANNOT_CREATE);
+    int status = udm_model_write_file(text.get(), path.c_str(), UDM_MODE_TEXT);
+    if (status != UDM_OK) return WriteFailure(path, status);
+    std::rewind(text.get());
+    File out(std::fopen(path.c_str(), "wb"));
+    UdmStream* stream =
+        out ? udm_stream_open_write(path.c_str(), tarnvel::udm::kEncodingGzipText, out.get())
+            : nullptr;
+    if (stream == nullptr) return WriteFailure(path, UDM_CANNOT_CREATE);
+    std::array<char, 4096> chunk;
+    while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), text.get())) {
+        udm_stream_write(stream, chunk.data(), got);
+    }
+    status = udm_stream_close(stream);
+    const bool failed = status != 0 || std::ferror(text.get()) || std::fclose(out.release()) != 0;
+    return failed ? WriteFailure(path, UDM_CANNOT_CREATE) : kExitOk;
+}
+
+int Convert(Mode mode, const std::string& path) {
+    if (mode == Mode::kGzip) return WriteGzip(path);
+    const int status = mode == Mode::kPacked ? udm_model_write_packed(path.c_str())
+                                             : udm_model_write(path.c_str(), UDM_MODE_TEXT);
+    return status == UDM_OK ? kExitOk : WriteFailure(path, status);
+}
+
+int Dump() {
+    const int status = udm_model_write_file(stdout, "stdout", UDM_MODE_TEXT);
+    return status == UDM_OK ? kExitOk : WriteFailure("the standard output", status);
+}
+
+const char* EncodingName(int number) {
+    for (const Encoding& encoding : kEncodingNames) {
+        if (encoding.number == number) return encoding.name;
+    }
+    return "unknown";
+}
+
+// The encoding the file starts with, as the reader detects it.
+int DetectEncoding(const std::string& path) {
+    File file(std::fopen(path.c_str(), "rb"));
+    int detected = 0;
+    if (file) udm_stream_close(udm_stream_open_read(path.c_str(), file.get(), 0, &detected));
+    return detected;
+}
+
+int Summary(const std::string& path) {
+    const int encoding = DetectEncoding(path);
+    const char* name = udm_title_name();
+    std::printf("file: %s\nencoding: %d (%s)\ntitle: %s\n", path.c_str(), encoding,
+                EncodingName(encoding), name != nullptr ? name : "");
+    for (int entity_class = 0; entity_class < UDM_CLASS_COUNT; ++entity_class) {
+        std::printf("%s %d\n", kClassKeywords[entity_class], udm_class_count(entity_class));
+    }
+    return std::fflush(stdout) == 0 ? kExitOk : kExitFailed;
+}
+
+int Run(const Command& command) {
+    UdmModel* model = Load(command.files[0]);
+    if (model == nullptr) return kExitFailed;
+    int status = kExitOk;
+    switch (command.mode) {
+        case Mode::kDump:
+            status = Dump();
+            break;
+        case Mode::kSummary:
+            status = Summary(command.files[0]);
+            break;
+        default:
+            status = Convert(command.mode, command.files[1]);
+            break;
+    }
+    udm_model_destroy(&model);
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Command command;
+    if (const int status = ParseArguments(argc, argv, &command); status >= 0) return status;
+    return Run(command);
+}
