@@ -115,12 +115,23 @@ std::string FilePrefix(std::string_view base_name, std::string_view extension) {
     return {};
 }
 
-// Replaces every occurrence of key; inserted text is not scanned again.
-void ReplaceAll(std::string& text, std::string_view key, std::string_view value) {
+// Replaces every occurrence of key; inserted text is not scanned again. A
+// replacement that would grow the text beyond kMaxExpandedLength is not
+// made, and false is returned.
+bool ReplaceAll(std::string& text, std::string_view key, std::string_view value) {
+    std::size_t occurrences = 0;
+    for (std::size_t at = text.find(key); at != std::string::npos; at = text.find(key, at + 1)) {
+        ++occurrences;
+    }
+    if (value.size() > key.size()) {
+        const std::size_t growth = occurrences * (value.size() - key.size());
+        if (growth > 0 && text.size() + growth > kMaxExpandedLength) return false;
+    }
     for (std::size_t at = text.find(key); at != std::string::npos;
          at = text.find(key, at + value.size())) {
         text.replace(at, key.size(), value);
     }
+    return true;
 }
 
 // The placeholder table, ordered by the byte values of its keys; the path
@@ -150,7 +161,8 @@ void ApplyPlaceholders(std::string& text, const Substitutions& table) {
 
 // Replaces each "$NAME$" by the product variable NAME (nothing when unset),
 // every occurrence at once, then looks again from the start. A "$" without
-// a partner ends the expansion, and so do the round and length guards.
+// a partner ends the expansion, and so do the round and length guards
+// (values that refer to themselves would otherwise grow without end).
 void ExpandReferences(std::string& text) {
     for (int round = 0; round < kMaxReferenceRounds; ++round) {
         const std::size_t open = text.find('$');
@@ -160,8 +172,7 @@ void ExpandReferences(std::string& text) {
         const std::string reference = text.substr(open, close - open + 1);
         const std::string name = reference.substr(1, reference.size() - 2);
         const std::string_view value = name.empty() ? "" : OrEmpty(envGetValue(name.c_str()));
-        ReplaceAll(text, reference, value);
-        if (text.size() > kMaxExpandedLength) return;
+        if (!ReplaceAll(text, reference, value)) return;
     }
 }
 
