@@ -39,13 +39,23 @@ inline constexpr std::array<BinaryTokenForm, 12> kBinaryTokenForms = {{
     {UDM_TOKEN_COMMENT, 0x0D, kLengthPrefixed},
 }};
 
+// The table holds the codes 258..269 in order, so a code or a type byte
+// indexes it directly.
+constexpr bool forms_are_consecutive() {
+    for (std::size_t n = 0; n < kBinaryTokenForms.size(); ++n) {
+        if (kBinaryTokenForms[n].code != UDM_TOKEN_OPEN + static_cast<int>(n)) return false;
+        if (kBinaryTokenForms[n].type != kBinaryTokenForms[0].type + n) return false;
+    }
+    return true;
+}
+static_assert(forms_are_consecutive());
+
 // The form written for a token code; none for tokens without binary form
 // (end, blanks, line breaks).
 constexpr const BinaryTokenForm* binary_form_of_code(int code) {
-    for (const BinaryTokenForm& form : kBinaryTokenForms) {
-        if (form.code == code) return &form;
-    }
-    return nullptr;
+    int index = code - UDM_TOKEN_OPEN;
+    if (index < 0 || index >= static_cast<int>(kBinaryTokenForms.size())) return nullptr;
+    return &kBinaryTokenForms[static_cast<std::size_t>(index)];
 }
 
 // The form of a type byte read from a stream; none for a byte outside

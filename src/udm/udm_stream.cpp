@@ -127,8 +127,8 @@ bool UdmStream::start_writing() {
     return true;
 }
 
-void UdmStream::put_bytes(const void* bytes, std::size_t size) {
-    if (finished) return;
+// Appends content bytes that fill the buffer, flushing each full buffer.
+void UdmStream::put_bytes_spanning(const void* bytes, std::size_t size) {
     const auto* next = static_cast<const std::uint8_t*>(bytes);
     while (size > 0) {
         std::size_t count = std::min(size, content.size() - content_used);
@@ -469,7 +469,7 @@ UdmStream* udm_stream_open_write_memory(const char* name, int encoding, std::str
 }
 
 void udm_stream_write(UdmStream* stream, const void* data, std::size_t size) {
-    if (stream == nullptr || !stream->writing || data == nullptr) return;
+    if (stream == nullptr || !stream->writing || stream->finished || data == nullptr) return;
     stream->put_bytes(data, size);
 }
 

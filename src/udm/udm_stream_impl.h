@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,8 +96,16 @@ struct UdmStream {
     // ---- writing (udm_stream.cpp) ----
     // Writes the header and prepares deflate; false when deflate cannot start.
     bool start_writing();
-    // Appends content bytes.
-    void put_bytes(const void* bytes, std::size_t size);
+    // Appends content bytes; the common case (they fit) stays inline.
+    void put_bytes(const void* bytes, std::size_t size) {
+        if (size < content.size() - content_used) {
+            if (size == 0) return;  // bytes may be null then
+            std::memcpy(content.data() + content_used, bytes, size);
+            content_used += size;
+        } else {
+            put_bytes_spanning(bytes, size);
+        }
+    }
     // Appends value bytes of a binary token, scrambled in encodings 3 and 4.
     void put_value_bytes(const void* bytes, std::size_t size);
     // Flushes, finishes deflate and appends the trailer; once only.
@@ -164,6 +173,7 @@ struct UdmStream {
     void* text_reader_state = nullptr;
 
   private:
+    void put_bytes_spanning(const void* bytes, std::size_t size);
     void flush_content(int flush_mode);
     void drain_compressed();
     void put_compressed(const std::uint8_t* bytes, std::size_t size);

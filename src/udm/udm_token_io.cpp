@@ -93,22 +93,33 @@ void put_text_token(UdmStream& stream, const UdmToken& token) {
 
 // ---- binary token writer and reader ----------------------------------------
 
+// The type byte and the fixed value (or the length of a text) go out in
+// one piece; only the scrambled encodings 3 and 4 split them, since their
+// type bytes stay clear.
 void put_binary_token(UdmStream& stream, const UdmToken& token) {
     const BinaryTokenForm* form = binary_form_of_code(token.code);
     if (form == nullptr) return;
-    stream.put_bytes(&form->type, 1);
+    std::array<std::uint8_t, 9> head;
+    head[0] = form->type;
+    std::size_t value_size = 0;
+    std::size_t text_size = 0;
     if (form->value_size == kLengthPrefixed) {
         // A text beyond 4 GiB cannot be described by the length field: cut.
-        std::size_t size =
+        text_size =
             std::min<std::size_t>(token.text.size(), std::numeric_limits<std::uint32_t>::max());
-        std::array<std::uint8_t, 4> length;
-        put_be32(length.data(), static_cast<std::uint32_t>(size));
-        stream.put_value_bytes(length.data(), length.size());
-        stream.put_value_bytes(token.text.data(), size);
-    } else if (form->value_size > 0) {
-        std::array<std::uint8_t, 8> value;
-        encode_fixed_value(token, form->value_size, value.data());
-        stream.put_value_bytes(value.data(), static_cast<std::size_t>(form->value_size));
+        put_be32(head.data() + 1, static_cast<std::uint32_t>(text_size));
+        value_size = 4;
+    } else {
+        value_size = static_cast<std::size_t>(form->value_size);
+        encode_fixed_value(token, form->value_size, head.data() + 1);
+    }
+    if (stream.value_scrambler.kind() == Scrambling::none) {
+        stream.put_bytes(head.data(), 1 + value_size);
+        stream.put_bytes(token.text.data(), text_size);
+    } else {
+        stream.put_bytes(head.data(), 1);
+        stream.put_value_bytes(head.data() + 1, value_size);
+        stream.put_value_bytes(token.text.data(), text_size);
     }
 }
 
