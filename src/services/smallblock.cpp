@@ -5,6 +5,7 @@
 #include <pthread.h>
 #include <sys/single_threaded.h>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -207,8 +208,19 @@ struct Heap {
 
 constinit Heap g_heap{};
 
-std::size_t ClassBlockSize(std::uint32_t size_class) {
+constexpr std::size_t ClassBlockSize(std::uint32_t size_class) {
     return (size_class + 1) * kGranule;
+}
+
+int ClassCapacity(std::uint32_t size_class) {
+    static constexpr auto kCapacities = [] {
+        std::array<int, kClassCount> capacities{};
+        for (std::uint32_t k = 0; k < kClassCount; ++k) {
+            capacities[k] = static_cast<int>((kPageSize - kBlocksOffset) / ClassBlockSize(k));
+        }
+        return capacities;
+    }();
+    return kCapacities[size_class];
 }
 
 std::uintptr_t Address(const void* pointer) {
@@ -288,9 +300,18 @@ void AssignClass(PageHeader* page, std::uint32_t size_class) {
     page->in_use = 0;
     if (page->size_class == size_class) return;
     page->size_class = size_class;
-    page->capacity = static_cast<int>((kPageSize - kBlocksOffset) / ClassBlockSize(size_class));
+    page->capacity = ClassCapacity(size_class);
     page->free_list = BlockAt(page, 0);
     page->free_list->next = nullptr;
+}
+
+// Puts a page into the empty ring of a class; null when none could be had.
+[[gnu::noinline]] PageHeader* RefillRing(PageHeader* ring, std::uint32_t size_class) {
+    PageHeader* page = AcquirePage();
+    if (page == nullptr) return nullptr;
+    AssignClass(page, size_class);
+    LinkAfter(ring, page);
+    return page;
 }
 
 // Hands out the head of a ringed page's free list. Blocks are cut lazily:
@@ -334,21 +355,23 @@ void* Allocate(std::size_t size) {
     PageHeader* ring = &g_heap.rings[size_class];
     HeapGuard guard;
     PageHeader* page = ring->next;
-    if (page == ring) {
-        page = AcquirePage();
+    if (page == ring) [[unlikely]] {
+        page = RefillRing(ring, size_class);
         if (page == nullptr) return nullptr;
-        AssignClass(page, size_class);
-        LinkAfter(ring, page);
     }
     return TakeBlock(page);
 }
 
-PageHeader* OwningPage(const void* block) {
+[[gnu::always_inline]] inline PageHeader* FindPage(const void* block) {
     const std::uintptr_t address = Address(block) & ~(kPageSize - 1);
     if (!g_page_map.Contains(address)) return nullptr;
     auto* page = reinterpret_cast<PageHeader*>(address);
     if (page->self != page || page->signature != kPageSignature) return nullptr;
     return page;
+}
+
+PageHeader* OwningPage(const void* block) {
+    return FindPage(block);
 }
 
 std::size_t BlockSize(const PageHeader* page) {
@@ -359,7 +382,9 @@ int SizeClass(const PageHeader* page) {
     return static_cast<int>(page->size_class);
 }
 
-void Release(PageHeader* page, void* block) {
+bool Release(void* block) {
+    PageHeader* page = FindPage(block);
+    if (page == nullptr) return false;
     auto* freed = static_cast<FreeBlock*>(block);
     HeapGuard guard;
     const bool was_full = page->free_list == nullptr;
@@ -372,6 +397,7 @@ void Release(PageHeader* page, void* block) {
     } else if (was_full) {
         LinkAfter(g_heap.rings[page->size_class].prev, page);
     }
+    return true;
 }
 
 namespace {
@@ -381,8 +407,7 @@ namespace {
 bool PageIsSound(PageHeader* page) {
     if (page->self != page || page->signature != kPageSignature) return false;
     if (page->size_class >= kClassCount) return false;
-    const auto capacity =
-        static_cast<int>((kPageSize - kBlocksOffset) / ClassBlockSize(page->size_class));
+    const int capacity = ClassCapacity(page->size_class);
     if (page->capacity != capacity || page->in_use < 0 || page->in_use > capacity) return false;
     int free_blocks = 0;
     for (FreeBlock* block = page->free_list; block != nullptr; block = block->next) {

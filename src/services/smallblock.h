@@ -29,7 +29,8 @@ std::size_t BlockSize(const PageHeader* page);
 // The size class of a page holding live blocks.
 int SizeClass(const PageHeader* page);
 
-// Returns a block to its page.
-void Release(PageHeader* page, void* block);
+// Returns a small block to its page; false, doing nothing, for any block
+// that is not one of ours.
+bool Release(void* block);
 
 }  // namespace tarnvel::services::smallblock

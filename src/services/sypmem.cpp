@@ -190,11 +190,9 @@ void* sypRealloc(void* block, std::size_t size) {
 }
 
 void sypFree(void* block) {
-    if (block == nullptr) return;
+    if (block == nullptr || smallblock::Release(block)) return;
     EnsureStarted();
-    if (PageHeader* page = smallblock::OwningPage(block)) {
-        smallblock::Release(page, block);
-    } else if (g_external.free != nullptr) {
+    if (g_external.free != nullptr) {
         g_external.free(block);
     } else {
         std::free(block);

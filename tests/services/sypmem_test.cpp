@@ -208,9 +208,11 @@ TEST(SmallBlockThreads, ConcurrentUseKeepsBlocksApartAndReturnsEveryEmptiedPage)
         }
         while (!live.empty()) release(live.size() - 1);
     };
-    std::vector<std::thread> threads;
-    for (unsigned seed = 1; seed <= 4; ++seed) threads.emplace_back(work, seed);
-    for (std::thread& thread : threads) thread.join();
+    {
+        std::vector<std::thread> threads;
+        for (unsigned seed = 1; seed <= 4; ++seed) threads.emplace_back(work, seed);
+        for (std::thread& thread : threads) thread.join();
+    }
     const SmallBlockStats after = GetSmallBlockStats();
     EXPECT_EQ(damaged.load(), 0);
     EXPECT_TRUE(after.consistent);
