@@ -139,6 +139,12 @@ TEST(UnitsFileTest, QuotedTokensHoldBlanksAndBraces) {
               UnitsReadStatus::kOk);
     EXPECT_EQ(Shown(table, "METRIC", "a{b} c"), "g per 10 min");
     EXPECT_EQ(Shown(table, "METRIC", "none"), "");
+    // A quote ends a token that runs into it.
+    UnitsTable joined;
+    ASSERT_EQ(ReadUnits("USYS { S UNIT { name\"key one\" 2 0 } }", joined), UnitsReadStatus::kOk);
+    ASSERT_NE(joined.find("S", "key one"), nullptr);
+    EXPECT_EQ(joined.find("S", "key one")->display_name, "name");
+    EXPECT_EQ(joined.find("S", "key one")->factor, 2);
 }
 
 TEST(UnitsFileTest, DropsALoneSlashAtTokenStart) {
