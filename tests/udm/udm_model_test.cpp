@@ -629,3 +629,17 @@ TEST(TypedFile, OpeningAMissingFileGivesAnEmptyModel) {
     EXPECT_EQ(udm_typed_close(model), UDM_OK);
     EXPECT_EQ(udm_typed_close(nullptr), UDM_TYPED_BAD_ARGUMENT);
 }
+
+TEST_F(ModelTest, DeletingTheActiveLayerResetsTheActiveLayer) {
+    ASSERT_TRUE(tarnvel::udm::SetClassFamily(UDM_CLASS_LYER, &udm_test::kNodeStandIn));
+    void* three = udm_entity_new(UDM_CLASS_LYER, 3, 0);
+    void* four = udm_entity_new(UDM_CLASS_LYER, 4, 0);
+    ASSERT_TRUE(three && four);
+    ASSERT_EQ(udm_set_active_layer(3), UDM_OK);
+    EXPECT_EQ(udm_entity_delete(four), UDM_OK);
+    EXPECT_EQ(udm_active_layer(), 3);
+    EXPECT_EQ(udm_entity_delete(three), UDM_OK);
+    EXPECT_EQ(udm_active_layer(), 0);
+    tarnvel::udm::SetClassFamily(UDM_CLASS_LYER, nullptr);
+    EXPECT_FALSE(tarnvel::udm::SetClassFamily(UDM_CLASS_TSET, nullptr));
+}

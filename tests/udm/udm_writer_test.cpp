@@ -390,3 +390,92 @@ TEST(WriterPrimitives, LayoutTokensAreDroppedInCompactOutputOnly) {
     udm_stream_close(stream);
     EXPECT_EQ(text, "//c  \nTCOD\"\"9029 4410");
 }
+
+// ---- Reading back -----------------------------------------------------------------------
+
+namespace {
+
+// The sets of the current model as "type label description: code text
+// values..." lines.
+std::vector<std::string> SetDump() {
+    std::vector<std::string> dump;
+    for (void* e = udm_entity_first(UDM_CLASS_TSET, 0); e != nullptr;
+         e = udm_entity_next(UDM_CLASS_TSET, udm_entity_type(e), udm_entity_label(e))) {
+        const auto* tset = static_cast<const UdmTset*>(e);
+        std::string line = std::to_string(udm_entity_type(e)) + " " +
+                           std::to_string(udm_entity_label(e)) + " " +
+                           (tset->description == nullptr ? "" : tset->description) + ":";
+        for (const UdmTcod* tcod = tset->codes; tcod != nullptr; tcod = tcod->next) {
+            line += " " + std::to_string(tcod->code) + " [" +
+                    (tcod->description == nullptr ? "" : tcod->description) + "]";
+            for (int i = 0; i < tcod->count; ++i) line += " " + std::to_string(tcod->values[i]);
+        }
+        dump.push_back(line);
+    }
+    return dump;
+}
+
+}  // namespace
+
+TEST_F(WriterTest, TextAndPackedFilesReadBackIntoEqualModels) {
+    BuildExample();
+    MakeSet(20000, 3, R"(quote " and \ backslash)", {5, 6}, {-1.5, 1e300, 0.1});
+    const std::vector<std::string> original = SetDump();
+    for (int mode : {UDM_MODE_TEXT, UDM_MODE_PACKED}) {
+        const std::string path = dir_.File(mode == UDM_MODE_TEXT ? "a.udm" : "a.udb");
+        ASSERT_EQ(udm_model_write(path.c_str(), mode), UDM_OK);
+        UdmModel* copy = nullptr;
+        ASSERT_EQ(udm_model_open(path.c_str(), UDM_MODE_AS_LOADED, &copy), UDM_OK) << mode;
+        EXPECT_EQ(SetDump(), original) << mode;
+        const char* type = nullptr;
+        EXPECT_EQ(udm_global_get("UDMW", "TYPE", &type), UDM_OK);
+        EXPECT_STREQ(type, "21000");
+        EXPECT_EQ(udm_file_version(), 4);
+        udm_model_destroy(&copy);
+        udm_model_select(model_);
+    }
+    UdmModel* refused = nullptr;
+    EXPECT_EQ(udm_model_open(dir_.File("a.udb").c_str(), UDM_MODE_TEXT, &refused),
+              UDM_BAD_ARGUMENT);
+    EXPECT_EQ(refused, nullptr);
+    EXPECT_EQ(udm_model_current(), model_);
+}
+
+TEST_F(WriterTest, APropertyFileOpensWithOnlyItsOwnTypeAndANameFromThePath) {
+    udm_global_set("UDMW", "TYPE", "2.100000E+04");
+    MakeSet(21000, 0, "kept", {1});
+    MakeSet(20000, 0, "another type");
+    const std::string path = dir_.File("grades.v2.udb");
+    ASSERT_EQ(udm_model_write_packed(path.c_str()), UDM_OK);
+
+    UdmModel* typed = udm_typed_open(path.c_str(), 7);
+    ASSERT_NE(typed, nullptr);
+    EXPECT_EQ(udm_model_current(), model_);
+    EXPECT_EQ(udm_typed_type(typed), 21000);
+    EXPECT_EQ(udm_typed_count(typed), 1);
+    udm_model_select(typed);
+    EXPECT_STREQ(udm_title_name(), dir_.File("grades").c_str());
+    EXPECT_EQ(SetDump(), (std::vector<std::string>{"21000 1 kept: 1 []"}));
+    udm_model_select(model_);
+
+    // Saved in the encoding it was loaded in, under title, type and "udb".
+    ASSERT_EQ(udm_typed_save(typed, nullptr, UDM_MODE_AS_LOADED), UDM_OK);
+    EXPECT_EQ(ReadFile(dir_.File("grades.21000.udb")).substr(0, 1), "\x1C");
+    EXPECT_EQ(udm_typed_close(typed), UDM_OK);
+    EXPECT_EQ(udm_model_current(), model_);
+}
+
+TEST_F(WriterTest, AFileWithoutAPositiveTypeIsNoPropertyFile) {
+    MakeSet(21000, 0, "no type recorded");
+    const std::string path = dir_.File("untyped.udm");
+    ASSERT_EQ(udm_model_write(path.c_str(), UDM_MODE_TEXT), UDM_OK);
+    EXPECT_EQ(udm_typed_open(path.c_str(), UDM_MODE_TEXT), nullptr);
+    EXPECT_EQ(udm_model_current(), model_);
+    // Read modes other than text or packed accept both.
+    udm_global_set("UDMW", "TYPE", "21000");
+    ASSERT_EQ(udm_model_write(path.c_str(), UDM_MODE_TEXT), UDM_OK);
+    EXPECT_EQ(udm_typed_open(path.c_str(), UDM_MODE_PACKED), nullptr);
+    UdmModel* typed = udm_typed_open(path.c_str(), 5);
+    ASSERT_NE(typed, nullptr);
+    EXPECT_EQ(udm_typed_close(typed), UDM_OK);
+}
