@@ -186,7 +186,8 @@ int udm_set_active_layer(int layer);
 // ---- Entities -----------------------------------------------------------------
 
 // Creates an entity with the given keys (zero-filled payload, no
-// initialiser); *header receives its payload.
+// initialiser); *payload (may be null) receives its payload. Entities keyed
+// by label alone always get UDM_KEY_NONE as key2.
 int udm_entity_create(int entity_class, std::int32_t key1, std::int32_t key2, void** payload);
 // Creates and initialises an entity: TSET (type, label or 0 for the next
 // label), BLOB (type, always label 1), other classes (label or 0).
