@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <mutex>
 
 #include "services/envproducts.h"
@@ -32,7 +31,9 @@ struct BuildTable {
 };
 
 std::mutex g_table_mutex;
-std::unique_ptr<BuildTable> g_table;
+// A plain pointer freed by the exit cleanup: an owner with a destructor
+// could be destroyed at exit before the cleanup runs, and freed twice.
+BuildTable* g_table = nullptr;
 
 template <std::size_t N>
 void CopyCut(std::array<char, N>& field, const std::string& text) {
@@ -43,13 +44,14 @@ void CopyCut(std::array<char, N>& field, const std::string& text) {
 
 void FreeBuildTable() {
     const std::lock_guard<std::mutex> hold(g_table_mutex);
-    g_table.reset();
+    delete g_table;
+    g_table = nullptr;
 }
 
 // The table, filled on first use. Called with g_table_mutex held.
 BuildTable& Table() {
     if (g_table != nullptr) return *g_table;
-    g_table = std::make_unique<BuildTable>();
+    g_table = new BuildTable;
     for (const auto& [index, values] : LoadProductConfiguration().build_entries) {
         BuildEntry& entry = g_table->entries[index];
         CopyCut(entry.release, values.release);

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <functional>
 #include <map>
-#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -94,17 +93,20 @@ MMutex& EnvLock() {
     return lock;
 }
 
-std::unique_ptr<EnvState> g_state;
+// A plain pointer, not an owner with a destructor: the exit cleanup frees
+// the state, and a static destructor could run before it and free it twice.
+EnvState* g_state = nullptr;
 
 // The state, created on first use. Called with the lock held.
 EnvState& State() {
-    if (g_state == nullptr) g_state = std::make_unique<EnvState>();
+    if (g_state == nullptr) g_state = new EnvState;
     return *g_state;
 }
 
 void FreeState() {
     const MMutexHold hold(EnvLock());
-    g_state.reset();
+    delete g_state;
+    g_state = nullptr;
 }
 
 void EnsureConfiguration(EnvState& state) {
@@ -367,9 +369,6 @@ const char* envHomeDirectory() {
 }
 
 void envResetForTesting() {
-    {
-        const MMutexHold hold(EnvLock());
-        g_state.reset();
-    }
+    FreeState();
     BuildResetForTesting();
 }
