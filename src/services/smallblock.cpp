@@ -260,13 +260,13 @@ void LinkAfter(PageHeader* position, PageHeader* page) {
 Chunk* NewChunk() {
     auto* chunk = static_cast<Chunk*>(std::malloc(kChunkSize));
     if (chunk == nullptr) return nullptr;
+    chunk->next = g_heap.chunks;
+    chunk->pages_used = 0;
     if (!g_page_map.Reserve(Address(PageOf(chunk, 0)),
                             Address(PageOf(chunk, kPagesPerChunk - 1)))) {
         std::free(chunk);
         return nullptr;
     }
-    chunk->next = g_heap.chunks;
-    chunk->pages_used = 0;
     g_heap.chunks = chunk;
     if (!g_heap.cleanup_registered) {
         g_heap.cleanup_registered = true;

@@ -138,8 +138,9 @@ TEST(SypCalloc, ZeroFillsAndRefusesCountsWhoseProductOverflows) {
 TEST(RuntimeBlocks, APageThatIsNotOursIsNeverTakenForOneAndNeverRead) {
     SKIP_WITHOUT_SMALL_BLOCKS();
     // A runtime buffer holding a page whose start imitates a page header.
-    auto* buffer = static_cast<unsigned char*>(std::malloc(3 * 4096));
-    const std::uintptr_t page = PageOf(buffer + 4095);
+    void* buffer = std::calloc(3, 4096);
+    const std::uintptr_t page =
+        (reinterpret_cast<std::uintptr_t>(buffer) + 4095) & ~std::uintptr_t{4095};
     struct {
         int in_use;
         void* list[3];
