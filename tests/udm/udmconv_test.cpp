@@ -1,0 +1,152 @@
+// The udmconv program: conversions between text, packed and gzip files,
+// the dump and summary forms, usage errors and malformed input.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "reader_test_support.h"
+#include "support/process.h"
+#include "udm/udm.h"
+
+using reader_test::BuildTextSafeModel;
+using reader_test::HeldModel;
+using reader_test::ReadBytes;
+using reader_test::SetImage;
+using reader_test::SetsOfCurrent;
+using reader_test::TempDir;
+using reader_test::WriteBytes;
+using tarnvel::testing::BuiltProgram;
+using tarnvel::testing::ProcessResult;
+using tarnvel::testing::RunProcess;
+
+namespace {
+
+ProcessResult Udmconv(const std::vector<std::string>& args) {
+    return RunProcess(BuiltProgram("udmconv"), args);
+}
+
+class UdmconvTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        HeldModel source;
+        BuildTextSafeModel();
+        expected_ = SetsOfCurrent();
+        ASSERT_EQ(udm_model_write(text_.c_str(), UDM_MODE_TEXT), UDM_OK);
+    }
+    // The sets of a file as the library reads it (empty when it cannot).
+    static std::vector<SetImage> SetsOfFile(const std::string& path) {
+        HeldModel model;
+        if (udm_model_read(path.c_str(), UDM_MODE_AS_LOADED) != UDM_OK) return {};
+        return SetsOfCurrent();
+    }
+
+    TempDir dir_;
+    std::string text_ = dir_.File("model.udm");
+    std::vector<SetImage> expected_;
+};
+
+TEST_F(UdmconvTest, ConvertsThroughEveryWrittenEncoding) {
+    const std::string packed = dir_.File("model.udb");
+    const std::string gzip = dir_.File("model.udm.gz");
+    const std::string back = dir_.File("back.udm");
+
+    ProcessResult result = Udmconv({"--packed", text_, packed});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(static_cast<unsigned char>(ReadBytes(packed)[0]), 0x1C);
+    result = Udmconv({packed, "--gzip", gzip});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(ReadBytes(gzip).substr(0, 2), "\x1F\x8B");
+    result = Udmconv({gzip, back});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(ReadBytes(back).substr(0, 4), "//  ");
+
+    for (const std::string& path : {packed, gzip, back}) EXPECT_EQ(SetsOfFile(path), expected_);
+    if (std::system("gzip --version > /dev/null 2>&1") == 0) {
+        // The gzip output is a standard gzip file of the text form.
+        const std::string unpacked = dir_.File("unpacked.udm");
+        ASSERT_EQ(std::system(("gzip -dc '" + gzip + "' > '" + unpacked + "'").c_str()), 0);
+        EXPECT_EQ(SetsOfFile(unpacked), expected_);
+    }
+}
+
+TEST_F(UdmconvTest, DumpAndSummary) {
+    const std::string packed = dir_.File("model.udb");
+    ASSERT_EQ(Udmconv({"--packed", text_, packed}).exit_code, 0);
+
+    ProcessResult dump = Udmconv({"--dump", packed});
+    ASSERT_EQ(dump.exit_code, 0) << dump.err;
+    EXPECT_EQ(dump.out.substr(0, 22), "//  VANTOREL UDM FILE.");
+    EXPECT_NE(dump.out.find("TSET{21000 2 \"ends in \\\\\""), std::string::npos) << dump.out;
+    EXPECT_EQ(dump.out.substr(dump.out.size() - 6), "\nENDF\n");
+    // The dump is itself a readable text file of the same model.
+    const std::string dumped = dir_.File("dumped.udm");
+    WriteBytes(dumped, dump.out);
+    EXPECT_EQ(SetsOfFile(dumped), expected_);
+
+    ProcessResult summary = Udmconv({packed, "--summary"});
+    ASSERT_EQ(summary.exit_code, 0) << summary.err;
+    EXPECT_NE(summary.out.find("encoding: 8 (packed)\n"), std::string::npos) << summary.out;
+    EXPECT_NE(summary.out.find("title: grades \"2024\" C:\\data\\\n"), std::string::npos)
+        << summary.out;
+    EXPECT_NE(summary.out.find("\nTSET 3\n"), std::string::npos) << summary.out;
+    EXPECT_NE(summary.out.find("\nNODE 0\n"), std::string::npos) << summary.out;
+    EXPECT_NE(Udmconv({"--summary", text_}).out.find("encoding: 1 (text)\n"), std::string::npos);
+}
+
+TEST_F(UdmconvTest, HelpAndUsageErrors) {
+    ProcessResult help = Udmconv({"--help"});
+    EXPECT_EQ(help.exit_code, 0);
+    EXPECT_EQ(help.out.substr(0, 7), "Usage: ");
+    EXPECT_EQ(help.err, "");
+
+    const std::vector<std::vector<std::string>> misuses = {
+        {},
+        {text_},
+        {text_, dir_.File("a"), dir_.File("b")},
+        {"--dump"},
+        {"--dump", text_, dir_.File("a")},
+        {"--summary"},
+        {"--packed", "--gzip", text_, dir_.File("a")},
+        {"--unknown", text_, dir_.File("a")},
+    };
+    for (const auto& args : misuses) {
+        ProcessResult result = Udmconv(args);
+        EXPECT_EQ(result.exit_code, 2) << args.size();
+        EXPECT_NE(result.err.find("Usage: "), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+}
+
+TEST_F(UdmconvTest, MalformedOrUnreadableInputFails) {
+    const std::string broken = dir_.File("broken.udm");
+    WriteBytes(broken, "TSET{21000 1 \"never closed\"\n");
+    const std::string out = dir_.File("out.udm");
+
+    ProcessResult result = Udmconv({broken, out});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("status 1020"), std::string::npos) << result.err;
+    // Diagnostics are shown only when the product variable asks for them.
+    EXPECT_EQ(result.err.find("Unexpected Condition"), std::string::npos) << result.err;
+    EXPECT_FALSE(std::ifstream(out).good()) << "no output for a failed read";
+
+    result = RunProcess(BuiltProgram("udmconv"), {"--dump", broken}, "",
+                        {{"VANTOREL_UDM_PRINT_ERROR", "1"}});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("parse error"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+
+    result = Udmconv({"--summary", dir_.File("absent.udm")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("status 1003"), std::string::npos) << result.err;
+
+    // An output that cannot be created.
+    result = Udmconv({text_, dir_.File("no/such/dir/out.udm")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("cannot write"), std::string::npos) << result.err;
+    result = Udmconv({"--gzip", text_, dir_.File("no/such/dir/out.gz")});
+    EXPECT_EQ(result.exit_code, 1);
+}
+
+}  // namespace
