@@ -69,43 +69,17 @@ class ConfigLocation : public ::testing::Test {
     EnvironmentGuard env;
 };
 
-TEST_F(ConfigLocation, NamedFileComesFirst) {
+TEST_F(ConfigLocation, NamedFileComesFirstAndAMissingOneIsReported) {
     const std::string path = dir.Write("mine.xml", "<c/>");
     env.Set(kConfigVariable, path);
     EXPECT_EQ(ConfigLocate(), path);
-}
-
-TEST_F(ConfigLocation, WithoutAnyFileTheCompiledInCopyServes) {
-    // Nothing lies beside the test program, so the search ends empty.
-    EXPECT_EQ(ConfigLocate(), "");
-    ConfigNode* root = configLoad();
-    ASSERT_NE(root, nullptr);
-    EXPECT_TRUE(configIsElement(root, "configuration"));
-    configFree(root);
-}
-
-TEST_F(ConfigLocation, NamedFileThatIsMissingIsReportedAndTheSearchGoesOn) {
+    // Nothing lies beside the test program, so the search then ends empty.
     env.Set(kConfigVariable, dir.Path("gone.xml"));
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(ConfigLocate(), "");
     EXPECT_THAT(::testing::internal::GetCapturedStderr(),
                 HasSubstr("| Cannot find the product configuration named by TARNVEL_CONFIG:\n| " +
                           dir.Path("gone.xml") + "\n"));
-}
-
-TEST_F(ConfigLocation, MalformedNamedFileGivesNoConfiguration) {
-    const std::string path = dir.Write("bad.xml", "<configuration>");
-    env.Set(kConfigVariable, path);
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(configLoad(), nullptr);
-    EXPECT_EQ(LoadProductConfiguration().ProductCount(), 0);
-    // Each load reads the file again and reports it again.
-    const std::string report = "| Cannot read the product configuration:\n| " + path +
-                               "\n| Start-end tags mismatch at offset 14\n";
-    const std::string err = ::testing::internal::GetCapturedStderr();
-    const std::size_t first = err.find(report);
-    ASSERT_NE(first, std::string::npos);
-    EXPECT_NE(err.rfind(report), first);
 }
 
 TEST(ShippedConfiguration, CompiledInCopyIsTheShippedFile) {
@@ -178,23 +152,6 @@ TEST(ConfigurationTables, ReadingRules) {
     EXPECT_EQ(config.build_entries.at(0).code, "one");
     EXPECT_EQ(config.build_entries.at(0).release, "");
     EXPECT_EQ(config.build_entries.at(1).code, "");
-}
-
-TEST(ConfigurationTables, NoConfigurationGivesEmptyTables) {
-    const ProductConfiguration config = ReadProductConfiguration(nullptr);
-    EXPECT_EQ(config.VariableCount(), 0);
-    EXPECT_EQ(config.ProductCount(), 0);
-    EXPECT_TRUE(config.build_entries.empty());
-}
-
-TEST(ConfigurationTables, IndicesThatAreNoNumbersStayHarmless) {
-    const ProductConfiguration config = TablesOf(R"(
-        <c><variables><variable index="x" generic_name="A"/>
-                      <variable index="99999999999" generic_name="B"/></variables>
-           <products><product index="-5" value="p"/></products><p/></c>)");
-    EXPECT_EQ(config.generic_names.at(0), "A");
-    EXPECT_EQ(config.generic_names.at(-1), "B");
-    EXPECT_EQ(config.products.count(-5), 1u);
 }
 
 }  // namespace

@@ -62,17 +62,6 @@ TEST(ExpandReferences, ReplacesSetVariablesAndKeepsTheRest) {
     }
 }
 
-TEST(DocumentsFolder, IsCreatedWhenMissing) {
-    TempDirectory dir;
-    EnvironmentGuard env;
-    env.Unset("XDG_DOCUMENTS_DIR");
-    EXPECT_EQ(DocumentsFolder(dir.path().c_str()), dir.Path("Documents"));
-    EXPECT_EQ(DocumentsFolder(nullptr), "");
-    EXPECT_EQ(DocumentsFolder(dir.Path("no/such").c_str()), "");
-    EXPECT_EQ(ResolveDocumentsMarker("%MY_DOCUMENTS%/", dir.path().c_str()), dir.Path("Documents"));
-    EXPECT_EQ(ResolveDocumentsMarker("plain", dir.path().c_str()), "plain");
-}
-
 TEST(RegistryPaths, FollowTheOverridesAndTheConfigurationHome) {
     EnvironmentGuard env;
     env.Unset("TARNVEL_USER_REGISTRY");
@@ -102,14 +91,6 @@ TEST(ModuleIniPath, IsTheModulePathWithIniAppended) {
     EXPECT_EQ(ModuleIniPath(), executable + ".ini");
     dir.Write("module.so", "");
     EXPECT_EQ(ModuleIniPath(), dir.Path("module.so.ini"));
-}
-
-TEST(FromFirstDigit, DropsTheTextBeforeTheFirstDigit) {
-    EXPECT_EQ(FromFirstDigit("R4.0", 255), "4.0");
-    EXPECT_EQ(FromFirstDigit("4.0", 255), "4.0");
-    EXPECT_EQ(FromFirstDigit("release", 255), "");
-    EXPECT_EQ(FromFirstDigit(nullptr, 255), "");
-    EXPECT_EQ(FromFirstDigit("v123456", 3), "123");
 }
 
 }  // namespace
