@@ -1,0 +1,33 @@
+// The material property set builder: turns one material record into a new
+// UDM model that holds exactly one property set of type 21000, filling gaps
+// in the grade's own data from the converter's generic material data.
+#pragma once
+
+#include <cstdint>
+
+#include "convert/udb_converter.h"
+#include "material/material_record.h"
+
+struct UdmModel;
+
+namespace tarnvel::convert {
+
+// The code that lists the codes whose values came from generic data.
+inline constexpr std::int32_t kGenericListCode = 1890;
+
+// Builds the property set of a grade in a new model owned by the caller
+// (free it with udm_model_destroy). The set has type 21000 and label 1 and
+// is named "<trade name> : <manufacturer>". Every text written is cut at
+// 255 characters and a code holds at most 256 values.
+//
+// The record is read and partly updated: `meltTemperatureDefault`,
+// `freezeTemperature` and `noFlowTemperature` may be filled from averages
+// or generic data, `viscosityIndex` recomputed, `defaultViscosityModel` set
+// to "2nd Order" or emptied, and `tait` replaced by the written Tait
+// coefficients (or zeroed when none are written).
+//
+// Returns null, and changes nothing, when no model can be created. The
+// caller's current UDM model is current again on return.
+UdmModel* BuildPropertySet(const MUdbConverter& converter, material::MaterialRecord& record);
+
+}  // namespace tarnvel::convert
