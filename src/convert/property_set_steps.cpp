@@ -1,0 +1,187 @@
+// The build steps of the viscosity, PVT, filler and generic list codes.
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "convert/property_formulas.h"
+#include "convert/property_set_writer.h"
+
+namespace tarnvel::convert::set_building {
+
+using material::MaterialRecord;
+using material::RealArray;
+using material::TextOf;
+
+namespace {
+
+// The values of the viscosity model selector.
+constexpr double kCrossWlfModel = 1.0;
+constexpr double kOtherViscosityModel = 2.0;
+// The number of Cross-WLF and of second-order coefficients.
+constexpr std::size_t kCrossWlfCount = 7;
+constexpr std::size_t kSecondOrderCount = 6;
+// The Cross-WLF coefficients in the order of their code: n, tau*, D1, D2,
+// D3, A1, A2.
+constexpr std::size_t kCrossWlfCodeOrder[] = {6, 5, 0, 1, 2, 3, 4};
+// The shear rate bounds that follow the second-order coefficients, in 1/s.
+constexpr double kSecondOrderMinShearRate = 10.0;
+constexpr double kSecondOrderMaxShearRate = 1000000.0;
+
+// The number of leading Tait coefficients that make a set complete.
+constexpr std::size_t kTaitCompleteCount = 10;
+// The indices of the Tait coefficients in `tait`.
+enum TaitIndex : std::size_t { kB5 = 0, kB1m = 2, kB2m = 3, kB1s = 6, kB2s = 7 };
+// Room temperature in kelvin, at which the solid density is taken.
+constexpr double kRoomTemperature = 298.15;
+
+}  // namespace
+
+// ---- Viscosity ---------------------------------------------------------------------------------
+
+// Rule G: the viscosity model selector. A Cross-WLF model with a negative
+// coefficient is replaced by the second-order model when that is complete.
+void ViscosityModel(SetWriter& w, std::int32_t code) {
+    MaterialRecord& r = w.record();
+    double model = kOtherViscosityModel;
+    if (EqualsIgnoringCase(TextOf(r.defaultViscosityModel), "Cross-WLF")) {
+        const bool usable = std::all_of(r.crossWlf.begin(), r.crossWlf.begin() + kCrossWlfCount,
+                                        [](double v) { return v >= 0.0; });
+        if (usable) {
+            model = kCrossWlfModel;
+        } else {
+            const bool second_order = AllNonZero(r.viscosity2ndOrder, kSecondOrderCount);
+            material::SetText(r.defaultViscosityModel, second_order ? "2nd Order" : "");
+        }
+    }
+    w.Write(code, {model});
+}
+
+void CrossWlf(SetWriter& w, std::int32_t code) {
+    std::array<double, kCrossWlfCount> values{};
+    std::transform(std::begin(kCrossWlfCodeOrder), std::end(kCrossWlfCodeOrder), values.begin(),
+                   [&](std::size_t index) { return w.record().crossWlf[index]; });
+    w.WriteValues(code, values);
+}
+
+// The second-order coefficients, then the model's shear rate bounds.
+void SecondOrder(SetWriter& w, std::int32_t code) {
+    const RealArray& c = w.record().viscosity2ndOrder;
+    w.Write(code, {c[0], c[1], c[2], c[3], c[4], c[5], kSecondOrderMinShearRate,
+                   kSecondOrderMaxShearRate});
+}
+
+// Rule H: the extensional viscosity parameters, when every input is set.
+void ExtensionalParameters(SetWriter& w, std::int32_t code) {
+    const MaterialRecord& r = w.record();
+    const ExtensionalInputs in{r.viscosity1stOrder[0],    r.viscosity1stOrder[1],
+                               r.viscosity1stOrder[2],    r.extensionalViscosity[0],
+                               r.extensionalViscosity[1], r.extensionalViscosity[2],
+                               r.extensionalViscosity[3], r.meltTemperatureDefault};
+    for (double input : {in.a0, in.a1, in.a2, in.e0, in.e1, in.e2, in.e3, in.temperature}) {
+        if (input == 0.0) return;
+    }
+    const auto [w0, w1] = ExtensionalViscosityParameters(in);
+    w.Write(code, {w0, w1});
+}
+
+void ExtensionalCoefficients(SetWriter& w, std::int32_t code) {
+    const RealArray& e = w.record().extensionalViscosity;
+    w.Write(code, {e[0], e[1], e[2], e[3]});
+}
+
+// Rule J: the viscosity index, recomputed from the model that rule G left
+// unless the grade comes from a database version that keeps it.
+void ViscosityIndex(SetWriter& w, std::int32_t code) {
+    MaterialRecord& r = w.record();
+    if (w.recompute_viscosity_index()) {
+        const std::string_view model = TextOf(r.defaultViscosityModel);
+        std::string text;
+        if (ContainsIgnoringCase(model, "CROSS")) {
+            const double t = w.converter().ClassTemperature(TextOf(r.family));
+            const std::span<const double, kCrossWlfCount> coefficients(r.crossWlf.data(),
+                                                                       kCrossWlfCount);
+            text = ViscosityIndexText(t, CrossWlfIndexViscosity(coefficients, t));
+        } else if (ContainsIgnoringCase(model, "2ND")) {
+            const double t = w.converter().ClassTemperature(TextOf(r.family));
+            const std::span<const double, kSecondOrderCount> coefficients(
+                r.viscosity2ndOrder.data(), kSecondOrderCount);
+            text = ViscosityIndexText(t, SecondOrderIndexViscosity(coefficients, t));
+        }
+        material::SetText(r.viscosityIndex, text);
+    }
+    w.WriteText(code, TextOf(r.viscosityIndex));
+}
+
+// Rule K: the melt flow rate with its test temperature and load.
+void MeltFlowRate(SetWriter& w, std::int32_t code) {
+    const std::string_view text = TextOf(w.record().meltFlowRate);
+    if (EqualsIgnoringCase(text, "UNKNOWN")) return;
+    if (const auto values = MeltFlowRateValues(text))
+        w.Write(code, {(*values)[0], (*values)[1], (*values)[2]});
+}
+
+// ---- PVT --------------------------------------------------------------
+
+// Rule L: the Tait coefficients, from the record, converted from the
+// product's own PVT model, or generic from L. The record keeps what is
+// written, or zeros.
+void Tait(SetWriter& w, std::int32_t code) {
+    MaterialRecord& r = w.record();
+    const std::span<const double, kOwnPvtCount> own_pvt(r.pvtVantorel.data(), kOwnPvtCount);
+    const bool has_own_pvt = !AllZero(r.pvtVantorel, kOwnPvtCount);
+    const bool prefers_own = EqualsIgnoringCase(TextOf(r.defaultPvtModel), "VANTOREL");
+
+    std::optional<TaitCoefficients> tait;
+    if (has_own_pvt && (prefers_own || !AllNonZero(r.tait, kTaitCompleteCount))) {
+        tait = TaitFromOwnPvt(own_pvt);
+    } else if (AllNonZero(r.tait, kTaitCompleteCount)) {
+        tait.emplace();
+        std::copy_n(r.tait.begin(), kTaitCount, tait->begin());
+    } else if (w.has_generic_link() && w.Generic(code, w.link_set(), kTaitCount)) {
+        tait.emplace();
+        std::copy_n(w.values().begin(), kTaitCount, tait->begin());
+        w.MarkGeneric(code);
+    }
+    if (!tait) {
+        std::fill_n(r.tait.begin(), kTaitCount, 0.0);
+        return;
+    }
+    std::copy(tait->begin(), tait->end(), r.tait.begin());
+    w.WriteValues(code, *tait);
+}
+
+// The melt density at the melt temperature, from the Tait coefficients.
+void MeltDensity(SetWriter& w, std::int32_t code) {
+    const MaterialRecord& r = w.record();
+    const RealArray& t = r.tait;
+    w.Write(code,
+            {1.0 / ((r.meltTemperatureDefault + kKelvinOffset - t[kB5]) * t[kB2m] + t[kB1m])});
+}
+
+// The solid density at room temperature, from the Tait coefficients.
+void SolidDensity(SetWriter& w, std::int32_t code) {
+    const RealArray& t = w.record().tait;
+    w.Write(code, {1.0 / ((kRoomTemperature - t[kB5]) * t[kB2s] + t[kB1s])});
+}
+
+// ---- Fillers and the generic list --------------------------------------------------------------
+
+// The filler composition, when at least one filler finds a filler set.
+void Fillers(SetWriter& w, std::int32_t code) {
+    std::string names;
+    std::vector<double> values;
+    if (w.converter().FillerComposition(TextOf(w.record().fillers), names, values)) {
+        w.WriteTextAndValues(code, names, values);
+    }
+}
+
+// The codes whose values came from generic data, when there are any.
+void GenericList(SetWriter& w, std::int32_t code) {
+    if (!w.generic_list().empty()) w.WriteValues(code, w.generic_list());
+}
+
+}  // namespace tarnvel::convert::set_building
