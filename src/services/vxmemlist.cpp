@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdlib>
 #include <mutex>
+#include <type_traits>
 
 #include "services/syperror.h"
 #include "services/sypmem.h"
@@ -30,17 +31,21 @@ struct NodePool {
     bool recycle = true;
 };
 
-NodePool& Pool() {
-    static NodePool* pool = [] {
-        // Built once and never destroyed, so collections released by other
-        // exit-time code still find it.
-        auto* created = new NodePool;
-        const char* setting = std::getenv(kRecycleVariable);
-        if (setting != nullptr) created->recycle = std::strtol(setting, nullptr, 10) != 0;
-        return created;
-    }();
-    return *pool;
+// Recycling is on unless the switch holds a value whose integer reading is 0.
+bool RecycleSwitch() {
+    const char* setting = std::getenv(kRecycleVariable);
+    return setting == nullptr || std::strtol(setting, nullptr, 10) != 0;
 }
+
+// The pool, made with the first collection; the switch is read then, once.
+// It has no destructor to run, so collections released by exit-time code
+// still find it.
+NodePool& Pool() {
+    static NodePool pool{
+        .lock = {}, .free_list = nullptr, .free_count = 0, .recycle = RecycleSwitch()};
+    return pool;
+}
+static_assert(std::is_trivially_destructible_v<NodePool>);
 
 OcNode* TakeNode(void* item) {
     NodePool& pool = Pool();
