@@ -27,7 +27,7 @@ inline constexpr std::array<double, 4> kExtensional = {2.0, -0.6, -0.01, 0.001};
 // The class temperature (C) of the viscosity index.
 inline constexpr double kClassTemperature = 230.0;
 // D1, D2, D3, A1, A2, tau*, n.
-inline constexpr std::array<double, 7> kCrossWlf = {6.7e12, -10.0, 0.0, 27.0, 51.6, 25000.0, 0.28};
+inline constexpr std::array<double, 7> kCrossWlf = {2.5e11, 100.0, 0.0, 27.0, 51.6, 25000.0, 0.28};
 // c0..c5.
 inline constexpr std::array<double, 6> kSecondOrder = {12.0, -0.5, -0.02, -0.01, 0.0005, 1e-5};
 

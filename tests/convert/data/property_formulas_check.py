@@ -98,7 +98,7 @@ def extensional(a, e, t):
 # The class temperature (C) of the viscosity index.
 CLASS_TEMPERATURE = 230.0
 # D1, D2, D3, A1, A2, tau*, n.
-CROSS_WLF = [6.7e12, -10.0, 0.0, 27.0, 51.6, 25000.0, 0.28]
+CROSS_WLF = [2.5e11, 100.0, 0.0, 27.0, 51.6, 25000.0, 0.28]
 # c0..c5.
 SECOND_ORDER = [12.0, -0.5, -0.02, -0.01, 0.0005, 1e-5]
 
