@@ -358,12 +358,6 @@ TEST_F(Vx2kFile, RejectedInputsWriteNothing) {
               (std::vector<std::string>{"broken.udm", "new.udm", "text.txt", "untyped.udm"}));
 }
 
-TEST_F(Vx2kFile, FailureKeepsAnExistingOutput) {
-    WriteText(dir_.File("out.udb"), "previous");
-    EXPECT_FALSE(Convert(dir_.File("absent.udm"), dir_.File("out.udb")));
-    EXPECT_EQ(convert_test::ReadText(dir_.File("out.udb")), "previous");
-}
-
 TEST_F(Vx2kFile, UnwritableOutputFailsWithoutLeftovers) {
     WritePropertyFile(dir_.File("in.udm"), "20000", {Grade(1, "A", "g")});
     EXPECT_FALSE(Convert(dir_.File("in.udm"), dir_.File("no-such-dir/out.udb")));
