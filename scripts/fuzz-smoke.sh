@@ -1,26 +1,36 @@
 #!/usr/bin/env bash
 # Runs each libFuzzer target of a fuzz build for a bounded time over a copy
-# of its seed corpus. A crash fails the run; the crashing input is kept in
-# the build folder for turning into a regression test.
+# of its seed corpus, two targets at a time. A crash fails the run; the
+# crashing input is kept in the build folder for turning into a regression
+# test. The readers of whole UDM files get twice the time of the others.
 set -euo pipefail
 build=${1:-build-fuzz}
 seconds=${2:-30}
 root=$(cd "$(dirname "$0")/.." && pwd)
-status=0
-shopt -s nullglob
-for target in "$build"/bin/*_fuzz; do
+
+run_target() {
+  local target=$1 name work budget
   name=$(basename "$target" _fuzz)
   work="$build/fuzz-work/$name"
+  budget=$seconds
+  case "$name" in udmreader|udmlexer) budget=$((seconds * 2)) ;; esac
   rm -rf "$work"; mkdir -p "$work/corpus" "$work/artifacts"
   if [ -d "$root/fuzz/corpus/$name" ]; then
     cp -r "$root/fuzz/corpus/$name/." "$work/corpus/"
   fi
-  echo "== fuzzing $name for ${seconds}s"
-  if ! "$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+  if "$target" -max_total_time="$budget" -rss_limit_mb=2048 -timeout=10 \
       -artifact_prefix="$work/artifacts/" "$work/corpus" >"$work/log" 2>&1; then
-    echo "fuzz target $name failed:"; tail -40 "$work/log"; status=1
+    echo "fuzz $name (${budget}s): $(grep -E '^Done|DONE' "$work/log" | tail -1)"
   else
-    tail -1 "$work/log"
+    echo "fuzz target $name FAILED:"; tail -40 "$work/log"; return 1
   fi
-done
-exit $status
+}
+export -f run_target
+export build seconds root
+
+shopt -s nullglob
+targets=("$build"/bin/*_fuzz)
+if [ ${#targets[@]} -eq 0 ]; then
+  echo "no fuzz targets in $build/bin"; exit 1
+fi
+printf '%s\n' "${targets[@]}" | xargs -P 2 -I{} bash -c 'run_target "$@"' _ {}
