@@ -26,6 +26,12 @@ inline constexpr std::int32_t kGenericListCode = 1890;
 // to "2nd Order" or emptied, and `tait` replaced by the written Tait
 // coefficients (or zeroed when none are written).
 //
+// Non-finite inputs (NaN, infinities) never stop the build: they pass into
+// the written values as IEEE results (so do divisions by zero, such as the
+// densities 1000 and 1001 of all-zero Tait coefficients, which are
+// infinite). The viscosity index alone needs integers: when its temperature
+// or viscosity has no 32-bit integer value, the index text is empty.
+//
 // Returns null, and changes nothing, when no model can be created. The
 // caller's current UDM model is current again on return.
 UdmModel* BuildPropertySet(const MUdbConverter& converter, material::MaterialRecord& record);
