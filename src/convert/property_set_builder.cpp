@@ -47,7 +47,7 @@ std::optional<double> GenericPointOrMidRange(SetWriter& w, std::int32_t point_co
     return std::nullopt;
 }
 
-// Rule A: the mould temperature, from the default, the middle of the
+// The mould temperature, from the default, the middle of the
 // range, or generic data. The record is not changed.
 void MoldTemperature(SetWriter& w, std::int32_t code) {
     const MaterialRecord& r = w.record();
@@ -61,7 +61,7 @@ void MoldTemperature(SetWriter& w, std::int32_t code) {
     }
 }
 
-// Rule B: the melt temperature, like the mould temperature, except that
+// The melt temperature, like the mould temperature, except that
 // the record's default takes the value that was written.
 void MeltTemperature(SetWriter& w, std::int32_t code) {
     MaterialRecord& r = w.record();
@@ -77,7 +77,7 @@ void MeltTemperature(SetWriter& w, std::int32_t code) {
     }
 }
 
-// Rule C: a recommended temperature range.
+// A recommended temperature range.
 template <double MaterialRecord::*Min, double MaterialRecord::*Max>
 void TemperatureRange(SetWriter& w, std::int32_t code) {
     const MaterialRecord& r = w.record();
@@ -93,7 +93,7 @@ void TemperatureRange(SetWriter& w, std::int32_t code) {
 // maximum lies, in degrees.
 constexpr double kMaxMeltMargin = 40.0;
 
-// Rule D: the absolute maximum melt temperature.
+// The absolute maximum melt temperature.
 void MaxMeltTemperature(SetWriter& w, std::int32_t code) {
     const MaterialRecord& r = w.record();
     if (r.meltTemperatureAbsoluteMax != 0.0) {
@@ -114,7 +114,7 @@ void MaxMeltTemperature(SetWriter& w, std::int32_t code) {
     }
 }
 
-// Rule E: a temperature of the record, else its generic value from P,
+// A temperature of the record, else its generic value from P,
 // which the record then takes.
 template <double MaterialRecord::*Field>
 void GenericTemperature(SetWriter& w, std::int32_t code) {
@@ -129,7 +129,7 @@ void GenericTemperature(SetWriter& w, std::int32_t code) {
     }
 }
 
-// Rule F: a processing limit of the record, else its generic value from L.
+// A processing limit of the record, else its generic value from L.
 template <double MaterialRecord::*Field>
 void GenericLimit(SetWriter& w, std::int32_t code) {
     const MaterialRecord& r = w.record();
@@ -146,7 +146,7 @@ void GenericLimit(SetWriter& w, std::int32_t code) {
 constexpr double kEjectionMarginCrystalline = 10.0;
 constexpr double kEjectionMarginAmorphous = 20.0;
 
-// Rule I: the ejection temperature below the no-flow temperature, but
+// The ejection temperature below the no-flow temperature, but
 // above the freeze temperature.
 void EjectionTemperature(SetWriter& w, std::int32_t code) {
     const MaterialRecord& r = w.record();
@@ -165,7 +165,7 @@ void MeltProperty(SetWriter& w, std::int32_t code) {
 
 // ---- Generic mechanical properties ---------------------------------------------------------
 
-// Rule M: a mechanical property with its required count, from P when the
+// A mechanical property with its required count, from P when the
 // grade has a generic link, else from the family's class set C.
 template <int Count>
 void ClassGeneric(SetWriter& w, std::int32_t code) {

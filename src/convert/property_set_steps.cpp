@@ -42,7 +42,7 @@ constexpr double kRoomTemperature = 298.15;
 
 // ---- Viscosity ---------------------------------------------------------------------------------
 
-// Rule G: the viscosity model selector. A Cross-WLF model with a negative
+// The viscosity model selector. A Cross-WLF model with a negative
 // coefficient is replaced by the second-order model when that is complete.
 void ViscosityModel(SetWriter& w, std::int32_t code) {
     MaterialRecord& r = w.record();
@@ -74,7 +74,7 @@ void SecondOrder(SetWriter& w, std::int32_t code) {
                    kSecondOrderMaxShearRate});
 }
 
-// Rule H: the extensional viscosity parameters, when every input is set.
+// The extensional viscosity parameters, when every input is set.
 void ExtensionalParameters(SetWriter& w, std::int32_t code) {
     const MaterialRecord& r = w.record();
     const ExtensionalInputs in{r.viscosity1stOrder[0],    r.viscosity1stOrder[1],
@@ -93,7 +93,7 @@ void ExtensionalCoefficients(SetWriter& w, std::int32_t code) {
     w.Write(code, {e[0], e[1], e[2], e[3]});
 }
 
-// Rule J: the viscosity index, recomputed from the model that rule G left
+// The viscosity index, recomputed from the model that the selector left
 // unless the grade comes from a database version that keeps it.
 void ViscosityIndex(SetWriter& w, std::int32_t code) {
     MaterialRecord& r = w.record();
@@ -116,7 +116,7 @@ void ViscosityIndex(SetWriter& w, std::int32_t code) {
     w.WriteText(code, TextOf(r.viscosityIndex));
 }
 
-// Rule K: the melt flow rate with its test temperature and load.
+// The melt flow rate with its test temperature and load.
 void MeltFlowRate(SetWriter& w, std::int32_t code) {
     const std::string_view text = TextOf(w.record().meltFlowRate);
     if (EqualsIgnoringCase(text, "UNKNOWN")) return;
@@ -126,7 +126,7 @@ void MeltFlowRate(SetWriter& w, std::int32_t code) {
 
 // ---- PVT --------------------------------------------------------------
 
-// Rule L: the Tait coefficients, from the record, converted from the
+// The Tait coefficients, from the record, converted from the
 // product's own PVT model, or generic from L. The record keeps what is
 // written, or zeros.
 void Tait(SetWriter& w, std::int32_t code) {
