@@ -51,6 +51,7 @@ constexpr char UpperCase(char byte) {
 
 constexpr bool SameWord(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
+    if (a == b) return true;
     for (std::size_t n = 0; n < a.size(); ++n) {
         if (UpperCase(a[n]) != UpperCase(b[n])) return false;
     }
@@ -148,8 +149,10 @@ int LookupKeyword(std::string_view word) {
 int RecognizeKeyword(std::string_view word, int udm_version) {
     if (word.size() < kKeywordLength) return 0;
     const int code = Lookup(word.substr(0, kKeywordLength));
-    for (const OldForm& form : kOldForms) {
-        if (form.code == code && udm_version <= form.last_version) return form.old_code;
+    if (code == kKeyLYER || code == kKeyNDBC || code == kKeySUBC) {
+        for (const OldForm& form : kOldForms) {
+            if (form.code == code && udm_version <= form.last_version) return form.old_code;
+        }
     }
     return code;
 }

@@ -72,6 +72,7 @@ std::size_t CountWordBytes(const char* p, std::size_t available) {
 // "inf", "infinity" or "nan" in any case, as the float format prints
 // values that are not finite; 0 when p holds none of them as a whole word.
 std::size_t MatchNonFinite(const char* p, std::size_t available) {
+    if (available == 0 || ((p[0] | 0x20) != 'i' && (p[0] | 0x20) != 'n')) return 0;
     const std::size_t word = CountWordBytes(p, available);
     for (std::string_view name : {"infinity", "inf", "nan"}) {
         if (word != name.size()) continue;
@@ -115,9 +116,52 @@ std::size_t MatchNumber(const char* p, std::size_t available, bool* real) {
     return n;
 }
 
+// Exact powers of ten as doubles (10^22 is the largest one).
+constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                 1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// The value of a decimal number that matched MatchNumber, when it is exact
+// enough for one multiplication or division: at most 15 significant digits
+// (so the digits form an exact double) and a power of ten up to 10^22 (an
+// exact double too). One correctly rounded operation on two exact values
+// gives the correctly rounded result, the same as strtod. False for other
+// numbers, which take the general conversion.
+bool ConvertSimpleDecimal(const char* p, const char* last, double* out) {
+    const bool negative = *p == '-';
+    if (*p == '+' || *p == '-') ++p;
+    std::uint64_t digits = 0;
+    int count = 0;
+    int exponent = 0;
+    for (; p < last && IsDigit(*p); ++p, ++count) digits = digits * 10 + (*p - '0');
+    if (p < last && *p == '.') {
+        for (++p; p < last && IsDigit(*p); ++p, ++count, --exponent) {
+            digits = digits * 10 + (*p - '0');
+        }
+    }
+    if (count == 0 || count > 15) return false;
+    if (p < last) {
+        // An exponent: 'e' or 'E', a sign, digits (MatchNumber saw them).
+        ++p;
+        const bool down = *p == '-';
+        if (*p == '+' || *p == '-') ++p;
+        int value = 0;
+        for (; p < last && value < 1000; ++p) value = value * 10 + (*p - '0');
+        if (p < last) return false;
+        exponent += down ? -value : value;
+    }
+    double result = static_cast<double>(digits);
+    if (digits != 0) {
+        if (exponent < -22 || exponent > 22) return false;
+        result = exponent < 0 ? result / kPowersOfTen[-exponent] : result * kPowersOfTen[exponent];
+    }
+    *out = negative ? -result : result;
+    return true;
+}
+
 // The lexer attached to a stream, for the diagnostics' line numbers.
 const UdmStream* g_attached_stream = nullptr;
-const TextLexer* g_attached_lexer = nullptr;
+TextLexer* g_attached_lexer = nullptr;
 
 int ReadToken(UdmStream* /*stream*/, UdmToken* token, void* state) {
     return static_cast<TextLexer*>(state)->Next(token);
@@ -141,20 +185,22 @@ void TextLexer::Attach() {
     g_attached_lexer = this;
 }
 
+TextLexer* TextLexer::Of(const UdmStream* stream) {
+    return stream != nullptr && stream == g_attached_stream ? g_attached_lexer : nullptr;
+}
+
 int TextLexer::LineOf(const UdmStream* stream) {
-    if (stream != nullptr && stream == g_attached_stream) return g_attached_lexer->line();
-    return 1;
+    const TextLexer* lexer = Of(stream);
+    return lexer != nullptr ? lexer->line() : 1;
 }
 
 const char* TextLexer::ErrorOf(const UdmStream* stream) {
-    if (stream != nullptr && stream == g_attached_stream) return g_attached_lexer->error();
-    return nullptr;
+    const TextLexer* lexer = Of(stream);
+    return lexer != nullptr ? lexer->error() : nullptr;
 }
 
-// Keeps at least `wanted` unread bytes in the window while input remains:
-// moves the unread bytes to the front and fills the rest.
-void TextLexer::Ensure(std::size_t wanted) {
-    if (input_ended_ || Available() >= wanted) return;
+// Moves the unread bytes to the front of the window and fills the rest.
+void TextLexer::Refill() {
     const std::size_t unread = Available();
     std::memmove(window_.data(), Here(), unread);
     pos_ = 0;
@@ -314,9 +360,13 @@ int TextLexer::Comment(UdmToken* token, bool block) {
 // ("12" is an integer, "1e5" a real, "1DET" a word).
 int TextLexer::NumberOrWord(UdmToken* token) {
     const char* start = Here();
+    const ByteClass first = ClassOf(*start);
     bool real = false;
-    const std::size_t number = MatchNumber(start, Available(), &real);
-    const std::size_t word = CountWordBytes(start, Available());
+    // A number starts with a sign, a point, a digit, or the letter of a
+    // value that is not finite.
+    const bool may_be_number = first != kLetter || (*start | 0x20) == 'i' || (*start | 0x20) == 'n';
+    const std::size_t number = may_be_number ? MatchNumber(start, Available(), &real) : 0;
+    const std::size_t word = first == kNumberStart ? 0 : CountWordBytes(start, Available());
     const std::size_t length = std::max(number, word);
     if (length == 0) return Stray(token);
     if (length > kMaxTokenLength) return Fail(token, kTokenTooLongMessage);
@@ -344,6 +394,7 @@ int TextLexer::Number(UdmToken* token, std::size_t length, bool real) {
             return Finish(token, UDM_TOKEN_INT32);
         }
     }
+    if (ConvertSimpleDecimal(first, last, &token->real)) return Finish(token, UDM_TOKEN_DOUBLE);
     auto [end, error] = std::from_chars(digits, last, token->real);
     if (error != std::errc() || end != last) {
         // Beyond the range of a double: as strtod gives it (infinity or 0).

@@ -53,6 +53,8 @@ class TextLexer {
     // The message of the error that stopped the lexer, or null.
     const char* error() const { return error_; }
 
+    // The lexer attached to the stream, or null.
+    static TextLexer* Of(const UdmStream* stream);
     // The line of the lexer attached to the stream, or 1 when none is.
     static int LineOf(const UdmStream* stream);
     // The error of the lexer attached to the stream, or null.
@@ -65,7 +67,12 @@ class TextLexer {
     // Bytes kept ahead of the scan position while input remains.
     static constexpr std::size_t kLookahead = kMaxTokenLength + 16;
 
-    void Ensure(std::size_t wanted);
+    // Keeps at least `wanted` unread bytes in the window while input
+    // remains.
+    void Ensure(std::size_t wanted) {
+        if (!input_ended_ && Available() < wanted) Refill();
+    }
+    void Refill();
     std::size_t Available() const { return end_ - pos_; }
     const char* Here() const { return window_.data() + pos_; }
     int Finish(UdmToken* token, int code);

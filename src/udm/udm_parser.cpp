@@ -23,6 +23,7 @@
 #include "services/syperror.h"
 #include "services/sypmem.h"
 #include "udm/udm.h"
+#include "udm/udm_binary_reader.h"
 #include "udm/udm_keywords.h"
 #include "udm/udm_lexer.h"
 #include "udm/udm_reader.h"
@@ -45,8 +46,9 @@ constexpr std::size_t kGroupKeywordLength = 4;
 
 // ---- Diagnostics ------------------------------------------------------------
 
-// The token last handed to the parser, for the diagnostics.
-UdmToken g_current;
+// The current token of the parse in progress, for the diagnostics; null
+// outside a parse.
+const UdmToken* g_current = nullptr;
 
 bool IsIntegerToken(int code) {
     return code == UDM_TOKEN_INT8 || code == UDM_TOKEN_INT16 || code == UDM_TOKEN_INT32;
@@ -134,6 +136,48 @@ ValueBuffer g_values;
 void ValueBuffer::Release() {
     sypFree(g_values.values_);
     g_values = ValueBuffer();
+}
+
+// ---- Token source ---------------------------------------------------------------
+
+// Where the tokens of a stream come from: the lexer or the window decoder
+// attached to it (called directly, as they serve every token of a read), or
+// the stream's own token reader.
+struct TokenSource {
+    UdmStream* stream;
+    TextLexer* lexer;
+    BinaryTokenReader* binary;
+
+    static TokenSource Of(UdmStream* stream) {
+        return {stream, TextLexer::Of(stream), BinaryTokenReader::Of(stream)};
+    }
+};
+
+inline int RawToken(const TokenSource& source, UdmToken* token) {
+    if (source.binary != nullptr) return source.binary->Next(token);
+    if (source.lexer != nullptr) return source.lexer->Next(token);
+    return udm_stream_get(source.stream, token);
+}
+
+// Keyword recognition of a token from the stream: a word of four or more
+// bytes is cut to four and looked up (remapped by the model's UDM version);
+// an 8-bit integer stands for the keyword of code value + 273, or the end
+// of input above ENDF.
+inline int RecognizeToken(int code, UdmToken* token) {
+    if (code == UDM_TOKEN_WORD) {
+        if (token->text.size() > kKeywordLength)
+            token->text = token->text.substr(0, kKeywordLength);
+        if (const int keyword = RecognizeKeyword(token->text, udm_file_version())) code = keyword;
+    } else if (code == UDM_TOKEN_INT8) {
+        code = token->integer + kFirstKeywordCode;
+        if (code > kKeyENDF) {
+            *token = UdmToken{};
+            return UDM_TOKEN_END;
+        }
+        token->text = KeywordText(code);
+    }
+    token->code = code;
+    return code;
 }
 
 // ---- Parser -----------------------------------------------------------------
@@ -280,12 +324,18 @@ class CodeChain {
 
 class Parser {
   public:
-    explicit Parser(UdmStream* stream) : stream_(stream) {}
+    explicit Parser(UdmStream* stream) : stream_(stream), source_(TokenSource::Of(stream)) {
+        g_current = &token_;
+    }
+    ~Parser() { g_current = nullptr; }
+    Parser(const Parser&) = delete;
+    Parser& operator=(const Parser&) = delete;
     int Run();
 
   private:
     // ---- tokens
-    void Fetch() { udm_next_token(stream_, &token_); }
+    // The next token, as udm_next_token gives it.
+    void Fetch() { RecognizeToken(RawToken(source_, &token_), &token_); }
     // Takes the current token as part of the input read.
     void Shift() {
         if (quiet_ > 0) --quiet_;
@@ -323,6 +373,7 @@ class Parser {
     Result DropEntityBlock();
 
     UdmStream* stream_;
+    TokenSource source_;
     UdmToken token_;
     // Tokens still to take before errors are reported again.
     int quiet_ = 0;
@@ -630,28 +681,13 @@ bool ReaderPrintsErrors() {
 using namespace tarnvel::udm;
 
 int udm_next_token(UdmStream* stream, UdmToken* token) {
-    int code = udm_stream_get(stream, token);
-    if (code == UDM_TOKEN_WORD) {
-        if (token->text.size() > kKeywordLength)
-            token->text = token->text.substr(0, kKeywordLength);
-        if (const int keyword = RecognizeKeyword(token->text, udm_file_version())) code = keyword;
-    } else if (code == UDM_TOKEN_INT8) {
-        code = token->integer + kFirstKeywordCode;
-        if (code > kKeyENDF) {
-            code = UDM_TOKEN_END;
-            *token = UdmToken{};
-        } else {
-            token->text = KeywordText(code);
-        }
-    }
-    token->code = code;
-    g_current = *token;
-    return code;
+    return RecognizeToken(RawToken(TokenSource::Of(stream), token), token);
 }
 
 void udm_report(UdmStream* stream, const char* message) {
     if (message == nullptr || !ReaderPrintsErrors()) return;
-    const std::string extended = ExtendWithToken(message, g_current);
+    const std::string extended =
+        g_current != nullptr ? ExtendWithToken(message, *g_current) : std::string(message);
     sypReportCondition(__FILE__, __LINE__, "File %s, Line %d\n%s", udm_stream_name(stream),
                        TextLexer::LineOf(stream), extended.c_str());
 }

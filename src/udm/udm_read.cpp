@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "udm/udm.h"
+#include "udm/udm_binary_reader.h"
 #include "udm/udm_encodings.h"
 #include "udm/udm_lexer.h"
 #include "udm/udm_model.h"
@@ -53,11 +54,18 @@ bool ContainerIsSound(UdmStream* stream) {
     return udm_stream_status(stream) == 0;
 }
 
+// Parses through the token source of the stream's encoding: the text
+// lexer, the window decoder of binary tokens, or the stream's own decoder.
 int ParseStream(UdmStream* stream) {
+    const int encoding = udm_stream_encoding(stream);
     std::unique_ptr<TextLexer> lexer;
-    if (!encoding_info(udm_stream_encoding(stream)).binary) {
+    std::unique_ptr<BinaryTokenReader> binary;
+    if (!encoding_info(encoding).binary) {
         lexer = std::make_unique<TextLexer>(stream);
         lexer->Attach();
+    } else if (BinaryTokenReader::Serves(encoding)) {
+        binary = std::make_unique<BinaryTokenReader>(stream);
+        binary->Attach();
     }
     const int result = udm_parse(stream);
     return result == UDM_PARSE_ACCEPTED && ContainerIsSound(stream) ? UDM_OK : UDM_PARSE_FAILED;

@@ -4,7 +4,12 @@
 // limit and version remapping.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -145,6 +150,35 @@ TEST(UdmLexer, NumbersAndWordsTakeTheLongestMatch) {
                                 UDM_TOKEN_WORD, UDM_TOKEN_WORD, UDM_TOKEN_END}));
     EXPECT_EQ(split[1].text, "abc");
     EXPECT_EQ(split[2].real, 1.5);
+}
+
+TEST(UdmLexer, RealsConvertAsStrtodDoes) {
+    // Printed in the writer's default format and others; every real must
+    // read back exactly as strtod reads the same text, every integer as
+    // atol does ("-0" is the integer 0).
+    std::mt19937_64 random(42);
+    std::uniform_real_distribution<double> mantissa(-10.0, 10.0);
+    std::uniform_int_distribution<int> exponent(-40, 40);
+    std::string input;
+    std::vector<std::string> texts;
+    for (const char* format : {"%e", "%.3e", "%.15e", "%.17g", "%g", "%f", "%.0f"}) {
+        for (int n = 0; n < 300; ++n) {
+            const double value = mantissa(random) * std::pow(10.0, exponent(random));
+            std::array<char, 512> text;
+            std::snprintf(text.data(), text.size(), format, value);
+            texts.emplace_back(text.data());
+            input += texts.back() + " ";
+        }
+    }
+    const auto tokens = Lex(input);
+    ASSERT_EQ(tokens.size(), texts.size() + 1);
+    for (std::size_t n = 0; n < texts.size(); ++n) {
+        const bool integer = tokens[n].code == UDM_TOKEN_INT32;
+        const double expected = integer ? static_cast<double>(std::atol(texts[n].c_str()))
+                                        : std::strtod(texts[n].c_str(), nullptr);
+        const double got = integer ? tokens[n].integer : tokens[n].real;
+        EXPECT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << texts[n];
+    }
 }
 
 TEST(UdmLexer, StrayBytesAreOneByteWords) {

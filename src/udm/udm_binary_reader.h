@@ -1,0 +1,78 @@
+// The binary token source of the UDM reader for the packed encoding: decodes
+// the binary token layout (udm_binary_tokens.h) from the stream's content
+// bytes through a window, as the text lexer does for text. Tokens are
+// decoded in place, so a value costs a few comparisons and one copy; only a
+// text longer than the window is gathered into a buffer of its own, which
+// grows with the bytes that actually arrive.
+//
+// It serves binary encodings whose token bytes are not scrambled one by one
+// (2 and 8); the others go through udm_stream_get.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "udm/udm_stream.h"
+
+namespace tarnvel::udm {
+
+class BinaryTokenReader {
+  public:
+    // The longest word, string or comment accepted from a binary file; a
+    // longer length is taken as corrupt data.
+    static constexpr std::uint32_t kMaxTextLength = 64u << 20;
+
+    explicit BinaryTokenReader(UdmStream* stream);
+    ~BinaryTokenReader();
+    BinaryTokenReader(const BinaryTokenReader&) = delete;
+    BinaryTokenReader& operator=(const BinaryTokenReader&) = delete;
+
+    // Whether the encoding's tokens can be decoded here.
+    static bool Serves(int encoding);
+
+    // Makes this reader the token source of its stream for the parser.
+    void Attach();
+
+    // The next token: its code, or UDM_TOKEN_END at the end of the data, at
+    // a byte that is no type byte, or at a token cut short (then corrupt()
+    // is set). Only the members that the token's code uses are set; its
+    // text stays valid until the next call.
+    int Next(UdmToken* token);
+    bool corrupt() const { return corrupt_; }
+
+    // The reader attached to the stream, or null.
+    static BinaryTokenReader* Of(const UdmStream* stream) {
+        return stream != nullptr && stream == attached_stream_ ? attached_ : nullptr;
+    }
+
+  private:
+    static constexpr std::size_t kWindowSize = 32 * 1024;
+
+    std::size_t Available() const { return end_ - pos_; }
+    const std::uint8_t* Here() const { return window_.data() + pos_; }
+    // Keeps at least `wanted` unread bytes in the window while input remains.
+    void Ensure(std::size_t wanted) {
+        if (!input_ended_ && Available() < wanted) Refill();
+    }
+    void Refill();
+    int End(UdmToken* token, bool corrupt);
+    bool ReadText(std::uint32_t length, UdmToken* token);
+
+    // The reader attached last and its stream.
+    static inline const UdmStream* attached_stream_ = nullptr;
+    static inline BinaryTokenReader* attached_ = nullptr;
+
+    UdmStream* stream_;
+    std::array<std::uint8_t, kWindowSize> window_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool input_ended_ = false;
+    bool ended_ = false;
+    bool corrupt_ = false;
+    // Texts longer than the window.
+    std::vector<char> long_text_;
+};
+
+}  // namespace tarnvel::udm
