@@ -1,0 +1,167 @@
+// Reading a large property model back: 20,000 property sets of 40 codes
+// with 8 values each (the model of the write benchmark), read from its text
+// file and from its packed file (binary tokens, deflate, keystream) into a
+// fresh model, against zlib alone inflating the same compressed bytes
+// (unscrambled beforehand, raw inflate in 4096-byte chunks, output
+// discarded). Throughput is counted in the bytes of the file for the text
+// read, and in the bytes of the uncompressed token stream for the packed
+// read and for zlib, so that their times compare directly. Making and
+// freeing the target model is not timed.
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+#include "udm/udm.h"
+#include "udm/udm_encodings.h"
+
+namespace {
+
+constexpr int kSets = 20'000;
+constexpr int kCodesPerSet = 40;
+constexpr int kValuesPerCode = 8;
+constexpr std::size_t kChunk = 4096;
+
+// The write benchmark's model, current.
+UdmModel* BuildModel() {
+    UdmModel* model = nullptr;
+    if (udm_model_open(nullptr, UDM_MODE_TEXT, &model) != UDM_OK) return nullptr;
+    udm_global_set("UDMW", "TYPE", "21000");
+    std::array<double, kValuesPerCode> values{};
+    for (int set = 0; set < kSets; ++set) {
+        auto* tset = static_cast<UdmTset*>(udm_entity_new(UDM_CLASS_TSET, 21000, 0));
+        udm_tset_set_description(tset, "PA 66 grade");
+        for (int code = 0; code < kCodesPerSet; ++code) {
+            UdmTcod* tcod = udm_tset_code(tset, 1000 + code * 7, 1);
+            for (int i = 0; i < kValuesPerCode; ++i) {
+                values[i] = 273.15 + set * 0.5 + code + i * 0.125;
+            }
+            udm_tcod_set_values(tcod, kValuesPerCode, values.data());
+            if (code % 8 == 0) udm_tcod_set_description(tcod, "Not Available");
+        }
+    }
+    return model;
+}
+
+std::string WriteToMemory(int mode) {
+    std::FILE* file = std::tmpfile();
+    udm_model_write_file(file, "bench", mode);
+    std::string bytes(static_cast<std::size_t>(std::ftell(file)), '\0');
+    std::rewind(file);
+    if (std::fread(bytes.data(), 1, bytes.size(), file) != bytes.size()) bytes.clear();
+    std::fclose(file);
+    return bytes;
+}
+
+// The deflate stream of a packed file: the bytes after the header with the
+// keystream taken off (the trailer is left at the end).
+std::string UnscrambledDeflate(const std::string& packed) {
+    using tarnvel::udm::encoding_info;
+    std::string body = packed.substr(encoding_info(tarnvel::udm::kEncodingPacked).header_size);
+    std::array<std::uint8_t, 256> s = tarnvel::udm::kKeystreamInit;
+    unsigned i = 0;
+    unsigned j = 0;
+    for (char& byte : body) {
+        i = (i + 1) & 0xFF;
+        j = (j + s[i]) & 0xFF;
+        std::swap(s[i], s[j]);
+        byte = static_cast<char>(byte ^ s[(s[i] + s[j]) & 0xFF]);
+    }
+    return body;
+}
+
+// Raw inflate in 4096-byte chunks, output discarded; the bytes produced.
+std::size_t InflateAlone(const std::string& deflated) {
+    z_stream zs{};
+    inflateInit2(&zs, tarnvel::udm::kDeflateWindowBits);
+    std::array<unsigned char, kChunk> out;
+    std::size_t produced = 0;
+    std::size_t offset = 0;
+    int result = Z_OK;
+    while (result == Z_OK) {
+        if (zs.avail_in == 0) {
+            const std::size_t take = std::min(kChunk, deflated.size() - offset);
+            zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(deflated.data() + offset));
+            zs.avail_in = static_cast<uInt>(take);
+            offset += take;
+        }
+        zs.next_out = out.data();
+        zs.avail_out = kChunk;
+        result = inflate(&zs, Z_NO_FLUSH);
+        produced += kChunk - zs.avail_out;
+    }
+    inflateEnd(&zs);
+    return produced;
+}
+
+struct Fixture {
+    std::string text;
+    std::string packed;
+    std::string deflated;
+    // Bytes of the uncompressed binary token stream of the packed file.
+    std::size_t token_bytes = 0;
+
+    Fixture() {
+        UdmModel* model = BuildModel();
+        text = WriteToMemory(UDM_MODE_TEXT);
+        packed = WriteToMemory(UDM_MODE_PACKED);
+        udm_model_destroy(&model);
+        deflated = UnscrambledDeflate(packed);
+        token_bytes = InflateAlone(deflated);
+    }
+};
+
+const Fixture& Shared() {
+    static const Fixture fixture;
+    return fixture;
+}
+
+// Reads the bytes into a fresh model; only the read is timed.
+void ReadBenchmark(benchmark::State& state, const std::string& bytes, int mode) {
+    std::string copy = bytes;
+    for (auto _ : state) {
+        state.PauseTiming();
+        UdmModel* model = nullptr;
+        udm_model_open(nullptr, UDM_MODE_TEXT, &model);
+        std::FILE* file = fmemopen(copy.data(), copy.size(), "rb");
+        state.ResumeTiming();
+        const int status = udm_model_read_file(file, "bench", mode);
+        state.PauseTiming();
+        if (status != UDM_OK || udm_class_count(UDM_CLASS_TSET) != kSets) {
+            state.SkipWithError("the model did not read back");
+        }
+        std::fclose(file);
+        udm_model_destroy(&model);
+        state.ResumeTiming();
+    }
+}
+
+void BM_ReadText(benchmark::State& state) {
+    const Fixture& fixture = Shared();
+    ReadBenchmark(state, fixture.text, UDM_MODE_TEXT);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fixture.text.size()));
+    state.counters["file_bytes"] = static_cast<double>(fixture.text.size());
+}
+BENCHMARK(BM_ReadText)->Unit(benchmark::kMillisecond);
+
+void BM_ReadPacked(benchmark::State& state) {
+    const Fixture& fixture = Shared();
+    ReadBenchmark(state, fixture.packed, UDM_MODE_PACKED);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fixture.token_bytes));
+    state.counters["file_bytes"] = static_cast<double>(fixture.packed.size());
+}
+BENCHMARK(BM_ReadPacked)->Unit(benchmark::kMillisecond);
+
+void BM_ZlibInflateAlone(benchmark::State& state) {
+    const Fixture& fixture = Shared();
+    for (auto _ : state) benchmark::DoNotOptimize(InflateAlone(fixture.deflated));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fixture.token_bytes));
+    state.counters["token_bytes"] = static_cast<double>(fixture.token_bytes);
+}
+BENCHMARK(BM_ZlibInflateAlone)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
