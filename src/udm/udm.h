@@ -277,4 +277,7 @@ int udm_typed_type(UdmModel* model);
 int udm_typed_count(UdmModel* model);
 int udm_typed_set_type(UdmModel* model, int type);
 int udm_typed_save(UdmModel* model, const char* path, int write_mode);
+// Clears and frees the model and selects the previous model again (none
+// when that was this one). -34 when the model cannot be cleared (it is not
+// initialised): it stays the caller's.
 int udm_typed_close(UdmModel* model);

@@ -141,8 +141,9 @@ int udm_typed_save(UdmModel* model, const char* path, int write_mode) {
 int udm_typed_close(UdmModel* model) {
     if (model == nullptr) return UDM_TYPED_BAD_ARGUMENT;
     UdmModel* previous = SwapCurrent(model);
-    const int status = udm_model_clear();
-    if (status != UDM_OK && status != UDM_NOT_INITIALISED) {
+    // A model that cannot be cleared (one that is not initialised) stays
+    // the caller's.
+    if (udm_model_clear() != UDM_OK) {
         SwapCurrent(previous);
         return UDM_TYPED_WRITE_FAILED;
     }

@@ -588,7 +588,11 @@ TEST(TypedFile, UninitialisedModelsHaveNoType) {
     EXPECT_EQ(udm_typed_set_type(model, 21000), UDM_TYPED_NO_TYPE);
     EXPECT_EQ(udm_typed_save(model, "x.udb", 0), UDM_TYPED_NO_TYPE);
     EXPECT_EQ(udm_typed_type(model), 0);
-    EXPECT_EQ(udm_typed_close(model), UDM_OK);
+    // Closing fails in the clearing step and leaves the model to the caller.
+    udm_model_select(nullptr);
+    EXPECT_EQ(udm_typed_close(model), UDM_TYPED_WRITE_FAILED);
+    EXPECT_EQ(udm_model_current(), nullptr);
+    udm_model_free(model);
 }
 
 TEST(TypedFile, SavingWithoutAPathNamesTheFileAfterTitleAndType) {
