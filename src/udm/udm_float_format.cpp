@@ -34,7 +34,8 @@ bool contains(std::string_view set, char byte) {
 }
 
 // True when the format holds exactly one conversion: "%", flags, a width
-// and a precision of a few digits, and one of e E f F g G a A; "%%" aside.
+// and a precision of a few digits, an optional 'l' (no effect on a double)
+// and one of e E f F g G a A; "%%" aside.
 bool is_single_double_format(std::string_view format) {
     int conversions = 0;
     for (std::size_t at = 0; at < format.size(); ++at) {
@@ -46,6 +47,7 @@ bool is_single_double_format(std::string_view format) {
             ++at;
             if (!skip_digits(format, at, kMaxFieldDigits)) return false;
         }
+        if (at < format.size() && format[at] == 'l') ++at;
         if (at >= format.size() || !contains("eEfFgGaA", format[at])) return false;
         ++conversions;
     }

@@ -33,8 +33,8 @@ inline constexpr std::uint32_t kMaxBinaryTextLength = 64u << 20;
 
 // True when a product-supplied float format may be handed to printf: 2 to
 // 63 characters, exactly one conversion of a double ("%%" aside) with
-// flags and at most 3-digit width and precision, printing the largest
-// finite double as at least one character.
+// flags, at most 3-digit width and precision and an optional 'l', printing
+// the largest finite double as at least one character.
 bool is_usable_float_format(const char* format);
 
 // Where the file-side bytes of a stream come from or go to: a C stream or

@@ -6,8 +6,10 @@
 #include <zlib.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "services/libvxenv.h"
 #include "stream_test_support.h"
 #include "udm/udm_encodings.h"
 #include "udm/udm_stream.h"
@@ -203,15 +205,34 @@ TEST(TextTokens, NothingIsWrittenAfterTheEndToken) {
 }
 
 TEST(FloatFormat, OnlyOneConversionOfADoubleIsTaken) {
-    for (const char* good : {"%e", "%.3f", "%15.8E", "x=%-+#10.4g%%", "%a"}) {
+    for (const char* good : {"%e", "%.3f", "%15.8E", "x=%-+#10.4g%%", "%a", "%le", "%.10lf"}) {
         EXPECT_TRUE(udm::is_usable_float_format(good)) << good;
     }
     for (const char* bad : {"%", "e", "%%", "%s", "%d", "%n", "%e%e", "%*e", "%.*e", "%Le",
-                            "%1000e", "%.1000f", "%le"}) {
+                            "%1000e", "%.1000f", "%lle", "%hf", "%l"}) {
         EXPECT_FALSE(udm::is_usable_float_format(bad)) << bad;
     }
     EXPECT_FALSE(udm::is_usable_float_format(nullptr));
     EXPECT_FALSE(udm::is_usable_float_format(std::string(64, 'x').append("%e").c_str()));
+}
+
+// The format is fixed on first use in a process, so each value of the
+// product variable is tried in a fresh one: it writes 2.5 as text and
+// prints the result between brackets.
+[[noreturn]] void WriteWithProductFormat(const char* value) {
+    setenv(envGetVariableName("PRODUCT_FLOAT_FORMAT"), value, 1);
+    std::fprintf(stderr, "[%s]", TextOf({Real(UDM_TOKEN_DOUBLE, 2.5)}).c_str());
+    std::exit(0);
+}
+
+TEST(FloatFormatDeathTest, TheProductVariableIsTakenOnlyWhenUsable) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    using ::testing::ExitedWithCode;
+    EXPECT_EXIT(WriteWithProductFormat("%.3lf"), ExitedWithCode(0), "^\\[2\\.500\\]$");
+    EXPECT_EXIT(WriteWithProductFormat("<%g>"), ExitedWithCode(0), "^\\[<2\\.5>\\]$");
+    // Too short, or not a single conversion of a double: the default.
+    EXPECT_EXIT(WriteWithProductFormat("e"), ExitedWithCode(0), "^\\[2\\.500000e\\+00\\]$");
+    EXPECT_EXIT(WriteWithProductFormat("%s"), ExitedWithCode(0), "^\\[2\\.500000e\\+00\\]$");
 }
 
 // ---- round trips ------------------------------------------------------------
