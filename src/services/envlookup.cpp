@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include <ini.h>
@@ -38,39 +41,148 @@ bool IsRegularFile(const char* path) {
     return ::stat(path, &info) == 0 && S_ISREG(info.st_mode);
 }
 
-// The ini parser reads at most a fixed number of bytes per line. A longer
-// line would come back in pieces and its tail would read as a line of its
-// own, so the reader swallows the rest of such a line and hands the parser
-// an empty line in its place.
-char* ReadWholeLine(char* buffer, int size, void* stream) {
-    std::FILE* file = static_cast<std::FILE*>(stream);
-    if (std::fgets(buffer, size, file) == nullptr) return nullptr;
-    const std::size_t length = std::strlen(buffer);
-    if (length == 0 || buffer[length - 1] == '\n') return buffer;
+// The ini parser reads lines into a buffer of a fixed size (about 200
+// bytes) and keeps only the first 49 characters of a section name, while
+// values of up to kRegistryValueSize bytes and registry keys with long
+// release texts must still be read. Such a line is handed to the parser
+// with its section name or value replaced by a short marker, and the
+// handler puts the text back; the parser's own rules decide everything
+// else about the line. Lines are read up to kLongLineLength characters.
+constexpr std::size_t kLongLineLength = 4096;
+constexpr std::size_t kParserSectionLength = 49;
+// A marker is kMarkerEdge, the decimal index of the kept text, kMarkerEdge.
+constexpr char kMarkerEdge = '\x1f';
+// The inline comment prefix of the parser, and the separators of a key.
+constexpr char kInlineComment = ';';
+constexpr std::string_view kKeySeparators = "=:";
+constexpr std::string_view kBlanks = " \t\r\n\v\f";
+
+struct IniReader {
+    std::FILE* file;
+    // The texts that markers stand for.
+    std::vector<std::string> kept;
+
+    std::string Mark(std::string_view text) {
+        kept.emplace_back(text);
+        return kMarkerEdge + std::to_string(kept.size() - 1) + kMarkerEdge;
+    }
+
+    // The text a marker stands for; any other text as it is.
+    std::string_view Resolve(std::string_view text) const {
+        if (text.size() < 3 || text.front() != kMarkerEdge || text.back() != kMarkerEdge) {
+            return text;
+        }
+        std::size_t index = 0;
+        const std::string_view digits = text.substr(1, text.size() - 2);
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), index);
+        if (error != std::errc() || end != digits.data() + digits.size() || index >= kept.size()) {
+            return text;
+        }
+        return kept[index];
+    }
+};
+
+std::string_view TrimBlanks(std::string_view text) {
+    const std::size_t start = text.find_first_not_of(kBlanks);
+    if (start == std::string_view::npos) return {};
+    return text.substr(start, text.find_last_not_of(kBlanks) - start + 1);
+}
+
+// Where an inline comment (the prefix after a blank) or one of chars comes
+// first in text; the size of text when neither does.
+std::size_t FindCharsOrComment(std::string_view text, std::string_view chars) {
+    bool after_blank = false;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (chars.find(text[at]) != std::string_view::npos) return at;
+        if (after_blank && text[at] == kInlineComment) return at;
+        after_blank = kBlanks.find(text[at]) != std::string_view::npos;
+    }
+    return text.size();
+}
+
+// The line without its leading blanks.
+std::string_view LineStart(std::string_view line) {
+    return line.substr(std::min(line.find_first_not_of(kBlanks), line.size()));
+}
+
+// The name of a section header line, or nothing when the line is none.
+std::optional<std::string_view> SectionName(std::string_view line) {
+    const std::string_view start = LineStart(line);
+    if (!start.starts_with('[')) return std::nullopt;
+    const std::string_view rest = start.substr(1);
+    const std::size_t close = FindCharsOrComment(rest, "]");
+    if (close == rest.size() || rest[close] != ']') return std::nullopt;
+    return rest.substr(0, close);
+}
+
+// The line handed to the parser in place of one it cannot take whole: a
+// section header or a key with a marker for its name or value, indented as
+// the line was (an indented line continues the key before it); empty
+// (skipped) for a comment or a line that is neither.
+std::string MarkedLine(IniReader& reader, std::string_view line) {
+    const std::string_view start = LineStart(line);
+    const std::string indent(line.substr(0, line.size() - start.size()));
+    if (const std::optional<std::string_view> section = SectionName(line)) {
+        return indent + "[" + reader.Mark(*section) + "]";
+    }
+    const std::size_t separator = FindCharsOrComment(start, kKeySeparators);
+    if (separator == start.size() ||
+        kKeySeparators.find(start[separator]) == std::string_view::npos) {
+        return "";
+    }
+    std::string_view value = start.substr(separator + 1);
+    value = TrimBlanks(value.substr(0, FindCharsOrComment(value, "")));
+    return indent + std::string(start.substr(0, separator + 1)) + reader.Mark(value);
+}
+
+// One line of the file without its line end, cut to kLongLineLength
+// characters; false at the end of the file.
+bool ReadLine(std::FILE* file, std::string& line) {
+    line.clear();
     int c = std::fgetc(file);
-    if (c == EOF || c == '\n') return buffer;  // the line just fitted
-    while (c != EOF && c != '\n') c = std::fgetc(file);
-    buffer[0] = '\0';
+    if (c == EOF) return false;
+    for (; c != EOF && c != '\n'; c = std::fgetc(file)) {
+        if (line.size() < kLongLineLength) line.push_back(static_cast<char>(c));
+    }
+    return true;
+}
+
+// Hands the parser its next line (size bytes with the terminator).
+char* ReadIniLine(char* buffer, int size, void* context) {
+    IniReader& reader = *static_cast<IniReader*>(context);
+    std::string line;
+    if (size <= 0 || !ReadLine(reader.file, line)) return nullptr;
+    const std::optional<std::string_view> section = SectionName(line);
+    if (line.size() >= static_cast<std::size_t>(size) ||
+        (section && section->size() > kParserSectionLength)) {
+        line = MarkedLine(reader, line);
+    }
+    if (line.size() >= static_cast<std::size_t>(size)) line.clear();
+    std::memcpy(buffer, line.data(), line.size());
+    buffer[line.size()] = '\0';
     return buffer;
 }
 
 struct IniQuery {
     std::string_view section;
     std::string_view key;
+    const IniReader* reader = nullptr;
     bool found = false;
     std::string value;
 };
 
-bool EqualNoCase(const char* text, std::string_view wanted) {
-    return std::strlen(text) == wanted.size() &&
-           ::strncasecmp(text, wanted.data(), wanted.size()) == 0;
+bool EqualNoCase(std::string_view text, std::string_view wanted) {
+    return text.size() == wanted.size() &&
+           ::strncasecmp(text.data(), wanted.data(), wanted.size()) == 0;
 }
 
 int CollectIniValue(void* user, const char* section, const char* name, const char* value) {
     IniQuery& query = *static_cast<IniQuery*>(user);
-    if (!query.found && EqualNoCase(section, query.section) && EqualNoCase(name, query.key)) {
+    if (!query.found && EqualNoCase(query.reader->Resolve(section), query.section) &&
+        EqualNoCase(name, query.key)) {
         query.found = true;
-        query.value = value;
+        query.value = query.reader->Resolve(value);
     }
     return 1;
 }
@@ -122,8 +234,9 @@ std::string IniValue(const std::string& path, std::string_view section, std::str
 }
 
 std::string IniValueIn(std::FILE* file, std::string_view section, std::string_view key) {
-    IniQuery query{section, key, false, ""};
-    ini_parse_stream(ReadWholeLine, file, CollectIniValue, &query);
+    IniReader reader{file, {}};
+    IniQuery query{section, key, &reader, false, ""};
+    ini_parse_stream(ReadIniLine, &reader, CollectIniValue, &query);
     return query.value;
 }
 

@@ -32,7 +32,8 @@ inline constexpr char kDocumentsMarker[] = "%MY_DOCUMENTS%";
 
 // The value of key in section of an ini file, both matched without regard
 // to case; the first occurrence counts. Empty when the file, the section or
-// the key is missing. A line too long for the parser is skipped whole.
+// the key is missing. Lines are read up to 4096 characters; section names
+// and values of any length up to that are kept whole.
 std::string IniValue(const std::string& path, std::string_view section, std::string_view key);
 // The same for an open stream, read to its end.
 std::string IniValueIn(std::FILE* file, std::string_view section, std::string_view key);

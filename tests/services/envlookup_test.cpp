@@ -31,13 +31,23 @@ TEST(IniValue, SectionsAndKeysMatchWithoutCaseAndTheFirstCounts) {
     EXPECT_EQ(IniValue("", "other", "only"), "");
 }
 
-TEST(IniValue, OverlongLineIsSkippedWholeAndItsTailIsNoKey) {
+TEST(IniValue, LongValuesAndSectionNamesAreReadWhole) {
     TempDirectory dir;
-    const std::string path =
-        dir.Write("long.ini", "[s]\nlong = " + std::string(400, 'a') + " tail=oops\nafter = ok\n");
-    EXPECT_EQ(IniValue(path, "s", "long"), "");
-    EXPECT_EQ(IniValue(path, "s", "tail"), "");
-    EXPECT_EQ(IniValue(path, "s", "after"), "ok");
+    const std::string value(300, 'v');
+    // Registry keys with a long release text make long section names.
+    const std::string section =
+        "SOFTWARE\\Brenmoor\\kor\\" + std::string(60, '4') + "\\Environment";
+    const std::string path = dir.Write(
+        "long.ini", "[" + section + "]\n" + "long = \t" + value + " tail=oops  ; comment\n" +
+                        "colon : " + value + "\n" + "; " + std::string(400, 'c') +
+                        "\nafter = ok\n[" + section.substr(0, 49) + "]\nafter = wrong\n");
+    EXPECT_EQ(IniValue(path, section, "long"), value + " tail=oops");
+    EXPECT_EQ(IniValue(path, section, "colon"), value);
+    EXPECT_EQ(IniValue(path, section, "tail"), "");
+    // The long comment line is no key, and a cut section name is another one.
+    EXPECT_EQ(IniValue(path, section, "after"), "ok");
+    EXPECT_EQ(IniValue(path, section.substr(0, 49), "after"), "wrong");
+    EXPECT_EQ(IniValue(path, section.substr(0, 49), "long"), "");
 }
 
 TEST(ExpandReferences, ReplacesSetVariablesAndKeepsTheRest) {

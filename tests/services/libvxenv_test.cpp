@@ -89,6 +89,24 @@ TEST_F(ProductEnvironment, RegistryValuesAreExpandedAndModuleValuesAreNot) {
     EXPECT_EQ(Text(envLookup("KOR_E")), "$PROBE_BASE/e");
 }
 
+TEST_F(ProductEnvironment, LongValuesFollowTheLimitsOfTheirSource) {
+    // A registry value counts up to 259 characters; the module ini file
+    // gives at most 255.
+    const std::string fits(259, 'r');
+    dir.Write("user.ini", std::string(kKorSection) + "KOR_FITS=" + fits +
+                              "\nKOR_LONG=" + std::string(260, 'r') + "\n");
+    dir.Write("module.ini", "[ENVIRONMENT]\nKOR_LONG=" + std::string(300, 'm') + "\n");
+    EXPECT_EQ(Text(envLookup("KOR_FITS")), fits);
+    EXPECT_EQ(Text(envLookup("KOR_LONG")), std::string(255, 'm'));
+
+    // A long release makes a long registry key, still found.
+    const std::string release = "4." + std::string(40, '1');
+    env.Set("VT_BUILDREL", release);
+    dir.Write("machine.ini",
+              "[SOFTWARE\\Brenmoor\\kor\\" + release + "\\Environment]\nKOR_REL=long\n");
+    EXPECT_EQ(Text(envLookup("KOR_REL")), "long");
+}
+
 TEST_F(ProductEnvironment, DocumentsMarkerBecomesTheDocumentsFolder) {
     dir.Write("machine.ini", std::string(kKorSection) +
                                  "KOR_DOCS=%MY_DOCUMENTS%\\projects\n"
