@@ -94,8 +94,9 @@ UdmStream* udm_stream_open_write_memory(const char* name, int encoding, std::str
 
 // Hands one token to the encoding's token writer. UDM_TOKEN_END finishes the
 // output (flush; for compressed encodings: deflate finish, trailer,
-// scrambling); later tokens are ignored. Comments, blanks and line breaks
-// produce no bytes in the binary encodings.
+// scrambling); later tokens are ignored. Blanks and line breaks produce no
+// bytes in the binary encodings; a comment is a token there like any other
+// (the writer leaves comments out of packed output itself).
 void udm_stream_put(UdmStream* stream, const UdmToken& token);
 
 // Writes bytes as stream content (before compression and container
