@@ -3,9 +3,12 @@
 // and released by an exit cleanup.
 #include "services/uniconv.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "services/libvxenv.h"
 #include "services/syperror.h"
@@ -69,21 +72,27 @@ void ReportMissingFile() {
     std::fflush(stdout);
 }
 
-// Reads the table from the found file; null when it cannot be opened or read.
+// Reads the table from the found file; null when it cannot be opened or
+// read, after a report that names the file and the fault.
 std::unique_ptr<UnitsTable> ReadTable(const char* path) {
     std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) return nullptr;
+    if (file == nullptr) {
+        SYP_REPORT("Cannot open units data file \"%s\": %s", path, std::strerror(errno));
+        return nullptr;
+    }
     std::unique_ptr<UnitsTable> table;
+    std::string fault = "out of memory";
     UnitsReadStatus status = UnitsReadStatus::kNoMemory;
     try {
         table = std::make_unique<UnitsTable>();
-        status = tarnvel::services::unitsReadFile(file, *table);
+        status = tarnvel::services::unitsReadFile(file, *table, &fault);
     } catch (const std::bad_alloc&) {
         table.reset();
     }
     std::fclose(file);
-    if (status != UnitsReadStatus::kOk) return nullptr;
-    return table;
+    if (status == UnitsReadStatus::kOk) return table;
+    SYP_REPORT("Cannot read units data file \"%s\": %s", path, fault.c_str());
+    return nullptr;
 }
 
 // The unit of a key in a system, loading the table first; null when the

@@ -82,8 +82,9 @@ class UnitsTable {
 };
 
 // Reads the tokens of a units file from an open stream into the table. On
-// failure the table may hold what was read before the fault.
-UnitsReadStatus unitsReadFile(std::FILE* file, UnitsTable& table);
+// failure the table may hold what was read before the fault, and fault
+// (when given) receives a description of it, with its line where it has one.
+UnitsReadStatus unitsReadFile(std::FILE* file, UnitsTable& table, std::string* fault = nullptr);
 
 // For tests only: forgets the loaded table, so that the next lookup loads
 // the units file again from the current data directory.

@@ -132,6 +132,9 @@ class UnitsTokenizer {
 
     bool failed() const { return std::ferror(file_) != 0; }
 
+    // The line the reader stands on, counted from 1.
+    std::size_t line() const { return line_; }
+
   private:
     int get() {
         if (pending_ != EOF) {
@@ -139,7 +142,9 @@ class UnitsTokenizer {
             pending_ = EOF;
             return c;
         }
-        return std::fgetc(file_);
+        const int c = std::fgetc(file_);
+        if (c == '\n') ++line_;
+        return c;
     }
 
     int skipSeparators() {
@@ -175,7 +180,16 @@ class UnitsTokenizer {
     std::FILE* file_;
     // A character read ahead and given back.
     int pending_ = EOF;
+    std::size_t line_ = 1;
 };
+
+// Describes a keyword that lacks its "{".
+void DescribeMissingBrace(const UnitsTokenizer& tokens, const char* keyword, std::string* fault) {
+    if (fault != nullptr) {
+        *fault = "line " + std::to_string(tokens.line()) + ": \"" + keyword +
+                 "\" is not followed by \"{\"";
+    }
+}
 
 // Decimal floating-point text as the C library reads it: the longest valid
 // prefix, 0 when there is none.
@@ -193,9 +207,12 @@ double ParseNumber(std::string_view text) {
 // Reads the tokens of one UNIT after its keyword: "{", display name, key,
 // factor, offset and one closing token that is not checked. A unit cut off
 // by the end of the stream is not added.
-UnitsReadStatus ReadUnit(UnitsTokenizer& tokens, UnitsTable& table) {
+UnitsReadStatus ReadUnit(UnitsTokenizer& tokens, UnitsTable& table, std::string* fault) {
     std::string token;
-    if (!tokens.next(token) || token != "{") return UnitsReadStatus::kMissingBrace;
+    if (!tokens.next(token) || token != "{") {
+        DescribeMissingBrace(tokens, "UNIT", fault);
+        return UnitsReadStatus::kMissingBrace;
+    }
     UnitsEntry entry;
     std::string factor;
     std::string offset;
@@ -208,28 +225,33 @@ UnitsReadStatus ReadUnit(UnitsTokenizer& tokens, UnitsTable& table) {
 }
 
 // Reads the body of a system up to its closing "}" (or the end).
-UnitsReadStatus ReadSystemBody(UnitsTokenizer& tokens, UnitsTable& table) {
+UnitsReadStatus ReadSystemBody(UnitsTokenizer& tokens, UnitsTable& table, std::string* fault) {
     std::string token;
     while (tokens.next(token)) {
         if (token == "}") return UnitsReadStatus::kOk;
         if (token != "UNIT") continue;
-        const UnitsReadStatus status = ReadUnit(tokens, table);
+        const UnitsReadStatus status = ReadUnit(tokens, table, fault);
         if (status != UnitsReadStatus::kOk) return status;
     }
     return UnitsReadStatus::kOk;
 }
 
-UnitsReadStatus ReadTopLevel(UnitsTokenizer& tokens, UnitsTable& table) {
+UnitsReadStatus ReadTopLevel(UnitsTokenizer& tokens, UnitsTable& table, std::string* fault) {
     std::string token;
     while (tokens.next(token)) {
         if (token != "USYS") continue;
-        if (!tokens.next(token) || token != "{") return UnitsReadStatus::kMissingBrace;
+        if (!tokens.next(token) || token != "{") {
+            DescribeMissingBrace(tokens, "USYS", fault);
+            return UnitsReadStatus::kMissingBrace;
+        }
         if (!tokens.next(token)) break;
         bool created = false;
         UnitsReadStatus status = table.addSystem(token, &created);
         // A system that exists already is skipped: its body is scanned at
         // the top level, where everything but "USYS" is ignored.
-        if (status == UnitsReadStatus::kOk && created) status = ReadSystemBody(tokens, table);
+        if (status == UnitsReadStatus::kOk && created) {
+            status = ReadSystemBody(tokens, table, fault);
+        }
         if (status != UnitsReadStatus::kOk) return status;
     }
     return UnitsReadStatus::kOk;
@@ -298,13 +320,18 @@ UnitsReadStatus UnitsTable::addUnit(UnitsEntry entry) {
     return UnitsReadStatus::kOk;
 }
 
-UnitsReadStatus unitsReadFile(std::FILE* file, UnitsTable& table) {
+UnitsReadStatus unitsReadFile(std::FILE* file, UnitsTable& table, std::string* fault) {
     try {
         UnitsTokenizer tokens(file);
-        const UnitsReadStatus status = ReadTopLevel(tokens, table);
-        if (status != UnitsReadStatus::kOk) return status;
-        return tokens.failed() ? UnitsReadStatus::kReadError : UnitsReadStatus::kOk;
+        UnitsReadStatus status = ReadTopLevel(tokens, table, fault);
+        if (status == UnitsReadStatus::kOk && tokens.failed()) {
+            status = UnitsReadStatus::kReadError;
+            if (fault != nullptr) *fault = "read error";
+        }
+        if (status == UnitsReadStatus::kNoMemory && fault != nullptr) *fault = "out of memory";
+        return status;
     } catch (const std::bad_alloc&) {
+        if (fault != nullptr) *fault = "out of memory";  // short enough to need no allocation
         return UnitsReadStatus::kNoMemory;
     }
 }

@@ -181,14 +181,25 @@ TEST(UnitsFileTest, ReadsNumbersAsDecimalText) {
     EXPECT_EQ(table.find("S", "k2")->offset, 4);
 }
 
-TEST(UnitsFileTest, KeywordWithoutBraceFailsTheRead) {
-    UnitsTable table;
-    EXPECT_EQ(ReadUnits("USYS METRIC { }", table), UnitsReadStatus::kMissingBrace);
-    UnitsTable second;
-    EXPECT_EQ(ReadUnits("USYS { METRIC UNIT mm m 1000 0 }", second),
-              UnitsReadStatus::kMissingBrace);
-    UnitsTable third;
-    EXPECT_EQ(ReadUnits("USYS", third), UnitsReadStatus::kMissingBrace);
+TEST(UnitsFileTest, KeywordWithoutBraceFailsTheReadWithItsLine) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"USYS METRIC { }", "line 1: \"USYS\" is not followed by \"{\""},
+        {"// units\nUSYS { METRIC\n\n  UNIT mm m 1000 0 }",
+         "line 4: \"UNIT\" is not followed by \"{\""},
+        {"USYS", "line 1: \"USYS\" is not followed by \"{\""},
+    };
+    for (const auto& [text, described] : cases) {
+        UnitsTable table;
+        std::FILE* file = std::tmpfile();
+        std::fputs(text, file);
+        std::rewind(file);
+        std::string fault;
+        EXPECT_EQ(tarnvel::services::unitsReadFile(file, table, &fault),
+                  UnitsReadStatus::kMissingBrace)
+            << text;
+        EXPECT_EQ(fault, described);
+        std::fclose(file);
+    }
 }
 
 TEST(UnitsFileTest, UnitCutOffByTheEndIsNotAdded) {
@@ -270,6 +281,14 @@ TEST_F(UnitsTableTest, BrokenFileFailsTheLoadWithItsMessageAndIsRetried) {
               "ERROR: Loading units table failed.  Check and see if the\n"
               "       correct units data file is used, or something else\n"
               "       is wrong.\n");
+    // The condition report names the file and the fault.
+    ::testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(unitsLoad(), kUnitsFailed);
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(tarnvel::testing::ReportedText(::testing::internal::GetCapturedStderr()),
+              "Cannot read units data file \"" + tarnvel::testing::DataFilePath(kUnitsFile) +
+                  "\": line 1: \"USYS\" is not followed by \"{\"");
     tarnvel::testing::WriteDataFile(kUnitsFile, "USYS { METRIC UNIT { mm m 1000 0 } }\n");
     EXPECT_EQ(unitsConvert("METRIC", "m", 1.0, &code), 1000.0);
     EXPECT_EQ(code, kUnitsOk);
