@@ -124,21 +124,35 @@ std::string_view msgClass::unitsSection() const {
                                      : std::string_view();
 }
 
-void MessageCatalogue::read(std::FILE* file) {
+void MessageCatalogue::read(std::FILE* file, std::vector<std::string>* faults) {
     clear();
     std::string line;
     msgClass record;
-    // Whether the lines read belong to a well-formed record.
+    // Whether the lines read belong to a well-formed record, and the line
+    // of its header.
     bool in_record = false;
+    std::size_t line_number = 0;
+    std::size_t header_line = 0;
+    auto fault = [&](std::size_t at, const std::string& text) {
+        if (faults != nullptr) faults->push_back("line " + std::to_string(at) + ": " + text);
+    };
     auto keep_record = [&] {
-        if (!in_record || !FinishRecord(record)) return;
+        if (!in_record) return;
+        if (!FinishRecord(record)) {
+            fault(header_line, "message " + std::to_string(record.number) +
+                                   " has fewer lines than its header counts");
+            return;
+        }
         first_by_number_.try_emplace(record.number, records_.size());
         records_.push_back(std::move(record));
     };
     while (ReadLine(file, line)) {
+        ++line_number;
         if (line.starts_with(kHeaderMark)) {
             keep_record();
             in_record = StartRecord(line, record);
+            header_line = line_number;
+            if (!in_record) fault(line_number, "message header lacks its body or row value count");
         } else if (in_record && !line.starts_with(kSeparatorMark)) {
             record.text.append(line).push_back('\n');
         }

@@ -68,8 +68,11 @@ class msgClass {
 // each number.
 class MessageCatalogue {
   public:
-    // Reads every record of the stream (replacing what was held).
-    void read(std::FILE* file);
+    // Reads every record of the stream (replacing what was held). Records
+    // whose header lacks field 2 or 6, or whose text is shorter than their
+    // sections, are left out; faults (when given) receives a description of
+    // each with the line of its header.
+    void read(std::FILE* file, std::vector<std::string>* faults = nullptr);
     // The first record with the number, or null.
     msgClass* find(int number);
     std::size_t size() const { return records_.size(); }

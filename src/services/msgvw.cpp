@@ -8,6 +8,7 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "services/libvxenv.h"
 #include "services/msgcatalogue.h"
@@ -68,6 +69,13 @@ std::FILE* OpenWithRetries(const char* path) {
     return file;
 }
 
+// Names the message file and the records left out of it.
+void ReportFaults(const char* path, const std::vector<std::string>& faults) {
+    std::string text;
+    for (const std::string& fault : faults) text.append(fault).push_back('\n');
+    SYP_REPORT("Message file \"%s\": records left out:\n%s", path, text.c_str());
+}
+
 // Loads the catalogue on first use, locating the file first if needed.
 MessageCatalogue& LoadedCatalogue() {
     CatalogueState& state = State();
@@ -120,8 +128,10 @@ int msgLoadCatalogue(const char* path) {
     if (path == nullptr) return 0;
     std::FILE* file = OpenWithRetries(path);
     if (file == nullptr) return 0;
-    state.catalogue.read(file);
+    std::vector<std::string> faults;
+    state.catalogue.read(file, &faults);
     std::fclose(file);
+    if (!faults.empty()) ReportFaults(path, faults);
     if (!state.cleanup_registered) {
         state.cleanup_registered = sypRegisterExitCleanup(ReleaseCatalogue) == 0;
     }

@@ -27,10 +27,11 @@ class CatalogueReaderTest : public ::testing::Test {
         std::FILE* file = std::tmpfile();
         std::fwrite(text.data(), 1, text.size(), file);
         std::rewind(file);
-        catalogue_.read(file);
+        catalogue_.read(file, &faults_);
         std::fclose(file);
     }
     MessageCatalogue catalogue_;
+    std::vector<std::string> faults_;
 };
 
 TEST_F(CatalogueReaderTest, HeaderFieldsWithDefaultsAndLimits) {
@@ -60,12 +61,18 @@ TEST_F(CatalogueReaderTest, HeaderWithoutBodyOrRowValueCountDropsItsRecord) {
     ASSERT_NE(catalogue_.find(1), nullptr);
     EXPECT_EQ(catalogue_.find(1)->text, "one\n");
     ASSERT_NE(catalogue_.find(4), nullptr);
+    EXPECT_EQ(faults_, (std::vector<std::string>{
+                           "line 3: message header lacks its body or row value count",
+                           "line 5: message header lacks its body or row value count"}));
 }
 
 TEST_F(CatalogueReaderTest, RecordShorterThanItsSectionsIsDropped) {
-    Read("MSCD 1 2 1 1 0 0 1 1\nonly\nthree\nlines\nMSCD 2 1 0 0 0 0 1 1\ntwo\n");
+    Read("----\nMSCD 1 2 1 1 0 0 1 1\nonly\nthree\nlines\nMSCD 2 1 0 0 0 0 1 1\ntwo\n");
     EXPECT_EQ(catalogue_.find(1), nullptr);
     EXPECT_NE(catalogue_.find(2), nullptr);
+    EXPECT_EQ(
+        faults_,
+        (std::vector<std::string>{"line 2: message 1 has fewer lines than its header counts"}));
 }
 
 TEST_F(CatalogueReaderTest, SectionsAfterTheBodyLoseTheirFirstCharacter) {
@@ -242,6 +249,19 @@ TEST_F(MessageCatalogueTest, CatalogueIsLoadedOnce) {
     EXPECT_EQ(Format(1, {}), "first version\n");
     EXPECT_EQ(msgLoadCatalogue(tarnvel::testing::DataFilePath(kCatalogueFile).c_str()), 1);
     EXPECT_EQ(Format(1, {}), "first version\n");
+}
+
+TEST_F(MessageCatalogueTest, MalformedRecordsAreReportedWithThePathAndTheRestServes) {
+    WriteDataFile(kCatalogueFile,
+                  "MSCD 1 1 0 0 0\nbroken\nMSCD 2 1 0 0 0 0 1 1\nfine\nMSCD 3 4 0 0 0 0 1 1\nx\n");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(Format(2, {}), "fine\n");
+    EXPECT_EQ(tarnvel::testing::ReportedText(::testing::internal::GetCapturedStderr()),
+              "Message file \"" + tarnvel::testing::DataFilePath(kCatalogueFile) +
+                  "\": records left out: line 1: message header lacks its body or row value "
+                  "count line 5: message 3 has fewer lines than its header counts");
+    EXPECT_EQ(Format(1, {}), "<null>");
+    EXPECT_EQ(Format(3, {}), "<null>");
 }
 
 TEST_F(MessageCatalogueTest, MissingFileShowsNothingForTheRestOfTheRun) {
