@@ -176,7 +176,7 @@ int udm_file_version();
 // Parses "UDM V" and a decimal number (prefix without regard to case).
 int udm_set_file_version(const char* text);
 // Creates or replaces a global entry (keyword stored as its first 5
-// characters).
+// characters; a null value is stored as an empty text).
 int udm_global_set(const char* keyword, const char* key, const char* value);
 // *value receives the stored text (owned by the model).
 int udm_global_get(const char* keyword, const char* key, const char** value);

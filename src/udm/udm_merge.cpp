@@ -160,6 +160,7 @@ void MergeMapTset(std::int32_t* type, std::int32_t* label) {
 
 int udm_model_merge(UdmModel* target, UdmModel* source) {
     if (target == nullptr || source == nullptr || g_merge.target != nullptr) return UDM_OK;
+    // A model without class table has nothing to copy or to copy into.
     if (!IsInitialised(target) || !IsInitialised(source)) return UDM_OK;
     g_merge.target = target;
     g_merge.source = source;

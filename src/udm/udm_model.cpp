@@ -224,6 +224,8 @@ int udm_model_clear() {
     model->title.compact = 0;
     model->globals.clear();
     model->summary = {};
+    // The cached active layer goes with the global that held it, so that a
+    // model initialised again does not hand out a layer it no longer has.
     model->active_layer = -1;
     model->flags &= ~kModelInitialised;
     return UDM_OK;
@@ -346,6 +348,7 @@ int udm_global_set(const char* keyword, const char* key, const char* value) {
         if (group == store.end()) {
             group = store.emplace(std::string(GlobalKeyword(keyword)), GlobalGroup{}).first;
         }
+        // Values are always text: a missing value is stored as an empty one.
         const char* text = value == nullptr ? "" : value;
         auto entry = group->second.find(std::string_view(key));
         if (entry == group->second.end()) {

@@ -48,7 +48,8 @@ void KeepOnlySetsOfType(int type) {
 }
 
 // The path with the extensions of its file name cut: everything from the
-// first '.' after the last '/'.
+// first '.' after the last '/'. A '.' in a directory part ("./", "../",
+// "v1.2/") stays, or the name would lose its file name or be empty.
 std::string WithoutExtensions(const char* path) {
     std::string name(path);
     const std::size_t slash = name.rfind('/');

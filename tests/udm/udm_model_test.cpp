@@ -40,6 +40,7 @@ TEST_F(ModelTest, ClearEmptiesTheModelAndInitRestoresDefaults) {
     ASSERT_NE(MakeSet(21000, 0, "PA 66", {1992}), nullptr);
     ASSERT_EQ(udm_global_set("UDMW", "TYPE", "21000"), UDM_OK);
     ASSERT_EQ(udm_title_set_name("grades"), UDM_OK);
+    ASSERT_EQ(udm_set_active_layer(5), UDM_OK);
     ASSERT_EQ(udm_model_clear(), UDM_OK);
     EXPECT_EQ(udm_model_clear(), UDM_NOT_INITIALISED);
     EXPECT_EQ(udm_title_name(), nullptr);
@@ -52,6 +53,7 @@ TEST_F(ModelTest, ClearEmptiesTheModelAndInitRestoresDefaults) {
     EXPECT_STREQ(udm_title_text(UDM_TITLE_TIME), "00:00:00");
     EXPECT_EQ(udm_class_count(UDM_CLASS_TSET), 0);
     EXPECT_EQ(udm_global_get("UDMW", "TYPE", nullptr), UDM_NOT_FOUND);
+    EXPECT_EQ(udm_active_layer(), 0);
 }
 
 TEST(ModelLifecycle, OpenSelectsAndDestroySelectsThePreviousModelAgain) {

@@ -445,7 +445,8 @@ TEST_F(WriterTest, APropertyFileOpensWithOnlyItsOwnTypeAndANameFromThePath) {
     udm_global_set("UDMW", "TYPE", "2.100000E+04");
     MakeSet(21000, 0, "kept", {1});
     MakeSet(20000, 0, "another type");
-    const std::string path = dir_.File("grades.v2.udb");
+    // The '.' of the directory part "./" is not cut from the name.
+    const std::string path = dir_.File("./grades.v2.udb");
     ASSERT_EQ(udm_model_write_packed(path.c_str()), UDM_OK);
 
     UdmModel* typed = udm_typed_open(path.c_str(), 7);
@@ -454,7 +455,7 @@ TEST_F(WriterTest, APropertyFileOpensWithOnlyItsOwnTypeAndANameFromThePath) {
     EXPECT_EQ(udm_typed_type(typed), 21000);
     EXPECT_EQ(udm_typed_count(typed), 1);
     udm_model_select(typed);
-    EXPECT_STREQ(udm_title_name(), dir_.File("grades").c_str());
+    EXPECT_STREQ(udm_title_name(), dir_.File("./grades").c_str());
     EXPECT_EQ(SetDump(), (std::vector<std::string>{"21000 1 kept: 1 []"}));
     udm_model_select(model_);
 
