@@ -3,7 +3,8 @@
 // file and from its packed file (binary tokens, deflate, keystream) into a
 // fresh model, against zlib alone inflating the same compressed bytes
 // (unscrambled beforehand, raw inflate in 4096-byte chunks, output
-// discarded). Throughput is counted in the bytes of the file for the text
+// discarded), and against creating the same model through the parser's
+// calls without any input. Throughput is counted in the bytes of the file for the text
 // read, and in the bytes of the uncompressed token stream for the packed
 // read and for zlib, so that their times compare directly. Making and
 // freeing the target model is not timed.
@@ -153,6 +154,36 @@ void BM_ReadPacked(benchmark::State& state) {
     state.counters["file_bytes"] = static_cast<double>(fixture.packed.size());
 }
 BENCHMARK(BM_ReadPacked)->Unit(benchmark::kMillisecond);
+
+// The floor of any reader of this model: the same sets and codes created
+// through the calls the parser makes (udm_tcod_new per code, udm_tset_create
+// per set) from values already in memory, without any input.
+void BM_CreateSameModelOnly(benchmark::State& state) {
+    std::array<double, kValuesPerCode> values{};
+    for (auto _ : state) {
+        state.PauseTiming();
+        UdmModel* model = nullptr;
+        udm_model_open(nullptr, UDM_MODE_TEXT, &model);
+        state.ResumeTiming();
+        for (int set = 0; set < kSets; ++set) {
+            UdmTcod* head = nullptr;
+            UdmTcod** tail = &head;
+            for (int code = 0; code < kCodesPerSet; ++code) {
+                for (int i = 0; i < kValuesPerCode; ++i) {
+                    values[i] = 273.15 + set * 0.5 + code + i * 0.125;
+                }
+                udm_tcod_new(1000 + code * 7, code % 8 == 0 ? "Not Available" : "", kValuesPerCode,
+                             values.data(), nullptr, tail);
+                tail = &(*tail)->next;
+            }
+            udm_tset_create(21000, set + 1, "PA 66 grade", head, nullptr);
+        }
+        state.PauseTiming();
+        udm_model_destroy(&model);
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_CreateSameModelOnly)->Unit(benchmark::kMillisecond);
 
 void BM_ZlibInflateAlone(benchmark::State& state) {
     const Fixture& fixture = Shared();

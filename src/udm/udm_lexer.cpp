@@ -50,17 +50,11 @@ inline ByteClass ClassOf(char byte) {
     return kClasses[static_cast<std::uint8_t>(byte)];
 }
 inline bool IsDigit(char byte) {
-    return ClassOf(byte) == kDigit;
+    return static_cast<unsigned char>(byte - '0') < 10;
 }
 inline bool IsWordByte(char byte) {
     const ByteClass c = ClassOf(byte);
     return c == kDigit || c == kLetter;
-}
-
-std::size_t CountDigits(const char* p, std::size_t available) {
-    std::size_t n = 0;
-    while (n < available && IsDigit(p[n])) ++n;
-    return n;
 }
 
 std::size_t CountWordBytes(const char* p, std::size_t available) {
@@ -85,77 +79,102 @@ std::size_t MatchNonFinite(const char* p, std::size_t available) {
     return 0;
 }
 
-// The length of the number at p (0 for none): an optional sign, then
-// digits with an optional decimal point and fraction (one digit at least),
-// then an optional exponent. *real tells a point, an exponent or a value
-// that is not finite.
-std::size_t MatchNumber(const char* p, std::size_t available, bool* real) {
-    std::size_t n = (available > 0 && (p[0] == '+' || p[0] == '-')) ? 1 : 0;
-    if (std::size_t special = MatchNonFinite(p + n, available - n)) {
-        *real = true;
-        return n + special;
-    }
-    const std::size_t whole = CountDigits(p + n, available - n);
-    n += whole;
-    std::size_t fraction = 0;
-    bool point = n < available && p[n] == '.';
-    if (point) fraction = CountDigits(p + n + 1, available - n - 1);
-    if (whole + fraction == 0) return 0;
-    if (point) n += 1 + fraction;
-    bool exponent = false;
-    if (n < available && (p[n] == 'e' || p[n] == 'E')) {
-        std::size_t m = n + 1;
-        if (m < available && (p[m] == '+' || p[m] == '-')) ++m;
-        const std::size_t digits = CountDigits(p + m, available - m);
-        if (digits > 0) {
-            n = m + digits;
-            exponent = true;
-        }
-    }
-    *real = point || exponent;
-    return n;
-}
-
 // Exact powers of ten as doubles (10^22 is the largest one).
 constexpr std::array<double, 23> kPowersOfTen = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                                  1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                                  1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-// The value of a decimal number that matched MatchNumber, when it is exact
-// enough for one multiplication or division: at most 15 significant digits
-// (so the digits form an exact double) and a power of ten up to 10^22 (an
-// exact double too). One correctly rounded operation on two exact values
-// gives the correctly rounded result, the same as strtod. False for other
-// numbers, which take the general conversion.
-bool ConvertSimpleDecimal(const char* p, const char* last, double* out) {
-    const bool negative = *p == '-';
-    if (*p == '+' || *p == '-') ++p;
+// The most significant digits whose value is an exact double.
+constexpr int kExactDigits = 15;
+
+}  // namespace
+
+// What one pass over a number found.
+struct NumberScan {
+    // Bytes of the number; 0 for none.
+    std::size_t length = 0;
+    // A decimal point, an exponent, or a value that is not finite.
+    bool real = false;
+    bool negative = false;
+    bool non_finite = false;
+    // The digits as an integer (meaningful up to kExactDigits of them), how
+    // many there are, and the power of ten they are to be scaled by.
     std::uint64_t digits = 0;
     int count = 0;
     int exponent = 0;
-    for (; p < last && IsDigit(*p); ++p, ++count) digits = digits * 10 + (*p - '0');
-    if (p < last && *p == '.') {
-        for (++p; p < last && IsDigit(*p); ++p, ++count, --exponent) {
-            digits = digits * 10 + (*p - '0');
+};
+
+namespace {
+
+// Digits at p: appended to scan->digits and counted; returns how many.
+std::size_t ScanDigits(const char* p, std::size_t available, NumberScan* scan) {
+    // Locals: the compiler cannot keep members in registers across byte
+    // loads, which may alias them.
+    std::uint64_t digits = scan->digits;
+    std::size_t n = 0;
+    for (; n < available && IsDigit(p[n]); ++n) {
+        digits = digits * 10 + static_cast<unsigned>(p[n] - '0');
+    }
+    scan->digits = digits;
+    scan->count += static_cast<int>(n);
+    return n;
+}
+
+// The number at p: an optional sign, then digits with an optional decimal
+// point and fraction (one digit at least), then an optional exponent; or a
+// sign and a value that is not finite.
+NumberScan ScanNumber(const char* p, std::size_t available) {
+    NumberScan scan;
+    std::size_t n = 0;
+    if (available > 0 && (p[0] == '+' || p[0] == '-')) {
+        scan.negative = p[0] == '-';
+        n = 1;
+    }
+    if (std::size_t special = MatchNonFinite(p + n, available - n)) {
+        scan.real = scan.non_finite = true;
+        scan.length = n + special;
+        return scan;
+    }
+    n += ScanDigits(p + n, available - n, &scan);
+    if (n < available && p[n] == '.') {
+        const std::size_t fraction = ScanDigits(p + n + 1, available - n - 1, &scan);
+        scan.exponent -= static_cast<int>(fraction);
+        scan.real = scan.count > 0;
+        if (scan.real) n += 1 + fraction;
+    }
+    if (scan.count == 0) return scan;
+    if (n < available && (p[n] == 'e' || p[n] == 'E')) {
+        std::size_t m = n + 1;
+        const bool down = m < available && p[m] == '-';
+        if (m < available && (p[m] == '+' || p[m] == '-')) ++m;
+        int value = 0;
+        std::size_t digits = 0;
+        for (; m + digits < available && IsDigit(p[m + digits]); ++digits) {
+            if (value < 100000) value = value * 10 + (p[m + digits] - '0');
+        }
+        if (digits > 0) {
+            n = m + digits;
+            scan.exponent += down ? -value : value;
+            scan.real = true;
         }
     }
-    if (count == 0 || count > 15) return false;
-    if (p < last) {
-        // An exponent: 'e' or 'E', a sign, digits (MatchNumber saw them).
-        ++p;
-        const bool down = *p == '-';
-        if (*p == '+' || *p == '-') ++p;
-        int value = 0;
-        for (; p < last && value < 1000; ++p) value = value * 10 + (*p - '0');
-        if (p < last) return false;
-        exponent += down ? -value : value;
+    scan.length = n;
+    return scan;
+}
+
+// The value of a scanned real, when one correctly rounded multiplication or
+// division of two exact doubles gives it (at most 15 significant digits, a
+// power of ten up to 10^22): then it is the same as strtod's. False for
+// other numbers, which take the general conversion.
+bool ConvertSimpleDecimal(const NumberScan& scan, double* out) {
+    if (scan.non_finite || scan.count > kExactDigits) return false;
+    double result = static_cast<double>(scan.digits);
+    if (scan.digits != 0) {
+        if (scan.exponent < -22 || scan.exponent > 22) return false;
+        result = scan.exponent < 0 ? result / kPowersOfTen[-scan.exponent]
+                                   : result * kPowersOfTen[scan.exponent];
     }
-    double result = static_cast<double>(digits);
-    if (digits != 0) {
-        if (exponent < -22 || exponent > 22) return false;
-        result = exponent < 0 ? result / kPowersOfTen[-exponent] : result * kPowersOfTen[exponent];
-    }
-    *out = negative ? -result : result;
+    *out = scan.negative ? -result : result;
     return true;
 }
 
@@ -361,16 +380,16 @@ int TextLexer::Comment(UdmToken* token, bool block) {
 int TextLexer::NumberOrWord(UdmToken* token) {
     const char* start = Here();
     const ByteClass first = ClassOf(*start);
-    bool real = false;
     // A number starts with a sign, a point, a digit, or the letter of a
     // value that is not finite.
     const bool may_be_number = first != kLetter || (*start | 0x20) == 'i' || (*start | 0x20) == 'n';
-    const std::size_t number = may_be_number ? MatchNumber(start, Available(), &real) : 0;
+    const NumberScan scan = may_be_number ? ScanNumber(start, Available()) : NumberScan();
+    const std::size_t number = scan.length;
     const std::size_t word = first == kNumberStart ? 0 : CountWordBytes(start, Available());
     const std::size_t length = std::max(number, word);
     if (length == 0) return Stray(token);
     if (length > kMaxTokenLength) return Fail(token, kTokenTooLongMessage);
-    if (number >= word) return Number(token, number, real);
+    if (number >= word) return Number(token, scan);
     token->text = std::string_view(start, word);
     pos_ += word;
     return Finish(token, UDM_TOKEN_WORD);
@@ -378,13 +397,14 @@ int TextLexer::NumberOrWord(UdmToken* token) {
 
 // An integer within 32 bits becomes UDM_TOKEN_INT32; a real, or an integer
 // beyond 32 bits, becomes UDM_TOKEN_DOUBLE (as atof reads it).
-int TextLexer::Number(UdmToken* token, std::size_t length, bool real) {
+int TextLexer::Number(UdmToken* token, const NumberScan& scan) {
+    const std::size_t length = scan.length;
     const char* first = Here();
     const char* last = first + length;
     token->text = std::string_view(first, length);
     pos_ += length;
     const char* digits = *first == '+' ? first + 1 : first;
-    if (!real) {
+    if (!scan.real) {
         long long value = 0;
         auto [end, error] = std::from_chars(digits, last, value);
         if (error == std::errc() && end == last &&
@@ -394,7 +414,7 @@ int TextLexer::Number(UdmToken* token, std::size_t length, bool real) {
             return Finish(token, UDM_TOKEN_INT32);
         }
     }
-    if (ConvertSimpleDecimal(first, last, &token->real)) return Finish(token, UDM_TOKEN_DOUBLE);
+    if (ConvertSimpleDecimal(scan, &token->real)) return Finish(token, UDM_TOKEN_DOUBLE);
     auto [end, error] = std::from_chars(digits, last, token->real);
     if (error != std::errc() || end != last) {
         // Beyond the range of a double: as strtod gives it (infinity or 0).

@@ -17,6 +17,8 @@
 
 namespace tarnvel::udm {
 
+struct NumberScan;
+
 // The token code of a lexer failure (the token is unusable; error() says
 // why). It is the number the parser gives to its error symbol.
 inline constexpr int kTokenLexError = 256;
@@ -81,7 +83,7 @@ class TextLexer {
     int QuotedString(UdmToken* token);
     int Comment(UdmToken* token, bool block);
     int NumberOrWord(UdmToken* token);
-    int Number(UdmToken* token, std::size_t length, bool real);
+    int Number(UdmToken* token, const NumberScan& scan);
     int Stray(UdmToken* token);
 
     UdmStream* stream_;
