@@ -36,13 +36,17 @@ struct FileCloser {
 
 // Reads one line of at most kCsvMaxLineLength characters into line, without
 // its line feed. Returns false at the end of the stream and for a longer
-// line, which ends the reading.
+// line, which ends the reading. The tables are text files: a carriage
+// return just before the line feed belongs to the line end and does not
+// count toward the limit.
 bool ReadLine(std::FILE* stream, std::string& line) {
     line.clear();
     int c = std::getc(stream);
     if (c == EOF) return false;
     while (c != EOF && c != '\n') {
-        if (line.size() == kCsvMaxLineLength) return false;
+        if (line.size() == kCsvMaxLineLength) {
+            return c == '\r' && std::getc(stream) == '\n';
+        }
         line.push_back(static_cast<char>(c));
         c = std::getc(stream);
     }

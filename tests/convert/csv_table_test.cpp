@@ -91,6 +91,9 @@ TEST(CsvTableLines, LongestLineIsTaken) {
     EXPECT_EQ(table.Find("ABS"), "102");
     // The same at the end of the file without a line feed.
     EXPECT_EQ(Read("PP," + value).Find("PP"), value);
+    // A carriage return before the line feed is part of the line end.
+    EXPECT_EQ(Entries(Read("PP," + value + "\r\nABS,102\r\n")), "[ABS=102][PP=" + value + "]");
+    EXPECT_EQ(Entries(Read("PP," + value + "\r")), "");
 }
 
 TEST(CsvTableLines, LongerLineEndsTheFile) {
