@@ -97,6 +97,19 @@ class Output {
     UdmModel* get() const { return model_; }
     // The text of a code of the set (21000, label), or "<none>".
     std::string Text(int label, int code) const {
+        const UdmTcod* tcod = Code(label, code);
+        return tcod == nullptr || udm_tcod_text(tcod) == nullptr ? "<none>" : udm_tcod_text(tcod);
+    }
+    // The values of a code of the set (21000, label); none when it is absent.
+    std::vector<double> Values(int label, int code) const {
+        const UdmTcod* tcod = Code(label, code);
+        if (tcod == nullptr) return {};
+        const double* values = udm_tcod_values(tcod);
+        return std::vector<double>(values, values + udm_tcod_count(tcod));
+    }
+
+  private:
+    const UdmTcod* Code(int label, int code) const {
         UdmModel* previous = udm_model_current();
         udm_model_select(model_);
         void* set = nullptr;
@@ -104,10 +117,9 @@ class Output {
         const UdmTcod* tcod =
             set == nullptr ? nullptr : udm_tset_code(static_cast<UdmTset*>(set), code, 0);
         udm_model_select(previous);
-        return tcod == nullptr || udm_tcod_text(tcod) == nullptr ? "<none>" : udm_tcod_text(tcod);
+        return tcod;
     }
 
-  private:
     UdmModel* model_;
 };
 
@@ -173,6 +185,19 @@ TEST_F(VxmatCli, ShippedExampleWithShippedData) {
     // at the class temperature, not at 0 C.
     EXPECT_EQ(output.Text(101, 1328).rfind("VI(230)", 0), 0u) << output.Text(101, 1328);
     EXPECT_EQ(output.Text(310, 1328).rfind("VI(280)", 0), 0u) << output.Text(310, 1328);
+    // Every grade's melt flow test: temperature (K) above its melt's Tait
+    // transition, a standard load (kg) and a rate (g/10 min) that injection
+    // moulding grades have.
+    for (const int label : {101, 102, 205, 310, 311, 420}) {
+        SCOPED_TRACE(label);
+        const std::vector<double> flow = output.Values(label, 1330);
+        ASSERT_EQ(flow.size(), 3u);
+        EXPECT_GT(flow[0], output.Values(label, 1004).at(0));
+        EXPECT_GE(flow[1], 1.2);
+        EXPECT_LE(flow[1], 10.0);
+        EXPECT_GT(flow[2], 1.0);
+        EXPECT_LT(flow[2], 200.0);
+    }
 }
 
 }  // namespace
