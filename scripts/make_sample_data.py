@@ -13,8 +13,10 @@ Outputs (relative to the repository root):
   examples/legacy_grades.udm                        legacy grades, type 20000
 
 The .udb files are UDM text files (the reader accepts every encoding).
-Temperatures in the sets are in kelvin; pressures and moduli of the Tait and
-Cross-WLF models in Pa; mechanical moduli in MPa; specific volumes in m3/kg.
+Temperatures in the sets are in kelvin; pressures, stresses and moduli in Pa
+(the tables below give mechanical moduli and strengths in MPa, converted when
+written), like the stored units of the material database; specific volumes in
+m3/kg.
 Run from anywhere: python3 scripts/make_sample_data.py
 """
 
@@ -27,6 +29,7 @@ DATA_DIR = os.path.join(ROOT, "product", "data", "dat")
 EXAMPLES_DIR = os.path.join(ROOT, "examples")
 
 KELVIN = 273.15
+PA_PER_MPA = 1.0e6
 GENERIC_TYPE = 21000
 LEGACY_TYPE = 20000
 FILLER_TYPE = 21200
@@ -266,34 +269,38 @@ def generic_set(label, f):
         (1313, "Cross-WLF n tau* D1 D2 D3 A1 A2", cross_wlf(f)),
         (1140, "Specific heat (K, J/kg/K)", [k(melt_default), f.specific_heat, 0]),
         (1240, "Thermal conductivity (K, W/m/K)", [k(melt_default), f.conductivity, 0]),
-        (1602, "Mechanical E1 E2 (MPa) v12 v23 G12 (MPa)", mechanical(f.modulus, f.poisson)),
+        (1602, "Mechanical E1 E2 (Pa) v12 v23 G12 (Pa)", mechanical(f.modulus, f.poisson)),
         (1702, "Linear thermal expansion alpha1 alpha2 (1/K)", [f.expansion, f.expansion]),
     ]
     return tset(GENERIC_TYPE, label, f"Generic {f.display}", codes)
 
 
 def mechanical(modulus, poisson):
+    """E1, E2 (Pa), v12, v23, G12 (Pa) of an isotropic material, modulus in MPa."""
     shear = modulus / (2 * (1 + poisson))
-    return [modulus, modulus, poisson, poisson, round(shear, 1)]
+    return [modulus * PA_PER_MPA, modulus * PA_PER_MPA, poisson, poisson, shear * PA_PER_MPA]
 
 
 def misc_set(label, set_id, description, modulus, poisson, expansion):
     codes = [
         (1991, "Generic set id", [set_id]),
-        (1602, "Mechanical E1 E2 (MPa) v12 v23 G12 (MPa)", mechanical(modulus, poisson)),
+        (1602, "Mechanical E1 E2 (Pa) v12 v23 G12 (Pa)", mechanical(modulus, poisson)),
         (1702, "Linear thermal expansion alpha1 alpha2 (1/K)", [expansion, expansion]),
     ]
     return tset(GENERIC_TYPE, label, description, codes)
 
 
 def filler_set(label, f):
+    e1, e2, v12, v23, g12 = f.mechanical
     codes = [
         (3002, "Density (kg/m3)", [f.density]),
         (3102, "Specific heat (J/kg/K)", [f.specific_heat]),
         (3202, "Thermal conductivity (W/m/K)", [f.conductivity]),
-        (3602, "Mechanical E1 E2 (MPa) v12 v23 G12 (MPa)", list(f.mechanical)),
+        (3602, "Mechanical E1 E2 (Pa) v12 v23 G12 (Pa)", [e1 * PA_PER_MPA, e2 * PA_PER_MPA,
+                                                          v12, v23, g12 * PA_PER_MPA]),
         (3702, "Linear thermal expansion alpha1 alpha2 (1/K)", list(f.expansion)),
-        (3802, "Tensile strength parallel perpendicular (MPa)", list(f.strength)),
+        (3802, "Tensile strength parallel perpendicular (Pa)",
+         [strength * PA_PER_MPA for strength in f.strength]),
         (3912, "Aspect ratio", [f.aspect_ratio]),
     ]
     return tset(FILLER_TYPE, label, f.name, codes)

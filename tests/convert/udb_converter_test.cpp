@@ -433,9 +433,14 @@ TEST_F(SampleData, EveryFamilyHasNameClassTemperatureAndMechanicalData) {
         for (const bool crystalline : {false, true}) {
             const int set = converter_.ClassMechanicalSetId(family, crystalline);
             const std::vector<double> mechanical = Generic(1602, set, 5);
-            EXPECT_GT(mechanical[0], 100);  // tensile modulus, MPa
-            EXPECT_GT(mechanical[2], 0.3);  // Poisson ratio
+            // E1, E2, v12, v23, G12 of an isotropic polymer, moduli in Pa.
+            EXPECT_GT(mechanical[0], 1e8);
+            EXPECT_LT(mechanical[0], 1e10);
+            EXPECT_EQ(mechanical[1], mechanical[0]);
+            EXPECT_GT(mechanical[2], 0.3);
             EXPECT_LT(mechanical[2], 0.5);
+            EXPECT_NEAR(mechanical[4], mechanical[0] / (2 * (1 + mechanical[2])),
+                        mechanical[0] * 1e-4);
             EXPECT_GT(Generic(1702, set, 2)[0], 0);
         }
     }
@@ -456,6 +461,10 @@ TEST_F(SampleData, FillersFindTheirOwnSets) {
     EXPECT_EQ(values[0], 10);
     EXPECT_EQ(values[14], 30);
     EXPECT_EQ(values[15], 2540);  // glass density, kg/m3
+    // Glass moduli and strengths in Pa, like every stress of the sets.
+    EXPECT_EQ(values[18], 72e9);
+    EXPECT_EQ(values[22], 29.5e9);
+    EXPECT_EQ(values[25], 3.4e9);
 }
 
 }  // namespace

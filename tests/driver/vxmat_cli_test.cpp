@@ -187,7 +187,7 @@ TEST_F(VxmatCli, ShippedExampleWithShippedData) {
     EXPECT_EQ(output.Text(310, 1328).rfind("VI(280)", 0), 0u) << output.Text(310, 1328);
     // Every grade's melt flow test: temperature (K) above its melt's Tait
     // transition, a standard load (kg) and a rate (g/10 min) that injection
-    // moulding grades have.
+    // moulding grades have; and its modulus.
     for (const int label : {101, 102, 205, 310, 311, 420}) {
         SCOPED_TRACE(label);
         const std::vector<double> flow = output.Values(label, 1330);
@@ -197,6 +197,8 @@ TEST_F(VxmatCli, ShippedExampleWithShippedData) {
         EXPECT_LE(flow[1], 10.0);
         EXPECT_GT(flow[2], 1.0);
         EXPECT_LT(flow[2], 200.0);
+        // The tensile modulus in Pa, like every stress of the file.
+        EXPECT_GT(output.Values(label, 1602).at(0), 1e8);
     }
 }
 
