@@ -11,6 +11,8 @@
 
 #include "reader_test_support.h"
 #include "udm/udm.h"
+#include "udm/udm_lexer.h"
+#include "udm/udm_reader.h"
 #include "udm/udm_stream.h"
 
 using reader_test::AddBinaryOnlyValues;
@@ -108,6 +110,48 @@ TEST_F(ReaderTest, PackedWriteReadsBackBitForBit) {
     }
     EXPECT_EQ(Read(packed, UDM_MODE_TEXT), UDM_BAD_ARGUMENT);
     EXPECT_TRUE(Sets().empty());
+}
+
+TEST_F(ReaderTest, LongTextsInPackedFilesReadWhole) {
+    // Texts beyond the 4095-byte limit of the text form, and beyond the
+    // reader's 32 KiB window, at several offsets from a window boundary.
+    HeldModel source;
+    for (std::size_t size : {4096u, 32 * 1024u - 7, 32 * 1024u + 5, 300000u}) {
+        const std::string description(size, 'd');
+        const std::string text(size / 2 + 1, 't');
+        reader_test::AddSet(21000, static_cast<std::int32_t>(size), description.c_str(),
+                            {{1, {1.5}}, {2, {2.5, 3.5}}}, text.c_str());
+    }
+    const std::string packed = Written(UDM_MODE_PACKED);
+    const std::vector<SetImage> expected = SetsOfCurrent();
+    ASSERT_EQ(Read(packed, UDM_MODE_PACKED), UDM_OK);
+    EXPECT_EQ(Sets(), expected);
+    // The same file cut inside the longest text fails cleanly.
+    HeldModel cut;
+    WriteBytes(path_, packed.substr(0, packed.size() / 2));
+    EXPECT_EQ(udm_model_read(path_.c_str(), UDM_MODE_PACKED), UDM_PARSE_FAILED);
+}
+
+TEST_F(ReaderTest, NextTokenRecognisesKeywords) {
+    const std::string text = "TSETX tset TSE LYER 12";
+    UdmStream* stream = udm_stream_open_read_memory("mem", text, 1, nullptr);
+    ASSERT_NE(stream, nullptr);
+    {
+        tarnvel::udm::TextLexer lexer(stream);
+        lexer.Attach();
+        model_.Select();
+        udm_set_file_version("UDM V2");
+        UdmToken token;
+        EXPECT_EQ(udm_next_token(stream, &token), 284);
+        EXPECT_EQ(token.text, "TSET");
+        EXPECT_EQ(udm_next_token(stream, &token), UDM_TOKEN_WORD);
+        EXPECT_EQ(token.text, "tset");
+        EXPECT_EQ(udm_next_token(stream, &token), UDM_TOKEN_WORD);
+        EXPECT_EQ(udm_next_token(stream, &token), 317);
+        EXPECT_EQ(udm_next_token(stream, &token), UDM_TOKEN_INT32);
+        EXPECT_EQ(udm_next_token(stream, &token), UDM_TOKEN_END);
+    }
+    udm_stream_close(stream);
 }
 
 TEST_F(ReaderTest, FileCompressedByGzipReadsAsText) {
