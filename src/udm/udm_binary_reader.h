@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "udm/udm_binary_tokens.h"
 #include "udm/udm_stream.h"
 
 namespace tarnvel::udm {
@@ -42,6 +43,22 @@ class BinaryTokenReader {
     int Next(UdmToken* token);
     bool corrupt() const { return corrupt_; }
 
+    // Takes the double tokens that come next in the window, handing each
+    // value to sink (a call per value); returns how many were taken. The
+    // token after them is the next one Next gives.
+    template <typename Sink>
+    std::size_t TakeDoubles(Sink&& sink) {
+        std::size_t taken = 0;
+        UdmToken token;
+        while (!ended_ && Available() >= kDoubleTokenSize && *Here() == kDoubleType) {
+            decode_fixed_value(UDM_TOKEN_DOUBLE, kDoubleTokenSize - 1, Here() + 1, &token);
+            sink(token.real);
+            pos_ += kDoubleTokenSize;
+            ++taken;
+        }
+        return taken;
+    }
+
     // The reader attached to the stream, or null.
     static BinaryTokenReader* Of(const UdmStream* stream) {
         return stream != nullptr && stream == attached_stream_ ? attached_ : nullptr;
@@ -49,6 +66,10 @@ class BinaryTokenReader {
 
   private:
     static constexpr std::size_t kWindowSize = 32 * 1024;
+    // The type byte of a double and the bytes of its token.
+    static constexpr std::uint8_t kDoubleType = binary_form_of_code(UDM_TOKEN_DOUBLE)->type;
+    static constexpr std::size_t kDoubleTokenSize =
+        1 + static_cast<std::size_t>(binary_form_of_code(UDM_TOKEN_DOUBLE)->value_size);
 
     std::size_t Available() const { return end_ - pos_; }
     const std::uint8_t* Here() const { return window_.data() + pos_; }

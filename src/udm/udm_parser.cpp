@@ -341,6 +341,15 @@ class Parser {
         if (quiet_ > 0) --quiet_;
         Fetch();
     }
+    // Takes the doubles that directly follow the current token in a binary
+    // stream, as if each were shifted in turn (the long value lists of
+    // packed files).
+    void TakeFollowingDoubles() {
+        if (source_.binary == nullptr) return;
+        const std::size_t taken =
+            source_.binary->TakeDoubles([](double value) { g_values.Push(value); });
+        quiet_ = taken >= static_cast<std::size_t>(quiet_) ? 0 : quiet_ - static_cast<int>(taken);
+    }
     bool At(int code) const { return token_.code == code; }
     bool AtNumber() const { return IsIntegerToken(token_.code) || IsRealToken(token_.code); }
 
@@ -642,6 +651,7 @@ Result Parser::PropertyCode(CodeChain* codes) {
     if (result == Result::kOk) result = String(&code_description_);
     while (result == Result::kOk && AtNumber()) {
         g_values.Push(IsRealToken(token_.code) ? token_.real : token_.integer);
+        TakeFollowingDoubles();
         Shift();
     }
     if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) {
