@@ -70,9 +70,13 @@ std::string ExtendWithToken(const char* message, const UdmToken& token) {
     std::array<char, 1024> text;
     const int code = token.code;
     if (HasText(code)) {
+        // Braces read from binary tokens carry no text of their own.
+        const std::string_view shown = code == UDM_TOKEN_OPEN    ? "{"
+                                       : code == UDM_TOKEN_CLOSE ? "}"
+                                                                 : token.text;
         std::snprintf(text.data(), text.size(), "%s : [%.*s]", message,
-                      static_cast<int>(std::min<std::size_t>(token.text.size(), text.size())),
-                      token.text.data());
+                      static_cast<int>(std::min<std::size_t>(shown.size(), text.size())),
+                      shown.data());
     } else if (IsRealToken(code)) {
         std::snprintf(text.data(), text.size(), "%s : [%f]", message, token.real);
     } else if (IsIntegerToken(code) || code == UDM_TOKEN_FALSE || code == UDM_TOKEN_TRUE) {
