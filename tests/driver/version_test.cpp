@@ -70,6 +70,12 @@ TEST(VersionBanner, ShortAndLongForms) {
     EXPECT_THAT(brief.out, HasSubstr("12293"));
     EXPECT_THAT(brief.out, HasSubstr("18-Jul-2012"));
     EXPECT_THAT(brief.out, Not(HasSubstr("19:28:49")));
+    // Messages 1, 2, 3, 5 and 0 of the shipped catalogue, in that order.
+    EXPECT_EQ(brief.out,
+              "tarnvel - plastic-material property data to UDB converter\n"
+              "  2009  2010  2011  2012  \n"
+              "Copyright Brenmoor for the years above. All rights reserved.\n"
+              "Release 4.0, build 12293, built on 18-Jul-2012\n\n");
 
     const ProcessResult detailed = Tarnvel({"-verdbg"});
     EXPECT_EQ(detailed.exit_code, 0);
