@@ -24,18 +24,28 @@ class Scrambler {
         if (kind_ == Scrambling::xor_mask) {
             for (std::size_t n = 0; n < size; ++n) bytes[n] ^= kXorMask;
         } else if (kind_ == Scrambling::keystream) {
-            for (std::size_t n = 0; n < size; ++n) bytes[n] ^= next_key_byte();
+            apply_keystream(bytes, size);
         }
     }
 
   private:
-    std::uint8_t next_key_byte() {
-        i_ = static_cast<std::uint8_t>(i_ + 1);
-        j_ = static_cast<std::uint8_t>(j_ + s_[i_]);
-        std::uint8_t held = s_[i_];
-        s_[i_] = s_[j_];
-        s_[j_] = held;
-        return s_[static_cast<std::uint8_t>(s_[i_] + s_[j_])];
+    // The indices stay in registers for the whole block and are stored
+    // back once; the permutation is updated in place.
+    void apply_keystream(std::uint8_t* bytes, std::size_t size) {
+        std::uint8_t* s = s_.data();
+        unsigned i = i_;
+        unsigned j = j_;
+        for (std::size_t n = 0; n < size; ++n) {
+            i = (i + 1) & 0xFFu;
+            const std::uint8_t si = s[i];
+            j = (j + si) & 0xFFu;
+            const std::uint8_t sj = s[j];
+            s[i] = sj;
+            s[j] = si;
+            bytes[n] ^= s[(si + sj) & 0xFFu];
+        }
+        i_ = static_cast<std::uint8_t>(i);
+        j_ = static_cast<std::uint8_t>(j);
     }
 
     Scrambling kind_ = Scrambling::none;
