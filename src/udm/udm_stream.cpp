@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 
+#include "udm/udm_crc32.h"
 #include "udm/udm_stream.h"
 #include "udm/udm_stream_impl.h"
 
@@ -165,7 +166,7 @@ void UdmStream::flush_content(int flush_mode) {
         content_used = 0;
         return;
     }
-    crc = static_cast<std::uint32_t>(crc32(crc, content.data(), static_cast<uInt>(content_used)));
+    crc = tarnvel::udm::crc32_update(crc, content.data(), content_used);
     length += static_cast<std::uint32_t>(content_used);
     zlib.next_in = content.data();
     zlib.avail_in = static_cast<uInt>(content_used);
@@ -363,7 +364,7 @@ bool UdmStream::refill_inflated() {
             return false;
         }
         std::size_t produced = content.size() - zlib.avail_out;
-        crc = static_cast<std::uint32_t>(crc32(crc, content.data(), static_cast<uInt>(produced)));
+        crc = tarnvel::udm::crc32_update(crc, content.data(), produced);
         length += static_cast<std::uint32_t>(produced);
         if (result == Z_STREAM_END) {
             check_trailer();
