@@ -106,6 +106,9 @@ struct UdmTcod {
     std::int32_t count;
     // Allocated values; equal to count after every assignment.
     std::int32_t capacity;
+    // Which of values and description live in the entry's own block (bits
+    // of the library's, 0 when both were allocated apart).
+    std::int32_t in_block;
     // Owned text, may be null; textual property values live here.
     char* description;
     // Owned array of count doubles, null when count is 0.

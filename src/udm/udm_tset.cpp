@@ -14,9 +14,26 @@ namespace {
 // Values of a TCOD are written five to a line.
 constexpr int kValuesPerLine = 5;
 
+// A new entry is one block: the entry, then its values, then its text.
+// Arrays and texts assigned later are allocated apart; in_block says which
+// parts must not be freed on their own.
+constexpr std::int32_t kValuesInBlock = 1;
+constexpr std::int32_t kTextInBlock = 2;
+static_assert(sizeof(UdmTcod) % alignof(double) == 0);
+
+void FreeValues(UdmTcod* tcod) {
+    if ((tcod->in_block & kValuesInBlock) == 0) sypFree(tcod->values);
+    tcod->in_block &= ~kValuesInBlock;
+}
+
+void FreeDescription(UdmTcod* tcod) {
+    if ((tcod->in_block & kTextInBlock) == 0) sypFree(tcod->description);
+    tcod->in_block &= ~kTextInBlock;
+}
+
 void FreeTcod(UdmTcod* tcod) {
-    sypFree(tcod->description);
-    sypFree(tcod->values);
+    FreeDescription(tcod);
+    FreeValues(tcod);
     sypFree(tcod);
 }
 
@@ -270,13 +287,24 @@ int udm_tcod_new(std::int32_t code, const char* description, std::int32_t count,
                  const double* values, UdmTcod* next, UdmTcod** out) {
     if (out == nullptr) return UDM_BAD_ARGUMENT;
     *out = nullptr;
-    auto* tcod = static_cast<UdmTcod*>(sypCalloc(1, sizeof(UdmTcod)));
+    if (values == nullptr || count < 0) count = 0;
+    const std::size_t value_bytes = sizeof(double) * static_cast<std::size_t>(count);
+    const std::size_t text_bytes = description != nullptr ? std::strlen(description) + 1 : 0;
+    auto* tcod = static_cast<UdmTcod*>(sypMalloc(sizeof(UdmTcod) + value_bytes + text_bytes));
     if (tcod == nullptr) return UDM_NO_MEMORY;
+    *tcod = UdmTcod{};
     tcod->code = code;
-    if (!CopyText(description, &tcod->description) ||
-        udm_tcod_set_values(tcod, count, values) != UDM_OK) {
-        FreeTcod(tcod);
-        return UDM_NO_MEMORY;
+    if (count > 0) {
+        tcod->values = reinterpret_cast<double*>(tcod + 1);
+        tcod->in_block |= kValuesInBlock;
+        std::memcpy(tcod->values, values, value_bytes);
+        tcod->count = count;
+        tcod->capacity = count;
+    }
+    if (description != nullptr) {
+        tcod->description = reinterpret_cast<char*>(tcod + 1) + value_bytes;
+        tcod->in_block |= kTextInBlock;
+        std::memcpy(tcod->description, description, text_bytes);
     }
     tcod->next = next;
     *out = tcod;
@@ -303,7 +331,7 @@ int udm_tcod_set_values(UdmTcod* tcod, std::int32_t count, const double* values)
         return UDM_NO_MEMORY;
     }
     std::memcpy(array, values, bytes);
-    sypFree(tcod->values);
+    FreeValues(tcod);
     tcod->values = array;
     tcod->count = count;
     tcod->capacity = count;
@@ -312,7 +340,7 @@ int udm_tcod_set_values(UdmTcod* tcod, std::int32_t count, const double* values)
 
 void udm_tcod_clear_values(UdmTcod* tcod) {
     if (tcod == nullptr) return;
-    sypFree(tcod->values);
+    FreeValues(tcod);
     tcod->values = nullptr;
     tcod->count = 0;
     tcod->capacity = 0;
@@ -326,7 +354,11 @@ void udm_tcod_free(UdmTcod* tcod) {
 
 int udm_tcod_set_description(UdmTcod* tcod, const char* text) {
     if (tcod == nullptr) return UDM_BAD_ARGUMENT;
-    return ReplaceText(&tcod->description, text) ? UDM_OK : UDM_NO_MEMORY;
+    char* copy = nullptr;
+    if (!CopyText(text, &copy)) return UDM_NO_MEMORY;
+    FreeDescription(tcod);
+    tcod->description = copy;
+    return UDM_OK;
 }
 
 std::int32_t udm_tcod_code(const UdmTcod* tcod) {
