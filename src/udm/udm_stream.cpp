@@ -344,38 +344,46 @@ bool UdmStream::feed_inflate() {
     return true;
 }
 
-// Inflates the next chunk of content. Every pass either takes new input or
-// makes inflate progress, so a corrupt stream ends instead of spinning.
+// Inflates the next chunk of content into the content buffer.
 bool UdmStream::refill_inflated() {
+    const std::size_t produced = inflate_into(content.data(), content.size());
+    if (produced == 0) return false;
+    read_pos = content.data();
+    read_end = content.data() + produced;
+    return true;
+}
+
+// Inflates up to size bytes into out, checksumming them; how many were
+// made, 0 only at the end of the data or on a failure. Every pass either
+// takes new input or makes inflate progress, so a corrupt stream ends
+// instead of spinning.
+std::size_t UdmStream::inflate_into(std::uint8_t* out, std::size_t size) {
+    constexpr std::size_t kLargestStep = std::size_t{1} << 30;
+    size = std::min(size, kLargestStep);
     for (;;) {
         if (zlib.avail_in == 0 && !feed_inflate()) {
             // The input ended inside the deflate stream.
             fail(kStatusCorrupt);
             finished = true;
-            return false;
+            return 0;
         }
-        zlib.next_out = content.data();
-        zlib.avail_out = static_cast<uInt>(content.size());
+        zlib.next_out = out;
+        zlib.avail_out = static_cast<uInt>(size);
         int result = inflate(&zlib, Z_NO_FLUSH);
         bool stuck = result == Z_BUF_ERROR && zlib.avail_in != 0;
         if ((result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) || stuck) {
             fail(kStatusCorrupt);
             finished = true;
-            return false;
+            return 0;
         }
-        std::size_t produced = content.size() - zlib.avail_out;
-        crc = tarnvel::udm::crc32_update(crc, content.data(), produced);
+        std::size_t produced = size - zlib.avail_out;
+        crc = tarnvel::udm::crc32_update(crc, out, produced);
         length += static_cast<std::uint32_t>(produced);
         if (result == Z_STREAM_END) {
             check_trailer();
             finished = true;
         }
-        if (produced > 0) {
-            read_pos = content.data();
-            read_end = content.data() + produced;
-            return true;
-        }
-        if (finished) return false;
+        if (produced > 0 || finished) return produced;
     }
 }
 
@@ -403,6 +411,14 @@ void UdmStream::check_trailer() {
 std::size_t UdmStream::read_bytes(std::uint8_t* buffer, std::size_t size) {
     std::size_t got = 0;
     while (got < size) {
+        if (read_pos == read_end && size - got >= content.size() && info().compressed) {
+            // A large request is inflated straight into the caller's buffer.
+            if (finished) break;
+            const std::size_t produced = inflate_into(buffer + got, size - got);
+            if (produced == 0) break;
+            got += produced;
+            continue;
+        }
         if (read_pos == read_end && !refill_content()) break;
         std::size_t count = std::min<std::size_t>(size - got, read_end - read_pos);
         std::memcpy(buffer + got, read_pos, count);

@@ -187,6 +187,7 @@ struct UdmStream {
     bool refill_content();
     bool refill_plain();
     bool refill_inflated();
+    std::size_t inflate_into(std::uint8_t* out, std::size_t size);
     bool feed_inflate();
     void check_trailer();
 };
