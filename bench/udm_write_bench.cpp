@@ -17,37 +17,19 @@
 
 #include "udm/udm.h"
 #include "udm/udm_stream.h"
+#include "udm_bench_model.h"
 
 namespace {
 
-constexpr int kSets = 20'000;
-constexpr int kCodesPerSet = 40;
-constexpr int kValuesPerCode = 8;
+using udm_bench::BuildModel;
+using udm_bench::kCodesPerSet;
+using udm_bench::kSets;
+using udm_bench::kValuesPerCode;
 constexpr int kChunk = 4096;
 
 std::size_t HeapInUse() {
     const struct mallinfo2 info = mallinfo2();
     return info.uordblks + info.hblkhd;
-}
-
-// Builds the model in a fresh current model; returns it.
-UdmModel* BuildModel() {
-    UdmModel* model = nullptr;
-    if (udm_model_open(nullptr, UDM_MODE_TEXT, &model) != UDM_OK) return nullptr;
-    udm_global_set("UDMW", "TYPE", "21000");
-    std::array<double, kValuesPerCode> values{};
-    for (int set = 0; set < kSets; ++set) {
-        auto* tset = static_cast<UdmTset*>(udm_entity_new(UDM_CLASS_TSET, 21000, 0));
-        udm_tset_set_description(tset, "PA 66 grade");
-        for (int code = 0; code < kCodesPerSet; ++code) {
-            UdmTcod* tcod = udm_tset_code(tset, 1000 + code * 7, 1);
-            for (int i = 0; i < kValuesPerCode; ++i)
-                values[i] = 273.15 + set * 0.5 + code + i * 0.125;
-            udm_tcod_set_values(tcod, kValuesPerCode, values.data());
-            if (code % 8 == 0) udm_tcod_set_description(tcod, "Not Available");
-        }
-    }
-    return model;
 }
 
 struct Fixture {
