@@ -14,6 +14,8 @@
 
 namespace tarnvel::udm {
 
+struct EntityBlock;
+
 // How a class numbers its entities.
 enum class LabelSpace : std::uint8_t {
     // Labels of the class alone.
@@ -45,6 +47,9 @@ struct UdmFamily {
     void (*fix_references)(void* payload);
     // Writes one entity (from its leading line break to its close brace).
     void (*write)(UdmStream* stream, const void* payload);
+    // Creates an entity of the class from a block read from a file, or
+    // reports why it cannot and drops it; null when files never carry it.
+    void (*create)(int entity_class, const EntityBlock& block, UdmStream* stream);
 };
 
 // One row of the class table.
@@ -84,8 +89,32 @@ inline bool IsElementClass(int entity_class) {
            ClassInfoOf(entity_class).label_space == LabelSpace::kElement;
 }
 
-// The family of property sets.
+// The families of the class table.
 extern const UdmFamily kTsetFamily;
+extern const UdmFamily kColrFamily;
+extern const UdmFamily kLyerFamily;
+extern const UdmFamily kViewFamily;
+extern const UdmFamily kNodeFamily;
+extern const UdmFamily kTextFamily;
+extern const UdmFamily k1detFamily;
+extern const UdmFamily kTri3Family;
+extern const UdmFamily kCurvFamily;
+extern const UdmFamily kSurfFamily;
+extern const UdmFamily kRegnFamily;
+extern const UdmFamily kNdbcFamily;
+extern const UdmFamily kSubcFamily;
+extern const UdmFamily kCtplFamily;
+extern const UdmFamily kLocsFamily;
+extern const UdmFamily kTet4Family;
+extern const UdmFamily kStlrFamily;
+extern const UdmFamily kBlobFamily;
+extern const UdmFamily kWedgFamily;
+extern const UdmFamily kInteFamily;
+
+// Creates and initialises an entity as udm_entity_new does (key 0 for the
+// next free label), giving the status: 1032 for a taken key, 1012 for
+// exhausted memory, 1003 for a missing TSET or BLOB type.
+int NewEntity(int entity_class, std::int32_t key1, std::int32_t key2, void** payload);
 
 // Merge label map, for reference fixers: the label that the entity of the
 // class with the old source label received in the target (copying it now

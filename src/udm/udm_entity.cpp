@@ -125,11 +125,14 @@ int udm_entity_create(int entity_class, std::int32_t key1, std::int32_t key2, vo
     return UDM_OK;
 }
 
-void* udm_entity_new(int entity_class, std::int32_t key1, std::int32_t key2) {
-    if (!IsValidClass(entity_class)) return nullptr;
+namespace tarnvel::udm {
+
+int NewEntity(int entity_class, std::int32_t key1, std::int32_t key2, void** payload) {
+    *payload = nullptr;
+    if (!IsValidClass(entity_class)) return UDM_BAD_CLASS;
     const ClassInfo& info = ClassInfoOf(entity_class);
     if (info.keyed_by_type) {
-        if (key1 == 0) return nullptr;
+        if (key1 == 0) return UDM_BAD_ARGUMENT;
         if (info.label_space == LabelSpace::kAlwaysOne) {
             key2 = 1;
         } else if (key2 == 0) {
@@ -139,11 +142,19 @@ void* udm_entity_new(int entity_class, std::int32_t key1, std::int32_t key2) {
         if (key1 == 0) key1 = udm_next_label(entity_class, 0);
         key2 = UDM_KEY_NONE;
     }
+    if (int status = udm_entity_create(entity_class, key1, key2, payload); status != UDM_OK) {
+        return status;
+    }
+    if (info.family->init != nullptr) info.family->init(*payload);
+    if (info.has_colour_layer) HeaderOf(*payload)->layer = udm_active_layer();
+    return UDM_OK;
+}
+
+}  // namespace tarnvel::udm
+
+void* udm_entity_new(int entity_class, std::int32_t key1, std::int32_t key2) {
     void* payload = nullptr;
-    if (udm_entity_create(entity_class, key1, key2, &payload) != UDM_OK) return nullptr;
-    if (info.family->init != nullptr) info.family->init(payload);
-    if (info.has_colour_layer) HeaderOf(payload)->layer = udm_active_layer();
-    return payload;
+    return NewEntity(entity_class, key1, key2, &payload) == UDM_OK ? payload : nullptr;
 }
 
 int udm_entity_find(int entity_class, std::int32_t key1, std::int32_t key2, void** payload) {

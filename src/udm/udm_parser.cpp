@@ -10,8 +10,8 @@
 //
 // Blocks: TITL (title slots and the UDM version), GLBL (global entries),
 // SUMR (read and ignored), TSET (property sets with their TCODs), the
-// entity blocks of the other classes (dropped, see DropEntityBlock) and
-// ENDF, which ends the read.
+// entity blocks of the other classes (collected and handed to their
+// family's creator, see EntityBlockRead) and ENDF, which ends the read.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -24,6 +24,8 @@
 #include "services/sypmem.h"
 #include "udm/udm.h"
 #include "udm/udm_binary_reader.h"
+#include "udm/udm_classes.h"
+#include "udm/udm_family.h"
 #include "udm/udm_keywords.h"
 #include "udm/udm_lexer.h"
 #include "udm/udm_reader.h"
@@ -202,11 +204,11 @@ enum class BlockKind { kNone, kTitle, kGlobals, kSummary, kPropertySet, kEntity,
 
 // The entity blocks and their classes (-1: a block that belongs to no
 // class). The old-version codes stand for the same classes.
-struct EntityBlock {
+struct EntityKeyword {
     int keyword;
     int entity_class;
 };
-constexpr std::array<EntityBlock, 24> kEntityBlocks = {{
+constexpr std::array<EntityKeyword, 24> kEntityBlocks = {{
     {kKeyCOLR, UDM_CLASS_COLR},
     {kKeyLYER, UDM_CLASS_LYER},
     {kKeyLYEROld, UDM_CLASS_LYER},
@@ -233,6 +235,14 @@ constexpr std::array<EntityBlock, 24> kEntityBlocks = {{
     {kKeyQUAD, -1},
 }};
 
+// The class of an entity block keyword, -1 for none.
+int EntityClassOf(int code) {
+    for (const EntityKeyword& block : kEntityBlocks) {
+        if (block.keyword == code) return block.entity_class;
+    }
+    return -1;
+}
+
 BlockKind KindOf(int code) {
     switch (code) {
         case kKeyTITL:
@@ -248,7 +258,7 @@ BlockKind KindOf(int code) {
         default:
             break;
     }
-    for (const EntityBlock& block : kEntityBlocks) {
+    for (const EntityKeyword& block : kEntityBlocks) {
         if (block.keyword == code) return BlockKind::kEntity;
     }
     return BlockKind::kNone;
@@ -338,8 +348,15 @@ class Parser {
 
   private:
     // ---- tokens
-    // The next token, as udm_next_token gives it.
-    void Fetch() { RecognizeToken(RawToken(source_, &token_), &token_); }
+    // The next token, as udm_next_token gives it; comments carry no
+    // meaning and are passed over.
+    void Fetch() {
+        int code = 0;
+        do {
+            code = RawToken(source_, &token_);
+        } while (code == UDM_TOKEN_COMMENT);
+        RecognizeToken(code, &token_);
+    }
     // Takes the current token as part of the input read.
     void Shift() {
         if (quiet_ > 0) --quiet_;
@@ -348,10 +365,10 @@ class Parser {
     // Takes the doubles that directly follow the current token in a binary
     // stream, as if each were shifted in turn (the long value lists of
     // packed files).
-    void TakeFollowingDoubles() {
+    template <typename Sink>
+    void TakeFollowingDoubles(Sink&& sink) {
         if (source_.binary == nullptr) return;
-        const std::size_t taken =
-            source_.binary->TakeDoubles([](double value) { g_values.Push(value); });
+        const std::size_t taken = source_.binary->TakeDoubles(sink);
         quiet_ = taken >= static_cast<std::size_t>(quiet_) ? 0 : quiet_ - static_cast<int>(taken);
     }
     bool At(int code) const { return token_.code == code; }
@@ -363,7 +380,6 @@ class Parser {
     Result Abort(int result);
     Result SkipLevel();
     Result SkipToBlock();
-    Result SkipBalanced();
 
     // ---- pieces
     Result Open();
@@ -383,7 +399,10 @@ class Parser {
     Result PropertySet();
     Result PropertyCode(CodeChain* codes);
     void CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes);
-    Result DropEntityBlock();
+    Result EntityBlockRead();
+    Result CollectBlock(bool* complete);
+    void PushItem(const BlockItem& item);
+    void PushText(BlockItem::Kind kind, int keyword);
 
     UdmStream* stream_;
     TokenSource source_;
@@ -397,6 +416,8 @@ class Parser {
     std::string text_;
     std::string set_description_;
     std::string code_description_;
+    // The entity block being read (its storage reused block by block).
+    EntityBlock block_;
 };
 
 int Parser::Run() {
@@ -420,7 +441,7 @@ Result Parser::Block() {
         case BlockKind::kPropertySet:
             return PropertySet();
         case BlockKind::kEntity:
-            return DropEntityBlock();
+            return EntityBlockRead();
         case BlockKind::kEnd:
             return Result::kOk;
         case BlockKind::kNone:
@@ -473,20 +494,6 @@ Result Parser::SkipToBlock() {
         Fetch();
     }
     return Result::kOk;
-}
-
-// Takes the tokens of an entered brace level up to and including its close
-// brace, whatever they are.
-Result Parser::SkipBalanced() {
-    int depth = 1;
-    for (;;) {
-        if (At(UDM_TOKEN_END) || At(kTokenLexError)) return Fail();
-        if (At(UDM_TOKEN_OPEN) && ++depth > kMaxBraceNesting)
-            return Abort(UDM_PARSE_STACK_OVERFLOW);
-        const bool closes = At(UDM_TOKEN_CLOSE) && --depth == 0;
-        Shift();
-        if (closes) return Result::kOk;
-    }
 }
 
 Result Parser::Open() {
@@ -655,7 +662,7 @@ Result Parser::PropertyCode(CodeChain* codes) {
     if (result == Result::kOk) result = String(&code_description_);
     while (result == Result::kOk && AtNumber()) {
         g_values.Push(IsRealToken(token_.code) ? token_.real : token_.integer);
-        TakeFollowingDoubles();
+        TakeFollowingDoubles([](double value) { g_values.Push(value); });
         Shift();
     }
     if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) {
@@ -672,15 +679,100 @@ Result Parser::PropertyCode(CodeChain* codes) {
 
 // ---- Other entities ---------------------------------------------------------------
 
-// An entity block of a class other than TSET (or EDGE, QUAD): its tokens
-// are taken up to its balanced close brace and the entity is dropped, so
-// that property files carrying nodes or elements still load. This is the
-// one place where such entities would be created through the class table.
-Result Parser::DropEntityBlock() {
+// An entity block of a class other than TSET: its content is collected up
+// to its close brace and handed, at that brace, to the creator of the
+// class's family. Blocks of EDGE and QUAD, which no class holds, are read
+// and dropped.
+Result Parser::EntityBlockRead() {
+    const int keyword = token_.code;
     Shift();
     Result result = Open();
     if (result != Result::kOk) return result;
-    return SkipBalanced();
+    block_.Clear();
+    block_.keyword = keyword;
+    bool complete = false;
+    result = CollectBlock(&complete);
+    if (result != Result::kOk || !complete) return result;
+    const int entity_class = EntityClassOf(keyword);
+    const UdmFamily* family = entity_class >= 0 ? ClassInfoOf(entity_class).family : nullptr;
+    if (family != nullptr && family->create != nullptr) {
+        family->create(entity_class, block_, stream_);
+    }
+    Shift();
+    return Result::kOk;
+}
+
+void Parser::PushItem(const BlockItem& item) {
+    block_.items.push_back(item);
+}
+
+void Parser::PushText(BlockItem::Kind kind, int keyword) {
+    BlockItem item{kind,
+                   keyword,
+                   0,
+                   0.0,
+                   static_cast<std::uint32_t>(block_.texts.size()),
+                   static_cast<std::uint32_t>(token_.text.size()),
+                   0};
+    block_.texts.append(token_.text);
+    PushItem(item);
+}
+
+// Collects the items of an entered block up to its close brace, which stays
+// the current token (*complete set). Memory that runs out drops the block:
+// it is reported, the rest of it is skipped up to and including its close
+// brace and *complete stays false.
+Result Parser::CollectBlock(bool* complete) {
+    std::vector<std::size_t> open_groups;
+    try {
+        for (;;) {
+            const int code = token_.code;
+            if (code == UDM_TOKEN_END || code == kTokenLexError) return Fail();
+            if (code == UDM_TOKEN_CLOSE) {
+                if (open_groups.empty()) {
+                    *complete = true;
+                    return Result::kOk;
+                }
+                block_.items[open_groups.back()].end =
+                    static_cast<std::uint32_t>(block_.items.size());
+                open_groups.pop_back();
+            } else if (code == UDM_TOKEN_OPEN) {
+                if (open_groups.size() + 2 > static_cast<std::size_t>(kMaxBraceNesting)) {
+                    return Abort(UDM_PARSE_STACK_OVERFLOW);
+                }
+                // A keyword just before the brace names the group.
+                if (!block_.items.empty() && block_.items.back().kind == BlockItem::Kind::kWord &&
+                    block_.items.back().keyword != 0) {
+                    block_.items.back().kind = BlockItem::Kind::kGroup;
+                } else {
+                    PushItem(BlockItem{BlockItem::Kind::kGroup, 0, 0, 0.0, 0, 0, 0});
+                }
+                open_groups.push_back(block_.items.size() - 1);
+            } else if (IsIntegerToken(code) || code == UDM_TOKEN_FALSE || code == UDM_TOKEN_TRUE) {
+                const std::int32_t value = code == UDM_TOKEN_TRUE    ? 1
+                                           : code == UDM_TOKEN_FALSE ? 0
+                                                                     : token_.integer;
+                PushItem(BlockItem{BlockItem::Kind::kInteger, 0, value, 0.0, 0, 0, 0});
+            } else if (IsRealToken(code)) {
+                PushItem(BlockItem{BlockItem::Kind::kReal, 0, 0, token_.real, 0, 0, 0});
+                TakeFollowingDoubles([this](double value) {
+                    PushItem(BlockItem{BlockItem::Kind::kReal, 0, 0, value, 0, 0, 0});
+                });
+            } else if (code == UDM_TOKEN_STRING) {
+                PushText(BlockItem::Kind::kString, 0);
+            } else {
+                PushText(BlockItem::Kind::kWord, IsKeywordToken(code) ? code : 0);
+            }
+            Shift();
+        }
+    } catch (const std::bad_alloc&) {
+        block_.Clear();
+        std::string message = "bad ";
+        message += KeywordText(block_.keyword) != nullptr ? KeywordText(block_.keyword) : "";
+        message += " memory";
+        Report(message.c_str());
+        return SkipLevel();
+    }
 }
 
 }  // namespace

@@ -191,6 +191,8 @@ const UdmFamily kTsetFamily = {
     TsetCopy,
     nullptr,
     TsetWrite,
+    // The reader builds sets itself, code entry by code entry.
+    nullptr,
 };
 
 }  // namespace tarnvel::udm

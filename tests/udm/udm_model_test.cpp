@@ -4,12 +4,12 @@
 #include <string>
 #include <vector>
 
+#include "udm/udm_mesh.h"
 #include "udm_test_support.h"
 
 using udm_test::CodesOf;
 using udm_test::MakeSet;
 using udm_test::ModelTest;
-using udm_test::RefPayload;
 
 // ---- Lifecycle and the current model ------------------------------------------------
 
@@ -264,12 +264,27 @@ TEST_F(ModelTest, AnEntityOfAnotherModelIsNotInTheCollection) {
     EXPECT_EQ(udm_entity_delete(tset), UDM_OK);
 }
 
-TEST_F(ModelTest, ClassesWithoutAFamilyStayEmpty) {
-    EXPECT_EQ(udm_entity_new(UDM_CLASS_NODE, 0, 0), nullptr);
-    EXPECT_EQ(udm_entity_create(UDM_CLASS_TRI3, 1, UDM_KEY_NONE, nullptr), UDM_BAD_CLASS);
-    EXPECT_EQ(udm_class_count(UDM_CLASS_NODE), 0);
-    EXPECT_EQ(udm_class_clear(UDM_CLASS_ANY_ELEMENT), UDM_OK);
-    EXPECT_EQ(udm_entity_first(UDM_CLASS_ANY_ELEMENT, 0), nullptr);
+TEST_F(ModelTest, NewEntitiesStartWithTheirDefaults) {
+    ASSERT_EQ(udm_set_active_layer(4), UDM_OK);
+    const auto* node = static_cast<const UdmNode*>(udm_entity_new(UDM_CLASS_NODE, 0, 0));
+    ASSERT_NE(node, nullptr);
+    EXPECT_EQ(node->mesh_size, 0.00001);
+    EXPECT_EQ(node->x, 0.0);
+    EXPECT_EQ(node->y, 0.0);
+    EXPECT_EQ(node->z, 0.0);
+    EXPECT_EQ(udm_entity_flag(node, 6), 0);
+    EXPECT_EQ(udm_entity_display(node), 0);
+    EXPECT_EQ(udm_entity_colour(node), 0);
+    EXPECT_EQ(udm_entity_layer(node), 4);
+    EXPECT_EQ(udm_entity_create(UDM_CLASS_TRI3, 1, UDM_KEY_NONE, nullptr), UDM_OK);
+    const std::int32_t nodes[] = {1, 2};
+    EXPECT_EQ(udm_element_new(UDM_CLASS_TRI3, 0, 0, 0, nodes, 2), nullptr);
+    EXPECT_EQ(udm_element_new(UDM_CLASS_NODE, 0, 0, 0, nodes, 2), nullptr);
+    void* inte = udm_element_new(UDM_CLASS_INTE, 0, 0, 0, nodes, 2);
+    int count = 0;
+    ASSERT_NE(udm_element_nodes(inte, &count), nullptr);
+    EXPECT_EQ(count, 2);
+    EXPECT_EQ(udm_entity_label(inte), 2);
 }
 
 TEST_F(ModelTest, HeaderFieldsExistOnlyWhereTheClassHasThem) {
@@ -286,10 +301,7 @@ TEST_F(ModelTest, HeaderFieldsExistOnlyWhereTheClassHasThem) {
     EXPECT_EQ(udm_entity_set_flag(tset, 5, 1), UDM_BAD_ARGUMENT);
 }
 
-class ElementTest : public ModelTest {
-  protected:
-    udm_test::StandInFamilies families_;
-};
+using ElementTest = ModelTest;
 
 TEST_F(ElementTest, ElementClassesShareOneLabelSpace) {
     ASSERT_EQ(udm_entity_create(UDM_CLASS_TET4, 4, UDM_KEY_NONE, nullptr), UDM_OK);
@@ -511,21 +523,23 @@ TEST_F(ModelTest, AModelMergedIntoItselfDoublesOnce) {
 
 TEST_F(ElementTest, MergeRelabelsElementsAcrossClassesAndRewritesTheirReferences) {
     // Target: node 1, set (21000, 1), a TET4 with label 1.
-    udm_entity_new(UDM_CLASS_NODE, 1, 0);
+    udm_node_new(1, 0, 0, 0);
     MakeSet(21000, 1, "target set");
-    ASSERT_EQ(udm_entity_create(UDM_CLASS_TET4, 1, UDM_KEY_NONE, nullptr), UDM_OK);
+    const std::int32_t tet_nodes[] = {1, 1, 1, 1};
+    ASSERT_NE(udm_element_new(UDM_CLASS_TET4, 1, 0, 0, tet_nodes, 4), nullptr);
 
-    // Source: nodes 1 and 2, set (21000, 1), a TRI3 1 on node 2 and the set.
+    // Source: nodes 1 and 2, set (21000, 1), a TRI3 1 on nodes 2, 1, 2.
     UdmModel* source = nullptr;
     ASSERT_EQ(udm_model_open(nullptr, 0, &source), UDM_OK);
-    udm_entity_new(UDM_CLASS_NODE, 1, 0);
-    udm_entity_new(UDM_CLASS_NODE, 2, 0);
+    udm_node_new(1, 0, 0, 0);
+    udm_node_new(2, 5, 6, 7);
     MakeSet(21000, 1, "source set");
-    auto* tri3 = static_cast<RefPayload*>(udm_entity_new(UDM_CLASS_TRI3, 1, 0));
+    const std::int32_t tri_nodes[] = {2, 1, 2};
+    void* tri3 = udm_element_new(UDM_CLASS_TRI3, 1, 21000, 1, tri_nodes, 3);
     ASSERT_NE(tri3, nullptr);
-    *tri3 = {2, 21000, 1};
     udm_entity_set_flag(tri3, 6, 1);
     udm_entity_set_colour(tri3, 12);
+    udm_element_set_group(tri3, "shell");
 
     udm_model_select(model_);
     udm_model_merge(model_, source);
@@ -533,31 +547,43 @@ TEST_F(ElementTest, MergeRelabelsElementsAcrossClassesAndRewritesTheirReferences
 
     void* found = nullptr;
     ASSERT_EQ(udm_entity_find(UDM_CLASS_TRI3, 2, 0, &found), UDM_OK);
-    const auto* copy = static_cast<RefPayload*>(found);
+    const auto* copy = static_cast<UdmTri3*>(found);
     // The set became (21000, 2), source node 1 node 2 and source node 2
     // node 3; the TRI3 took the next element label after the TET4.
-    EXPECT_EQ(copy->node, 3);
+    EXPECT_EQ(copy->nodes[0], 3);
+    EXPECT_EQ(copy->nodes[1], 2);
+    EXPECT_EQ(copy->nodes[2], 3);
     EXPECT_EQ(copy->tset_type, 21000);
     EXPECT_EQ(copy->tset_label, 2);
+    EXPECT_STREQ(udm_element_group(copy), "shell");
     EXPECT_EQ(udm_entity_flag(copy, 6), 1);
+    // A system colour without entity keeps its label.
     EXPECT_EQ(udm_entity_colour(copy), 12);
     EXPECT_EQ(udm_class_count(UDM_CLASS_NODE), 3);
+    void* node = nullptr;
+    ASSERT_EQ(udm_entity_find(UDM_CLASS_NODE, 3, 0, &node), UDM_OK);
+    EXPECT_EQ(static_cast<UdmNode*>(node)->x, 5.0);
 }
 
 TEST_F(ElementTest, MergeResolvesAReferenceToAMissingEntityAsZero) {
     UdmModel* source = nullptr;
     ASSERT_EQ(udm_model_open(nullptr, 0, &source), UDM_OK);
-    auto* tri3 = static_cast<RefPayload*>(udm_entity_new(UDM_CLASS_TRI3, 1, 0));
-    *tri3 = {8, 21000, 5};
+    const std::int32_t nodes[] = {8, 8, 8};
+    void* tri3 = udm_element_new(UDM_CLASS_TRI3, 1, 21000, 5, nodes, 3);
+    ASSERT_NE(tri3, nullptr);
+    udm_entity_set_colour(tri3, 40);
+    udm_entity_set_layer(tri3, 3);
     udm_model_select(model_);
     udm_model_merge(model_, source);
     udm_model_destroy(&source);
     void* found = nullptr;
     ASSERT_EQ(udm_entity_find(UDM_CLASS_TRI3, 1, 0, &found), UDM_OK);
-    const auto* copy = static_cast<RefPayload*>(found);
-    EXPECT_EQ(copy->node, 0);
+    const auto* copy = static_cast<UdmTri3*>(found);
+    EXPECT_EQ(copy->nodes[0], 0);
     EXPECT_EQ(copy->tset_type, 0);
     EXPECT_EQ(copy->tset_label, 0);
+    EXPECT_EQ(udm_entity_colour(copy), 0);
+    EXPECT_EQ(udm_entity_layer(copy), 0);
 }
 
 // ---- Property files ------------------------------------------------------------------
@@ -637,7 +663,6 @@ TEST(TypedFile, OpeningAMissingFileGivesAnEmptyModel) {
 }
 
 TEST_F(ModelTest, DeletingTheActiveLayerResetsTheActiveLayer) {
-    ASSERT_TRUE(tarnvel::udm::SetClassFamily(UDM_CLASS_LYER, &udm_test::kNodeStandIn));
     void* three = udm_entity_new(UDM_CLASS_LYER, 3, 0);
     void* four = udm_entity_new(UDM_CLASS_LYER, 4, 0);
     ASSERT_TRUE(three && four);
@@ -646,6 +671,5 @@ TEST_F(ModelTest, DeletingTheActiveLayerResetsTheActiveLayer) {
     EXPECT_EQ(udm_active_layer(), 3);
     EXPECT_EQ(udm_entity_delete(three), UDM_OK);
     EXPECT_EQ(udm_active_layer(), 0);
-    tarnvel::udm::SetClassFamily(UDM_CLASS_LYER, nullptr);
     EXPECT_FALSE(tarnvel::udm::SetClassFamily(UDM_CLASS_TSET, nullptr));
 }

@@ -306,21 +306,21 @@ TEST_F(ReaderTest, TitleAndGlobalForms) {
     EXPECT_EQ(udm_file_version(), 4);
 }
 
-TEST_F(ReaderTest, OtherEntityBlocksAreSkippedSilently) {
+TEST_F(ReaderTest, EntityBlocksAreCreatedAndBlocksOfNoClassDropped) {
     std::string report;
     const std::string file =
+        "TITL{UDMV{\"UDM V4\"}}\n"
         "SUMR{NOTS{1} NOND{1}}\n"
         "NODE{1 0 0 0 1.000000e-05 0.0 0.0 0.0}\n"
         "LYER{1 \"Default\" 1 1\n  /* NODE */ 4 1 0 0 0\n}\n"
-        "CURV{1 0 0 0 0 0 0 1.0 CIPT{0.5} GCRV{2 3 0 1.0 { } }}\n"
-        "BLOB{1 1 \"d\" 0 0 0 0 {} {} {} {} {} {}}\n"
         "EDGE{} QUAD{1 2 3 4}\n"
         "TSET{21000 1 \"kept\"}\n"
         "ENDF\n";
     EXPECT_EQ(ReadReporting(file, &report), UDM_OK);
     EXPECT_EQ(report, "");
     EXPECT_EQ(Sets().size(), 1u);
-    EXPECT_EQ(udm_class_count(UDM_CLASS_NODE), 0);
+    EXPECT_EQ(udm_class_count(UDM_CLASS_NODE), 1);
+    EXPECT_EQ(udm_class_count(UDM_CLASS_LYER), 1);
 }
 
 // ---- Recovery and diagnostics --------------------------------------------------------
