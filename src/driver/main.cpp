@@ -1,6 +1,7 @@
 // tarnvel: converts plastic-material property data into a UDB file.
 #include "convert/vx2k_to_udb.h"
 #include "driver/program.h"
+#include "driver/rax_pipeline.h"
 #include "services/libvxenv.h"
 
 int main(int argc, char** argv) {
@@ -11,5 +12,11 @@ int main(int argc, char** argv) {
         tarnvel::convert::MVx2kToUdb converter;
         return converter.convert(vxmat, udb);
     };
+    if (BuiltInMaterialDatabase().Complete()) {
+        converters.rax = [](const char* rax, const char* udb, const char* vtpath) {
+            MRaxToUdb converter(BuiltInMaterialDatabase());
+            return converter.Convert(rax, udb, vtpath);
+        };
+    }
     return RunProgram(argc, argv, product, converters);
 }

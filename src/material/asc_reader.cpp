@@ -18,6 +18,9 @@ namespace {
 
 using services::kSypOk;
 
+// The material database's value for "not set".
+constexpr double kUnsetMarker = -16384.0;
+
 // Converts as atof does: leading white space skipped, conversion stops at
 // the first unusable character, nothing usable gives 0.
 double ToReal(std::string_view piece) {
@@ -191,9 +194,14 @@ class KeywordFileReader {
         const std::optional<std::string_view> value = PieceAt(line, kKeySeparators, 1);
         if (!value) return;
         switch (entry.form) {
-            case ValueForm::kSameLineReal:
-                FieldOf<double>(entry) = ToReal(*value);
+            case ValueForm::kSameLineReal: {
+                // The export writes the unset marker for a single real that
+                // the grade holds in another form: no data, the field stays
+                // unset.
+                const double real = ToReal(*value);
+                if (real != kUnsetMarker) FieldOf<double>(entry) = real;
                 break;
+            }
             case ValueForm::kSameLineInt:
                 FieldOf<std::int32_t>(entry) = ToInt(*value);
                 break;

@@ -89,6 +89,21 @@ TEST_F(AscReaderTest, NumbersConvertLikeTheStandardLibrary) {
     EXPECT_DOUBLE_EQ(record->solidDensity, -1.23456);
 }
 
+TEST_F(AscReaderTest, TheUnsetMarkerLeavesASingleRealUnset) {
+    const auto record = ReadContent(
+        "MATERIAL_THERMAL_DENSITY_SINGLE: -.163840E+05\n"
+        "MATERIAL_THERMAL_FREEZE_TEMPERATURE_SINGLE: -16384\n"
+        "MATERIAL_THERMAL_NO_FLOW_TEMPERATURE_SINGLE: -.163830E+05\n"
+        "MATERIAL_SOLID_DENSITY: 0.950000E+03\n"
+        "MATERIAL_SOLID_DENSITY: -.163840E+05\n");
+    EXPECT_EQ(record->density, 0);
+    EXPECT_EQ(record->freezeTemperature, 0);
+    // Only the marker itself is no data; a neighbouring value is taken.
+    EXPECT_DOUBLE_EQ(record->noFlowTemperature, -16383);
+    // A marker after a real value does not wipe it.
+    EXPECT_DOUBLE_EQ(record->solidDensity, 950);
+}
+
 TEST_F(AscReaderTest, NextLineFormsConsumeTheFollowingLine) {
     const auto record = ReadContent(
         "MATERIAL_GRADE: G1\n"

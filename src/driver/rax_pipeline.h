@@ -1,0 +1,143 @@
+// The database-to-UDB pipeline: every grade named in a grade list file is
+// exported from the material database into a temporary keyword file, read
+// back into a material record, built into one property set and merged into
+// a single output model, which is written packed at the end.
+//
+// The two calls into the material database (the grade export entry and the
+// version lookup) go through MaterialDatabase, so that the pipeline runs
+// over any database that offers them.
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "convert/udb_converter.h"
+#include "material/asc_reader.h"
+
+namespace tarnvel::driver {
+
+// The database slot of the Local database in the working directory.
+inline constexpr int kLocalSlot = 3;
+// The header lines of a grade list file, skipped whatever they hold.
+inline constexpr int kGradeListHeaderLines = 9;
+// The longest grade list line read; a longer line ends the list.
+inline constexpr std::size_t kGradeLineLimit = 1023;
+// The environment variable that names the Standard database directory.
+inline constexpr char kVtPathVariable[] = "VTPATH";
+
+// The material database as the pipeline uses it.
+struct MaterialDatabase {
+    // The grade export entry: argument count and vector as a program gets
+    // them; 0 when the keyword file was written.
+    std::function<int(int argc, char** argv)> export_grade;
+    // The version of the database in a slot (0 to 3): the name, without its
+    // "$", of the first supplier whose name begins with "$". The slot is
+    // opened for reading and closed again; nothing when it does not open or
+    // holds no such supplier.
+    std::function<std::optional<std::string>(int slot)> slot_version;
+
+    bool Complete() const { return export_grade && slot_version; }
+};
+
+// The database side: saved run state, the grade list and the version.
+class MRaxToAsc {
+  public:
+    MRaxToAsc(const MRaxToAsc&) = delete;
+    MRaxToAsc& operator=(const MRaxToAsc&) = delete;
+
+    // Prints "%d of %d, %s %s\n" when supplier and grade are both present.
+    virtual void PrintProgress(int index, int total, const char* supplier, const char* grade);
+
+  protected:
+    MRaxToAsc() = default;
+    // Not virtual: the object is never deleted through this base.
+    ~MRaxToAsc() = default;
+
+    // The working directory saved by EnterDirectory.
+    std::string saved_directory_;
+    // The VTPATH value saved by SetVtPath; nothing when it was unset.
+    std::optional<std::string> saved_vtpath_;
+    // The grade list, open from the first ReadGradeLine to the loop's end.
+    std::ifstream list_;
+    // Non-empty lines after the header, counted when the list is opened.
+    std::int32_t grade_count_ = 0;
+    // The database version appended to every keyword file.
+    std::string version_;
+};
+
+// The conversion side: the keyword file reader and the property set builder.
+class MAscToUdb {
+  public:
+    MAscToUdb();
+    // Loads the builder's generic data from the given data directory.
+    explicit MAscToUdb(std::string_view data_directory);
+    MAscToUdb(const MAscToUdb&) = delete;
+    MAscToUdb& operator=(const MAscToUdb&) = delete;
+    virtual ~MAscToUdb();
+
+    virtual void PrintProgress(int index, int total, const char* supplier, const char* grade);
+
+  protected:
+    std::unique_ptr<material::MAscReader> reader_;
+    std::unique_ptr<convert::MUdbConverter> converter_;
+};
+
+class MRaxToUdb : public MRaxToAsc, public MAscToUdb {
+  public:
+    explicit MRaxToUdb(MaterialDatabase database);
+    MRaxToUdb(MaterialDatabase database, std::string_view data_directory);
+
+    void PrintProgress(int index, int total, const char* supplier, const char* grade) override;
+
+    // Converts every grade of the grade list into one property set of the
+    // packed output. False, with a message naming the file, when a path is
+    // absent, the list cannot be read, no temporary keyword file or output
+    // model can be made, the output cannot be written, or the working
+    // directory cannot be restored. An existing output is only replaced by
+    // a complete new file.
+    bool Convert(const char* list_path, const char* output_path, const char* vtpath);
+
+    // Saves VTPATH, then sets it to text or removes it for null.
+    void SetVtPath(const char* text);
+    // Puts VTPATH back exactly as SetVtPath found it (unset stays unset).
+    void RestoreVtPath();
+    // Saves the working directory, creates the directory when missing and
+    // makes it the working directory.
+    bool EnterDirectory(const char* directory);
+    // Makes the saved directory the working directory again.
+    bool LeaveDirectory();
+    // The next grade of the list; false at its end (both outputs empty).
+    bool ReadGradeLine(const char* list_path, std::string& supplier, std::string& grade);
+    // Exports one grade into the keyword file and appends the version line;
+    // false when the export failed or the file cannot be appended to.
+    bool ExportGrade(const char* supplier, const char* grade, const char* keyword_path);
+    // Looks for the version in the slot (outside 0 to 3: in every slot).
+    bool DetectDatabaseVersion(int slot);
+    // Removes every "*.asc_log" file of the working directory.
+    void RemoveKeywordLogs();
+
+    std::int32_t GradeCount() const { return grade_count_; }
+    const std::string& Version() const { return version_; }
+
+  protected:
+    MaterialDatabase database_;
+
+  private:
+    void OpenGradeList(const char* list_path);
+    bool ConvertGrades(const char* list_path, const char* keyword_path, UdmModel* output);
+};
+
+// The database that the tool is built with: the real grade export and
+// version lookup once the material database offers them; incomplete (and
+// the pipelines unavailable) until then.
+MaterialDatabase BuiltInMaterialDatabase();
+
+// True when a name matches a pattern of "*" (any run) and "?" (any one
+// character), compared with case.
+bool MatchesWildcard(std::string_view name, std::string_view pattern);
+
+}  // namespace tarnvel::driver

@@ -1,0 +1,233 @@
+// The classes of the database-to-UDB pipeline, the grade list reader and
+// the run itself.
+#include <array>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "convert/property_set_builder.h"
+#include "convert/udm_scope.h"
+#include "driver/rax_pipeline.h"
+#include "services/syppaths.h"
+#include "udm/udm.h"
+
+namespace tarnvel::driver {
+namespace {
+
+using services::kPathSize;
+
+// The separators of a grade list line's words.
+constexpr std::string_view kGradeSeparators = "| \t\r\n";
+// The version text when the database names none.
+constexpr char kUnknownVersion[] = "UNKNOWN";
+// Read mode 2 of udm_model_open: a new model without a file.
+constexpr int kNoFileReadMode = 2;
+
+void Fail(const char* what, const char* path) {
+    std::fprintf(stderr, "tarnvel: %s: %s\n", path, what);
+}
+
+// Reads one line of at most kGradeLineLimit characters, its line feed
+// dropped. False at the end, for a last line without a line feed, and for
+// a longer line (which ends the list).
+bool ReadListLine(std::ifstream& list, std::string& line) {
+    std::array<char, kGradeLineLimit + 1> buffer{};
+    list.getline(buffer.data(), buffer.size());
+    if (list.fail() || list.eof()) return false;
+    line.assign(buffer.data());
+    return true;
+}
+
+// The next word of text at or after position, as the C library's token
+// splitting finds it; empty when there is none.
+std::string_view NextWord(std::string_view text, std::size_t& position) {
+    const std::size_t start = text.find_first_not_of(kGradeSeparators, position);
+    if (start == std::string_view::npos) {
+        position = text.size();
+        return {};
+    }
+    std::size_t end = text.find_first_of(kGradeSeparators, start);
+    if (end == std::string_view::npos) end = text.size();
+    position = end;
+    return text.substr(start, end - start);
+}
+
+// A path relative to the current directory made absolute, so that it still
+// names the same file after the working directory has changed.
+std::string Absolute(const char* path) {
+    if (path[0] == '/') return path;
+    std::array<char, kPathSize> cwd{};
+    if (sypGetcwd(cwd.data(), kPathSize) == nullptr) return path;
+    std::string joined(cwd.data());
+    if (joined.empty() || joined.back() != '/') joined += '/';
+    return joined + path;
+}
+
+// The temporary keyword file and the log that the keyword file reader may
+// write beside it, removed when the run ends whichever way it ends.
+class TemporaryKeywordFile {
+  public:
+    TemporaryKeywordFile() {
+        if (const char* name = sypTempFileName()) path_ = Absolute(name);
+    }
+    ~TemporaryKeywordFile() { Remove(); }
+    TemporaryKeywordFile(const TemporaryKeywordFile&) = delete;
+    TemporaryKeywordFile& operator=(const TemporaryKeywordFile&) = delete;
+
+    // Empty when no temporary file could be made.
+    const std::string& path() const { return path_; }
+    void Remove() {
+        if (path_.empty()) return;
+        std::remove(path_.c_str());
+        std::remove((path_ + material::kKeywordLogSuffix).c_str());
+        path_.clear();
+    }
+
+  private:
+    std::string path_;
+};
+
+// Writes the current model packed to path; false when the write failed.
+bool WriteOutput(const char* path) {
+    return udm_model_write_packed(path) == UDM_OK;
+}
+
+}  // namespace
+
+void MRaxToAsc::PrintProgress(int index, int total, const char* supplier, const char* grade) {
+    if (supplier == nullptr || grade == nullptr) return;
+    std::printf("%d of %d, %s %s\n", index, total, supplier, grade);
+    std::fflush(stdout);
+}
+
+MAscToUdb::MAscToUdb() : MAscToUdb(convert::MUdbConverter::DefaultDataPath()) {}
+
+MAscToUdb::MAscToUdb(std::string_view data_directory)
+    : reader_(std::make_unique<material::MAscReader>()),
+      converter_(std::make_unique<convert::MUdbConverter>(data_directory)) {}
+
+MAscToUdb::~MAscToUdb() {
+    converter_.reset();
+    reader_.reset();
+}
+
+void MAscToUdb::PrintProgress(int, int, const char*, const char*) {}
+
+MRaxToUdb::MRaxToUdb(MaterialDatabase database) : database_(std::move(database)) {}
+
+MRaxToUdb::MRaxToUdb(MaterialDatabase database, std::string_view data_directory)
+    : MAscToUdb(data_directory), database_(std::move(database)) {}
+
+void MRaxToUdb::PrintProgress(int index, int total, const char* supplier, const char* grade) {
+    MRaxToAsc::PrintProgress(index, total, supplier, grade);
+}
+
+void MRaxToUdb::OpenGradeList(const char* list_path) {
+    list_.open(list_path, std::ios::binary);
+    if (!list_.is_open()) return;
+    std::string line;
+    for (int i = 0; i < kGradeListHeaderLines && ReadListLine(list_, line); ++i) {
+    }
+    const std::streampos first = list_.tellg();
+    grade_count_ = 0;
+    while (ReadListLine(list_, line)) {
+        if (!line.empty()) ++grade_count_;
+    }
+    list_.clear();
+    list_.seekg(first);
+}
+
+bool MRaxToUdb::ReadGradeLine(const char* list_path, std::string& supplier, std::string& grade) {
+    supplier.clear();
+    grade.clear();
+    if (!list_.is_open() && list_path != nullptr) OpenGradeList(list_path);
+    if (!list_.is_open() || !list_.good()) return false;
+    std::string line;
+    do {
+        if (!ReadListLine(list_, line)) return false;
+    } while (line.empty());
+    std::size_t position = 0;
+    const std::string_view first = NextWord(line, position);
+    const std::string_view second = NextWord(line, position);
+    if (second.empty()) return false;
+    supplier = first;
+    grade = second;
+    return true;
+}
+
+bool MRaxToUdb::ConvertGrades(const char* list_path, const char* keyword_path, UdmModel* output) {
+    std::string supplier;
+    std::string grade;
+    for (int index = 1; ReadGradeLine(list_path, supplier, grade); ++index) {
+        if (!ExportGrade(supplier.c_str(), grade.c_str(), keyword_path)) continue;
+        std::unique_ptr<material::MaterialRecord> record = reader_->Read(keyword_path);
+        if (!record) continue;
+        UdmModel* model = convert::BuildPropertySet(*converter_, *record);
+        if (model == nullptr) continue;
+        udm_model_merge(output, model);
+        udm_model_destroy(&model);
+        PrintProgress(index, grade_count_, supplier.c_str(), grade.c_str());
+    }
+    return true;
+}
+
+bool MRaxToUdb::Convert(const char* list_path, const char* output_path, const char* vtpath) {
+    if (list_path == nullptr || output_path == nullptr) return false;
+    const std::string list = Absolute(list_path);
+    if (!sypFileExists(list.c_str())) {
+        Fail("cannot read the grade list", list_path);
+        return false;
+    }
+    TemporaryKeywordFile keyword;
+    if (keyword.path().empty()) {
+        Fail("cannot create a temporary keyword file", "tarnvel");
+        return false;
+    }
+    convert::ScopedCurrentModel restore_model;
+    UdmModel* output = nullptr;
+    if (udm_model_open(nullptr, kNoFileReadMode, &output) != UDM_OK || output == nullptr) {
+        Fail("cannot create the output model", output_path);
+        return false;
+    }
+    // Checked without truncating: an existing output stays as it is until
+    // the complete new file replaces it.
+    if (sypCheckWritable(output_path) == 0) {
+        udm_model_destroy(&output);
+        Fail("cannot write the output file", output_path);
+        return false;
+    }
+
+    RemoveKeywordLogs();
+    const std::string data_path =
+        vtpath != nullptr ? std::string(vtpath) : convert::MUdbConverter::DefaultDataPath();
+    SetVtPath(data_path.c_str());
+    std::array<char, kPathSize> directory{};
+    std::array<char, kPathSize> name{};
+    const bool entered =
+        sypSplitPath(list.c_str(), directory.data(), name.data(), kPathSize, kPathSize) == 1 &&
+        EnterDirectory(directory.data());
+    if (!DetectDatabaseVersion(kLocalSlot)) version_ = kUnknownVersion;
+
+    ConvertGrades(list.c_str(), keyword.path().c_str(), output);
+
+    keyword.Remove();
+    list_.close();
+    list_.clear();
+    const bool left = !entered || LeaveDirectory();
+    if (left) RemoveKeywordLogs();
+    RestoreVtPath();
+    if (!left) {
+        udm_model_destroy(&output);
+        Fail("cannot return to the working directory", saved_directory_.c_str());
+        return false;
+    }
+
+    udm_model_select(output);
+    udm_global_set("UDMW", "TYPE", "21000");
+    const bool written = WriteOutput(output_path);
+    udm_model_destroy(&output);
+    if (!written) Fail("cannot write the output file", output_path);
+    return written;
+}
+
+}  // namespace tarnvel::driver
