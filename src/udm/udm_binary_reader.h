@@ -65,7 +65,9 @@ class BinaryTokenReader {
     }
 
   private:
-    static constexpr std::size_t kWindowSize = 32 * 1024;
+    // Large enough that inflate, which keeps its 32 KiB of history apart
+    // from each output buffer, copies that history rarely.
+    static constexpr std::size_t kWindowSize = 256 * 1024;
     // The type byte of a double and the bytes of its token.
     static constexpr std::uint8_t kDoubleType = binary_form_of_code(UDM_TOKEN_DOUBLE)->type;
     static constexpr std::size_t kDoubleTokenSize =

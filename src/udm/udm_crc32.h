@@ -1,4 +1,5 @@
-// CRC-32 of the compressed container, computed over large blocks.
+// CRC-32 of the compressed container (the gzip checksum: reflected
+// polynomial 0xEDB88320, initial and final inversion).
 #pragma once
 
 #include <cstddef>

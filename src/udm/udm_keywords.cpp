@@ -7,6 +7,8 @@
 #include "udm/udm_keywords.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
 
 namespace tarnvel::udm {
 namespace {
@@ -115,6 +117,43 @@ constexpr int Lookup(std::string_view word) {
     return 0;
 }
 
+// The four bytes of each slot's keyword as one number (0 for an empty
+// slot), so that a keyword written as in the table is found with one
+// comparison per probe.
+constexpr std::uint32_t PackWord(std::string_view word) {
+    std::uint32_t packed = 0;
+    for (std::size_t n = kKeywordLength; n-- > 0;) {
+        packed = (packed << 8) | static_cast<std::uint8_t>(word[n]);
+    }
+    return packed;
+}
+
+constexpr std::array<std::uint32_t, 256> BuildPackedWords() {
+    std::array<std::uint32_t, 256> packed{};
+    for (std::size_t slot = 0; slot < kTable.size(); ++slot) {
+        if (kTable[slot] != kNoKeyword) {
+            packed[slot] = PackWord(kKeywords[static_cast<std::size_t>(kTable[slot])].word);
+        }
+    }
+    return packed;
+}
+
+constexpr std::array<std::uint32_t, 256> kPackedWords = BuildPackedWords();
+
+// The keyword of a 4-byte word spelt exactly as in the table, or 0.
+inline int LookupExact(std::string_view word) {
+    std::uint32_t packed;
+    std::memcpy(&packed, word.data(), sizeof packed);
+    if constexpr (std::endian::native == std::endian::big) packed = __builtin_bswap32(packed);
+    std::uint8_t slot = SlotOf(word);
+    for (int probe = 0; probe < kProbeLimit; ++probe) {
+        if (kPackedWords[slot] == packed)
+            return kKeywords[static_cast<std::size_t>(kTable[slot])].code;
+        slot = StepBack(slot, word);
+    }
+    return 0;
+}
+
 constexpr bool EveryKeywordFound() {
     for (const Keyword& keyword : kKeywords) {
         if (Lookup(keyword.word) != keyword.code) return false;
@@ -148,7 +187,9 @@ int LookupKeyword(std::string_view word) {
 
 int RecognizeKeyword(std::string_view word, int udm_version) {
     if (word.size() < kKeywordLength) return 0;
-    const int code = Lookup(word.substr(0, kKeywordLength));
+    word = word.substr(0, kKeywordLength);
+    int code = LookupExact(word);
+    if (code == 0) code = Lookup(word);
     if (code == kKeyLYER || code == kKeyNDBC || code == kKeySUBC) {
         for (const OldForm& form : kOldForms) {
             if (form.code == code && udm_version <= form.last_version) return form.old_code;

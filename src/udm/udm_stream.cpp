@@ -77,12 +77,6 @@ void put_le32(std::uint8_t* out, std::uint32_t value) {
     for (int n = 0; n < 4; ++n) out[n] = static_cast<std::uint8_t>(value >> (8 * n));
 }
 
-std::uint32_t get_le32(const std::uint8_t* in) {
-    std::uint32_t value = 0;
-    for (int n = 3; n >= 0; --n) value = (value << 8) | in[n];
-    return value;
-}
-
 }  // namespace
 }  // namespace tarnvel::udm
 
@@ -92,12 +86,7 @@ UdmStream::UdmStream(int encoding_number, const char* file_name, Endpoint endpoi
 }
 
 UdmStream::~UdmStream() {
-    if (!zlib_ready) return;
-    if (writing) {
-        deflateEnd(&zlib);
-    } else {
-        inflateEnd(&zlib);
-    }
+    if (zlib_ready) deflateEnd(&zlib);
 }
 
 void UdmStream::set_encoding(int number) {
@@ -121,7 +110,7 @@ bool UdmStream::start_writing() {
         zlib_ready = true;
         zlib.next_out = file_side.data();
         zlib.avail_out = static_cast<uInt>(file_side.size());
-        crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
+        crc = 0;
     }
     std::span<const std::uint8_t> header = tarnvel::udm::encoding_header(encoding);
     if (!io.write(header.data(), header.size())) fail(kStatusWriteFailed);
@@ -310,12 +299,15 @@ bool UdmStream::start_reading(int requested, int* detected) {
         read_end = file_side.data() + raw_end;
         return true;
     }
-    if (inflateInit2(&zlib, tarnvel::udm::kDeflateWindowBits) != Z_OK) return false;
-    zlib_ready = true;
-    crc = static_cast<std::uint32_t>(crc32(0, nullptr, 0));
+    // A raw deflate stream with the full 32 KiB window, followed by the
+    // gzip trailer, which inflate checks.
+    inflater = std::make_unique<inflate_state>();
+    isal_inflate_init(inflater.get());
+    inflater->crc_flag = ISAL_GZIP_NO_HDR_VER;
+    inflater->hist_bits = 0;
     container_scrambler.apply(file_side.data() + raw_pos, raw_end - raw_pos);
-    zlib.next_in = file_side.data() + raw_pos;
-    zlib.avail_in = static_cast<uInt>(raw_end - raw_pos);
+    inflater->next_in = file_side.data() + raw_pos;
+    inflater->avail_in = static_cast<std::uint32_t>(raw_end - raw_pos);
     read_pos = read_end = content.data();
     return true;
 }
@@ -339,8 +331,8 @@ bool UdmStream::refill_plain() {
 bool UdmStream::feed_inflate() {
     if (!raw_refill()) return false;
     container_scrambler.apply(file_side.data(), raw_end);
-    zlib.next_in = file_side.data();
-    zlib.avail_in = static_cast<uInt>(raw_end);
+    inflater->next_in = file_side.data();
+    inflater->avail_in = static_cast<std::uint32_t>(raw_end);
     return true;
 }
 
@@ -353,58 +345,40 @@ bool UdmStream::refill_inflated() {
     return true;
 }
 
-// Inflates up to size bytes into out, checksumming them; how many were
-// made, 0 only at the end of the data or on a failure. Every pass either
+// Inflates up to size bytes into out; how many were made, 0 only at the end
+// of the data or on a failure. Inflate itself checks the trailer (CRC-32
+// and length of the data) when the deflate stream ends. Every pass either
 // takes new input or makes inflate progress, so a corrupt stream ends
 // instead of spinning.
 std::size_t UdmStream::inflate_into(std::uint8_t* out, std::size_t size) {
     constexpr std::size_t kLargestStep = std::size_t{1} << 30;
     size = std::min(size, kLargestStep);
+    inflate_state& state = *inflater;
     for (;;) {
-        if (zlib.avail_in == 0 && !feed_inflate()) {
-            // The input ended inside the deflate stream.
+        // At the end of the input inflate may still hold a few bytes it
+        // read ahead; a pass without input or output means the input ended
+        // inside the deflate stream or its trailer.
+        if (state.avail_in == 0) feed_inflate();
+        const std::uint32_t input_before = state.avail_in;
+        state.next_out = out;
+        state.avail_out = static_cast<std::uint32_t>(size);
+        const int result = isal_inflate(&state);
+        const std::size_t produced = size - state.avail_out;
+        const bool ended = state.block_state == ISAL_BLOCK_FINISH;
+        if (result == ISAL_INCORRECT_CHECKSUM) {
+            // The data is whole but does not match its trailer.
+            fail(kStatusCorrupt);
+            finished = true;
+            return produced;
+        }
+        const bool stuck = produced == 0 && state.avail_in == input_before && !ended;
+        if ((result != ISAL_DECOMP_OK && result != ISAL_END_INPUT) || stuck) {
             fail(kStatusCorrupt);
             finished = true;
             return 0;
         }
-        zlib.next_out = out;
-        zlib.avail_out = static_cast<uInt>(size);
-        int result = inflate(&zlib, Z_NO_FLUSH);
-        bool stuck = result == Z_BUF_ERROR && zlib.avail_in != 0;
-        if ((result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR) || stuck) {
-            fail(kStatusCorrupt);
-            finished = true;
-            return 0;
-        }
-        std::size_t produced = size - zlib.avail_out;
-        crc = tarnvel::udm::crc32_update(crc, out, produced);
-        length += static_cast<std::uint32_t>(produced);
-        if (result == Z_STREAM_END) {
-            check_trailer();
-            finished = true;
-        }
+        if (ended) finished = true;
         if (produced > 0 || finished) return produced;
-    }
-}
-
-// Compares the trailer after the deflate stream with the data delivered.
-void UdmStream::check_trailer() {
-    std::array<std::uint8_t, tarnvel::udm::kTrailerSize> trailer;
-    std::size_t got = 0;
-    while (got < trailer.size()) {
-        if (zlib.avail_in == 0 && !feed_inflate()) {
-            fail(kStatusCorrupt);
-            return;
-        }
-        std::size_t count = std::min<std::size_t>(trailer.size() - got, zlib.avail_in);
-        std::memcpy(trailer.data() + got, zlib.next_in, count);
-        zlib.next_in += count;
-        zlib.avail_in -= static_cast<uInt>(count);
-        got += count;
-    }
-    if (tarnvel::udm::get_le32(trailer.data()) != crc ||
-        tarnvel::udm::get_le32(trailer.data() + 4) != length) {
-        fail(kStatusCorrupt);
     }
 }
 

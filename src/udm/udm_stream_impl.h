@@ -4,6 +4,7 @@
 // nothing outside the stream layer includes it.
 #pragma once
 
+#include <isa-l/igzip_lib.h>
 #include <zlib.h>
 
 #include <array>
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -154,10 +156,13 @@ struct UdmStream {
     std::size_t raw_end = 0;
     bool raw_exhausted = false;
 
-    // Container state (compressed encodings).
+    // Container state (compressed encodings): zlib deflates when writing,
+    // ISA-L inflates when reading (its state is large, so only read streams
+    // of a compressed encoding hold one).
     bool zlib_ready = false;
     z_stream zlib{};
-    // CRC-32 and length (mod 2^32) of the uncompressed data.
+    std::unique_ptr<inflate_state> inflater;
+    // CRC-32 and length (mod 2^32) of the uncompressed data written.
     std::uint32_t crc = 0;
     std::uint32_t length = 0;
     // Scrambling of the compressed bytes (encodings 6 to 8).
@@ -189,5 +194,4 @@ struct UdmStream {
     bool refill_inflated();
     std::size_t inflate_into(std::uint8_t* out, std::size_t size);
     bool feed_inflate();
-    void check_trailer();
 };
