@@ -18,10 +18,12 @@ extern const FamilySpec kColrSpec, kLyerSpec, kViewSpec, kNodeSpec, kTextSpec, k
 
 namespace {
 
+// clang-format off
 constexpr std::array<const FamilySpec*, UDM_CLASS_COUNT> kSpecs = {
-    &kColrSpec, &kLyerSpec, nullptr, &kViewSpec, &kNodeSpec, &kTextSpec, &k1detSpec,
-    &kTri3Spec, nullptr,    nullptr, nullptr,    &kNdbcSpec, &kSubcSpec, &kCtplSpec,
-    &kLocsSpec, &kTet4Spec, nullptr, nullptr,    &kWedgSpec, &kInteSpec};
+    &kColrSpec, &kLyerSpec, nullptr,    &kViewSpec, &kNodeSpec, &kTextSpec, &k1detSpec,
+    &kTri3Spec, &kCurvSpec, &kSurfSpec, &kRegnSpec, &kNdbcSpec, &kSubcSpec, &kCtplSpec,
+    &kLocsSpec, &kTet4Spec, &kStlrSpec, &kBlobSpec, &kWedgSpec, &kInteSpec};
+// clang-format on
 
 // Node labels of an element list are written five to a line.
 constexpr int kNodesPerLine = 5;
