@@ -35,7 +35,12 @@ inline constexpr int kMdHighestSlot = 3;
 
 // md_open modes and results.
 enum MdOpenMode : int { MD_READ = 0, MD_WRITE = 1, MD_CREATE = 2 };
-enum MdOpenResult : int { MD_OPEN_FAILED = 0, MD_OPENED_READ = 1, MD_OPENED_WRITE = 2, MD_CREATED = 3 };
+enum MdOpenResult : int {
+    MD_OPEN_FAILED = 0,
+    MD_OPENED_READ = 1,
+    MD_OPENED_WRITE = 2,
+    MD_CREATED = 3
+};
 
 // Property item formats.
 enum MdFormat : int {

@@ -70,11 +70,17 @@ void FillField(std::array<char, N>& field, std::string_view text) {
 
 }  // namespace
 
-std::string_view SupplierRecord::NameField() const { return FieldText(name.data(), name.size()); }
+std::string_view SupplierRecord::NameField() const {
+    return FieldText(name.data(), name.size());
+}
 
-bool SupplierRecord::IsEmpty() const { return name[0] == '#' || name[0] == ' ' || name[0] == '\0'; }
+bool SupplierRecord::IsEmpty() const {
+    return name[0] == '#' || name[0] == ' ' || name[0] == '\0';
+}
 
-void SupplierRecord::SetName(std::string_view text) { FillField(name, text); }
+void SupplierRecord::SetName(std::string_view text) {
+    FillField(name, text);
+}
 
 void SupplierRecord::EncodeTo(std::span<std::uint8_t> record, bool swapped) const {
     std::fill(record.begin(), record.end(), 0);
@@ -95,7 +101,9 @@ SupplierRecord SupplierRecord::DecodeFrom(std::span<const std::uint8_t> record, 
     return supplier;
 }
 
-std::string_view GradeRecord::TextField() const { return FieldText(text.data(), text.size()); }
+std::string_view GradeRecord::TextField() const {
+    return FieldText(text.data(), text.size());
+}
 
 void GradeRecord::SetText(std::string_view code, std::string_view description) {
     // "%-6s %-73s", then cut to the field.

@@ -1,0 +1,15 @@
+// Printing the access layer's messages through the console output.
+#pragma once
+
+#include <string>
+
+namespace tarnvel::matdb {
+
+// Formats with printf rules (no length limit) and passes the text to vt_out.
+void MdPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The system error text of a saved error number, or the given words when
+// there was no system error.
+std::string ErrorText(int saved_errno, const char* words);
+
+}  // namespace tarnvel::matdb
