@@ -12,6 +12,12 @@ int main(int argc, char** argv) {
         tarnvel::convert::MVx2kToUdb converter;
         return converter.convert(vxmat, udb);
     };
+    if (BuiltInMaterialDatabase().CompleteForAscii()) {
+        converters.ascii = [](const char* asc, const char* udb, const char* vtpath) {
+            MAsciiToUdb converter(BuiltInMaterialDatabase());
+            return converter.Convert(asc, udb, vtpath);
+        };
+    }
     if (BuiltInMaterialDatabase().Complete()) {
         converters.rax = [](const char* rax, const char* udb, const char* vtpath) {
             MRaxToUdb converter(BuiltInMaterialDatabase());

@@ -39,8 +39,19 @@ struct MaterialDatabase {
     // opened for reading and closed again; nothing when it does not open or
     // holds no such supplier.
     std::function<std::optional<std::string>(int slot)> slot_version;
+    // The personal database build: reads the ASCII material file (name and
+    // its length) into the Local database of the working directory and
+    // writes its index file there; status stays 1 on success and becomes 0
+    // on failure. Messages are printed when messages is not 0.
+    std::function<void(const char* name, int length, int messages, int& status)>
+        build_personal_database;
+    // Closes every open database.
+    std::function<void()> close_all;
 
+    // True when the -rax road can run.
     bool Complete() const { return export_grade && slot_version; }
+    // True when the -asc road can run too.
+    bool CompleteForAscii() const { return Complete() && build_personal_database && close_all; }
 };
 
 // The database side: saved run state, the grade list and the version.
@@ -120,6 +131,9 @@ class MRaxToUdb : public MRaxToAsc, public MAscToUdb {
     // Removes every "*.asc_log" file of the working directory.
     void RemoveKeywordLogs();
 
+    // A relative path made absolute against the working directory.
+    static std::string AbsolutePath(const char* path);
+
     std::int32_t GradeCount() const { return grade_count_; }
     const std::string& Version() const { return version_; }
 
@@ -129,6 +143,20 @@ class MRaxToUdb : public MRaxToAsc, public MAscToUdb {
   private:
     void OpenGradeList(const char* list_path);
     bool ConvertGrades(const char* list_path, const char* keyword_path, UdmModel* output);
+};
+
+// The ASCII-file-to-UDB pipeline: a temporary personal database is built
+// from the ASCII material file, and its index file becomes the grade list
+// of the database-to-UDB pipeline.
+class MAsciiToUdb : public MRaxToUdb {
+  public:
+    using MRaxToUdb::MRaxToUdb;
+
+    // False, with a message naming the file, when a path is absent, the
+    // ASCII file cannot be read, no temporary directory can be made, the
+    // database build fails or leaves no index, or the -rax road fails. The
+    // temporary directory is removed on every way out.
+    bool Convert(const char* ascii_path, const char* output_path, const char* vtpath);
 };
 
 // The database that the tool is built with: the real grade export and

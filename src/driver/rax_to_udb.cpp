@@ -52,23 +52,12 @@ std::string_view NextWord(std::string_view text, std::size_t& position) {
     return text.substr(start, end - start);
 }
 
-// A path relative to the current directory made absolute, so that it still
-// names the same file after the working directory has changed.
-std::string Absolute(const char* path) {
-    if (path[0] == '/') return path;
-    std::array<char, kPathSize> cwd{};
-    if (sypGetcwd(cwd.data(), kPathSize) == nullptr) return path;
-    std::string joined(cwd.data());
-    if (joined.empty() || joined.back() != '/') joined += '/';
-    return joined + path;
-}
-
 // The temporary keyword file and the log that the keyword file reader may
 // write beside it, removed when the run ends whichever way it ends.
 class TemporaryKeywordFile {
   public:
     TemporaryKeywordFile() {
-        if (const char* name = sypTempFileName()) path_ = Absolute(name);
+        if (const char* name = sypTempFileName()) path_ = MRaxToUdb::AbsolutePath(name);
     }
     ~TemporaryKeywordFile() { Remove(); }
     TemporaryKeywordFile(const TemporaryKeywordFile&) = delete;
@@ -122,6 +111,17 @@ void MRaxToUdb::PrintProgress(int index, int total, const char* supplier, const 
     MRaxToAsc::PrintProgress(index, total, supplier, grade);
 }
 
+// Made absolute so that the path still names the same file after the
+// working directory has changed.
+std::string MRaxToUdb::AbsolutePath(const char* path) {
+    if (path[0] == '/') return path;
+    std::array<char, kPathSize> cwd{};
+    if (sypGetcwd(cwd.data(), kPathSize) == nullptr) return path;
+    std::string joined(cwd.data());
+    if (joined.empty() || joined.back() != '/') joined += '/';
+    return joined + path;
+}
+
 void MRaxToUdb::OpenGradeList(const char* list_path) {
     list_.open(list_path, std::ios::binary);
     if (!list_.is_open()) return;
@@ -173,7 +173,7 @@ bool MRaxToUdb::ConvertGrades(const char* list_path, const char* keyword_path, U
 
 bool MRaxToUdb::Convert(const char* list_path, const char* output_path, const char* vtpath) {
     if (list_path == nullptr || output_path == nullptr) return false;
-    const std::string list = Absolute(list_path);
+    const std::string list = AbsolutePath(list_path);
     if (!sypFileExists(list.c_str())) {
         Fail("cannot read the grade list", list_path);
         return false;
