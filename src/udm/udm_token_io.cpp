@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "udm/udm_binary_tokens.h"
@@ -32,7 +33,24 @@ void put_integer(UdmStream& stream, long value) {
     stream.put_bytes(digits.data(), static_cast<std::size_t>(result.ptr - digits.data()));
 }
 
+// The default "%e" form comes from std::to_chars, which prints the same
+// characters as printf ("2.500000e+00", "-nan", "inf") several times
+// faster; any other format of the product goes through printf.
+bool uses_default_float_form() {
+    static const bool is_default = std::strcmp(udm_float_format(), "%e") == 0;
+    return is_default;
+}
+
 void put_real(UdmStream& stream, double value) {
+    if (uses_default_float_form()) {
+        // "-1.797693e+308" is the longest form.
+        std::array<char, 32> digits;
+        constexpr int kPrecision = 6;
+        const auto result = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                          std::chars_format::scientific, kPrecision);
+        stream.put_bytes(digits.data(), static_cast<std::size_t>(result.ptr - digits.data()));
+        return;
+    }
     const char* format = udm_float_format();
     int length = std::snprintf(stream.scratch.data(), stream.scratch.size(), format, value);
     if (length < 0) return;

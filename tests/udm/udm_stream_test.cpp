@@ -5,9 +5,15 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <array>
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "services/libvxenv.h"
 #include "stream_test_support.h"
@@ -202,6 +208,61 @@ TEST(TextTokens, NothingIsWrittenAfterTheEndToken) {
     udm_stream_write(stream, "xyz", 3);
     EXPECT_EQ(udm_stream_close(stream), 0);
     EXPECT_EQ(out, "ENDF");
+}
+
+// The default form is printed without printf; it must give printf's "%e"
+// characters for every kind of double: random bit patterns (denormals,
+// huge and tiny magnitudes among them), both zeros, the extremes, the
+// specials and values whose rounding carries into the exponent.
+TEST(FloatFormat, TheDefaultFormIsPrintfsCharacterForCharacter) {
+    ASSERT_STREQ(udm_float_format(), "%e");
+    std::vector<double> values = {0.0,
+                                  -0.0,
+                                  2.5,
+                                  -1.0,
+                                  DBL_MAX,
+                                  -DBL_MAX,
+                                  DBL_MIN,
+                                  DBL_TRUE_MIN,
+                                  -DBL_TRUE_MIN,
+                                  9.9999995,
+                                  9.9999994999,
+                                  999999.5,
+                                  9.9999996e-300,
+                                  9.9999999e99,
+                                  0.5e-6,
+                                  1.0000005,
+                                  273.15,
+                                  HUGE_VAL,
+                                  -HUGE_VAL,
+                                  std::nan(""),
+                                  -std::nan("")};
+    std::mt19937_64 random(2026);
+    for (int n = 0; n < 200000; ++n) {
+        const std::uint64_t bits = random();
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        values.push_back(value);
+    }
+    for (int exponent = -320; exponent <= 308; ++exponent) {
+        values.push_back(std::pow(10.0, exponent));
+        values.push_back(9.9999995 * std::pow(10.0, exponent));
+    }
+    std::vector<OwnedToken> tokens;
+    std::string expected;
+    for (double value : values) {
+        tokens.push_back(Real(UDM_TOKEN_DOUBLE, value));
+        tokens.push_back(Integer(UDM_TOKEN_BLANKS, 1));
+        std::array<char, 64> printed;
+        std::snprintf(printed.data(), printed.size(), "%e ", value);
+        expected += printed.data();
+    }
+    const std::string text = TextOf(tokens);
+    ASSERT_EQ(text.size(), expected.size());
+    for (std::size_t at = 0, next = 0; at < text.size(); at = next + 1) {
+        next = expected.find(' ', at);
+        ASSERT_EQ(text.substr(at, next - at), expected.substr(at, next - at));
+    }
 }
 
 TEST(FloatFormat, OnlyOneConversionOfADoubleIsTaken) {
