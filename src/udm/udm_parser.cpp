@@ -29,6 +29,7 @@
 #include "udm/udm_keywords.h"
 #include "udm/udm_lexer.h"
 #include "udm/udm_reader.h"
+#include "udm/udm_value_list.h"
 
 namespace tarnvel::udm {
 namespace {
@@ -92,56 +93,20 @@ std::string ExtendWithToken(const char* message, const UdmToken& token) {
 
 // ---- Value buffer -----------------------------------------------------------
 
-// The process-wide list of numbers collected for one TCOD. It starts at
-// 1024 entries and grows by 1024 entries when full; it holds at most as many
-// entries as a TCOD can count. A failed growth empties it and marks it
-// failed until the next Clear.
-class ValueBuffer {
-  public:
-    static constexpr std::size_t kStep = 1024;
-    static constexpr std::size_t kMaxCount = std::numeric_limits<std::int32_t>::max();
+// The process-wide list of numbers collected for one TCOD, freed at exit.
+ValueList g_values;
+bool g_values_cleanup_registered = false;
 
-    void Clear() {
-        count_ = 0;
-        failed_ = false;
+void ReleaseValues() {
+    g_values.Release();
+}
+
+void ClearValues() {
+    if (!g_values_cleanup_registered) {
+        sypRegisterExitCleanup(&ReleaseValues);
+        g_values_cleanup_registered = true;
     }
-    void Push(double value) {
-        if (failed_) return;
-        if (count_ == capacity_ && !Grow()) {
-            count_ = 0;
-            failed_ = true;
-            return;
-        }
-        values_[count_++] = value;
-    }
-    bool failed() const { return failed_; }
-    std::int32_t count() const { return static_cast<std::int32_t>(count_); }
-    const double* values() const { return values_; }
-
-  private:
-    bool Grow() {
-        if (capacity_ >= kMaxCount) return false;
-        const std::size_t capacity = std::min(capacity_ + kStep, kMaxCount);
-        void* grown = sypRealloc(values_, capacity * sizeof(double));
-        if (grown == nullptr) return false;
-        if (values_ == nullptr) sypRegisterExitCleanup(&ValueBuffer::Release);
-        values_ = static_cast<double*>(grown);
-        capacity_ = capacity;
-        return true;
-    }
-    static void Release();
-
-    double* values_ = nullptr;
-    std::size_t capacity_ = 0;
-    std::size_t count_ = 0;
-    bool failed_ = false;
-};
-
-ValueBuffer g_values;
-
-void ValueBuffer::Release() {
-    sypFree(g_values.values_);
-    g_values = ValueBuffer();
+    g_values.Clear();
 }
 
 // ---- Token source ---------------------------------------------------------------
@@ -657,7 +622,7 @@ Result Parser::PropertyCode(CodeChain* codes) {
     Result result = Open();
     if (result != Result::kOk) return result;
     std::int32_t code = 0;
-    g_values.Clear();
+    ClearValues();
     result = Integer(&code);
     if (result == Result::kOk) result = String(&code_description_);
     while (result == Result::kOk && AtNumber()) {

@@ -255,6 +255,26 @@ TEST_F(ReaderTest, LongValueListsGrowTheBuffer) {
     EXPECT_EQ(udm_tcod_count(udm_tset_code(tset, 2, 0)), 1);
 }
 
+// A million values in one entry read back whole from both encodings.
+TEST_F(ReaderTest, AMillionValuesInOneEntryReadBackInTextAndPacked) {
+    constexpr int kCount = 1'000'000;
+    std::vector<double> values(kCount);
+    // Values that the text form prints exactly.
+    for (int n = 0; n < kCount; ++n) values[n] = n % 1000 + 0.25;
+    reader_test::AddSet(21000, 1, "long", {{7, values}});
+    const std::string text = Written(UDM_MODE_TEXT);
+    const std::string packed = Written(UDM_MODE_PACKED);
+    for (const std::string* bytes : {&text, &packed}) {
+        udm_class_clear(UDM_CLASS_TSET);
+        ASSERT_EQ(Read(*bytes), UDM_OK);
+        auto* tset = static_cast<UdmTset*>(udm_entity_first(UDM_CLASS_TSET, 0));
+        const UdmTcod* tcod = udm_tset_code(tset, 7, 0);
+        ASSERT_EQ(udm_tcod_count(tcod), kCount);
+        for (int n = 0; n < kCount; n += 997) ASSERT_EQ(udm_tcod_value(tcod, n), values[n]) << n;
+        EXPECT_EQ(udm_tcod_value(tcod, kCount - 1), values[kCount - 1]);
+    }
+}
+
 TEST_F(ReaderTest, SetsThatCannotBeCreatedAreDroppedAndReported) {
     std::string report;
     const std::string file =
