@@ -93,20 +93,21 @@ std::string ExtendWithToken(const char* message, const UdmToken& token) {
 
 // ---- Value buffer -----------------------------------------------------------
 
-// The process-wide list of numbers collected for one TCOD, freed at exit.
-ValueList g_values;
-bool g_values_cleanup_registered = false;
+// The process-wide list of numbers collected for one TCOD. Its storage is
+// freed by an exit cleanup registered when it is first allocated (after the
+// allocator's own), so that it is released while the allocator still runs.
+void ReleaseValues();
+
+void* GrowValues(void* block, std::size_t size) {
+    void* grown = sypRealloc(block, size);
+    if (grown != nullptr && block == nullptr) sypRegisterExitCleanup(&ReleaseValues);
+    return grown;
+}
+
+ValueList g_values(&GrowValues);
 
 void ReleaseValues() {
     g_values.Release();
-}
-
-void ClearValues() {
-    if (!g_values_cleanup_registered) {
-        sypRegisterExitCleanup(&ReleaseValues);
-        g_values_cleanup_registered = true;
-    }
-    g_values.Clear();
 }
 
 // ---- Token source ---------------------------------------------------------------
@@ -622,7 +623,7 @@ Result Parser::PropertyCode(CodeChain* codes) {
     Result result = Open();
     if (result != Result::kOk) return result;
     std::int32_t code = 0;
-    ClearValues();
+    g_values.Clear();
     result = Integer(&code);
     if (result == Result::kOk) result = String(&code_description_);
     while (result == Result::kOk && AtNumber()) {

@@ -25,7 +25,9 @@ class ValueList {
     static constexpr std::size_t kMaxCount = std::numeric_limits<std::int32_t>::max();
 
     constexpr explicit ValueList(Reallocate reallocate = &sypRealloc) : reallocate_(reallocate) {}
-    ~ValueList() { Release(); }
+    // The owner frees the storage with Release (the reader's list lives for
+    // the process and is released by an exit cleanup).
+    ~ValueList() = default;
     ValueList(const ValueList&) = delete;
     ValueList& operator=(const ValueList&) = delete;
 

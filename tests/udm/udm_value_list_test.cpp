@@ -8,7 +8,11 @@
 
 namespace {
 
-using tarnvel::udm::ValueList;
+// A list released when the test ends.
+struct HeldList : tarnvel::udm::ValueList {
+    using ValueList::ValueList;
+    ~HeldList() { Release(); }
+};
 
 // A reallocation that counts its calls and fails from a chosen call on.
 struct Budget {
@@ -27,7 +31,7 @@ struct Budget {
 
 TEST(ValueList, AMillionValuesTakeALogarithmicNumberOfGrowths) {
     Budget::Reset(0);
-    ValueList list(&Budget::Reallocate);
+    HeldList list(&Budget::Reallocate);
     constexpr int kCount = 1'000'000;
     for (int n = 0; n < kCount; ++n) ASSERT_TRUE(list.Push(n * 0.5));
     ASSERT_EQ(list.count(), kCount);
@@ -40,7 +44,7 @@ TEST(ValueList, AMillionValuesTakeALogarithmicNumberOfGrowths) {
 
 TEST(ValueList, AFailedGrowthKeepsTheValuesAndIsAnErrorUntilCleared) {
     Budget::Reset(3);
-    ValueList list(&Budget::Reallocate);
+    HeldList list(&Budget::Reallocate);
     int pushed = 0;
     while (list.Push(pushed)) ++pushed;
     // Two growths succeeded (1024 and 2048 entries), the third failed.
@@ -63,7 +67,7 @@ TEST(ValueList, AFailedGrowthKeepsTheValuesAndIsAnErrorUntilCleared) {
 
 TEST(ValueList, ReleaseEmptiesAndTheListCanBeUsedAgain) {
     Budget::Reset(0);
-    ValueList list(&Budget::Reallocate);
+    HeldList list(&Budget::Reallocate);
     ASSERT_TRUE(list.Push(1.0));
     list.Release();
     EXPECT_EQ(list.count(), 0);
