@@ -6,6 +6,8 @@
 #include <span>
 #include <string>
 
+#include "services/vtout.h"
+
 namespace tarnvel::matdb {
 namespace {
 
@@ -202,7 +204,7 @@ void md_fit_error(int code, int extra) {
 }
 
 void md_fit_print(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    vt_out(std::string(text).c_str());
 }
 
 }  // namespace tarnvel::matdb

@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <span>
 
+#include "matdb/md_catalogue.h"
+
 namespace tarnvel::matdb {
 
 // A read-only view of a point table; it owns nothing.
@@ -40,9 +42,10 @@ struct MdPointTable {
 namespace fit {
 
 // The value that means "not set" in any coefficient slot.
-inline constexpr double kUnset = -16384.0;
+inline constexpr double kUnset = kMdUnset;
 
-// The variable numbers the fits test for.
+// The variable numbers (of the catalogue's variable table) the fits test
+// for.
 inline constexpr int kTemperature = 1;
 inline constexpr int kDegCrystallinity = 2;
 inline constexpr int kPressure = 4;
@@ -72,7 +75,7 @@ inline bool AllRepresentable(std::span<const double> values) {
 // True when the value is the unset marker, within the material database's
 // tolerance for it.
 inline bool IsUnset(double value) {
-    return std::fabs(value - kUnset) <= 1.0172527e-5 * -kUnset;
+    return std::isfinite(value) && md_is_unset(value);
 }
 
 }  // namespace fit
