@@ -1,0 +1,110 @@
+// matdb: looks into a material database (a personal one, mtfp.rax ..., or a
+// Standard one, mtfs.rax ...) through the database access layer.
+//
+//   matdb list DIR [--json] [--standard DIR2]
+//   matdb show DIR SUPPLIER GRADE [--json] [--standard DIR2]
+//
+// Exit status: 0 success, 1 unreadable or damaged database or grade not
+// found, 2 usage error.
+#include <array>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "matdb/matdb.h"
+#include "matdb_tool.h"
+
+namespace matdb_tool {
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: matdb list DIR [--json] [--standard DIR2]\n"
+    "       matdb show DIR SUPPLIER GRADE [--json] [--standard DIR2]\n"
+    "\n"
+    "Looks into the material database in folder DIR: a personal database\n"
+    "(mtfp.rax, mtgp.rax, mtdp.rax) or a Standard one (mtfs.rax, ...).\n"
+    "  list        prints the database version, then every supplier with its\n"
+    "              grades (code and description), in the order stored;\n"
+    "  show        prints the items of one grade: property number and name,\n"
+    "              format, model, variables, values in base units (or the\n"
+    "              text), and whether the item came through a generic link.\n"
+    "  --json      prints the same as one JSON document;\n"
+    "  --standard  names the Standard database that generic links of a\n"
+    "              personal database resolve against;\n"
+    "  --verbose   prints the database layer's messages on the error stream;\n"
+    "  --help      prints this text.\n"
+    "\n"
+    "Exit status: 0 success, 1 unreadable or damaged database or grade not\n"
+    "found, 2 usage error.\n";
+
+struct Command {
+    std::string_view name;
+    // DIR and what follows it.
+    std::size_t words;
+    int (*run)(const Options&, const OpenedDatabase&);
+};
+
+constexpr std::array<Command, 2> kCommands = {{
+    {"list", 1, RunList},
+    {"show", 3, RunShow},
+}};
+
+int Usage(const char* problem) {
+    if (problem) std::fprintf(stderr, "matdb: %s\n", problem);
+    std::fputs(kUsage, stderr);
+    return kExitUsage;
+}
+
+// Parses the command line; returns -1 when the options are sound, otherwise
+// the exit status.
+int Parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return kExitOk;
+        } else if (arg == "--json") {
+            options.json = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
+        } else if (arg == "--standard") {
+            if (++i == argc) return Usage("--standard needs a folder");
+            options.standard = argv[i];
+        } else if (arg.starts_with("--")) {
+            return Usage(("unknown option " + std::string(arg)).c_str());
+        } else if (options.command.empty()) {
+            options.command = arg;
+        } else {
+            options.words.emplace_back(arg);
+        }
+    }
+    return -1;
+}
+
+const Command* Find(const Options& options) {
+    for (const Command& command : kCommands)
+        if (command.name == options.command) return &command;
+    return nullptr;
+}
+
+}  // namespace
+}  // namespace matdb_tool
+
+int main(int argc, char** argv) {
+    using namespace matdb_tool;
+    Options options;
+    if (const int status = Parse(argc, argv, options); status >= 0) return status;
+    if (options.command.empty()) return Usage("no command given");
+    const Command* command = Find(options);
+    if (!command) return Usage(("unknown command " + options.command).c_str());
+    if (options.words.size() != command->words)
+        return Usage(("wrong number of arguments for " + options.command).c_str());
+
+    CaptureLayerMessages();
+    OpenedDatabase database;
+    int status = kExitFailed;
+    if (OpenDatabase(options, database)) status = command->run(options, database);
+    md_close_all();
+    if (options.verbose || status != kExitOk) PrintLayerMessages();
+    return status;
+}

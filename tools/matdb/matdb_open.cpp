@@ -1,0 +1,117 @@
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "matdb/matdb.h"
+#include "matdb_tool.h"
+#include "services/sypenv.h"
+#include "services/syppaths.h"
+#include "services/vtout.h"
+
+namespace matdb_tool {
+namespace {
+
+std::vector<std::string>& Captured() {
+    static std::vector<std::string> lines;
+    return lines;
+}
+
+void CaptureLine(std::string_view line) {
+    Captured().emplace_back(line);
+}
+
+// The kind of database a folder holds, told by its data file.
+enum class Kind { kNone, kPersonal, kStandard };
+
+bool HasFile(const std::string& folder, const char* lower, const char* upper) {
+    return sypFileExists((folder + "/" + lower).c_str()) ||
+           sypFileExists((folder + "/" + upper).c_str());
+}
+
+Kind KindOf(const std::string& folder) {
+    if (HasFile(folder, "mtdp.rax", "MTDP.RAX")) return Kind::kPersonal;
+    if (HasFile(folder, "mtds.rax", "MTDS.RAX")) return Kind::kStandard;
+    return Kind::kNone;
+}
+
+// A folder as an absolute path, so that a later change of directory keeps it.
+std::string Absolute(const std::string& folder) {
+    if (!folder.empty() && folder[0] == '/') return folder;
+    char cwd[4096];
+    if (!sypGetcwd(cwd, sizeof cwd)) return folder;
+    return std::string(cwd) + "/" + folder;
+}
+
+bool OpenSlot(int slot, const std::string& folder) {
+    if (md_open(slot, MD_READ) == MD_OPEN_FAILED) {
+        std::fprintf(stderr, "matdb: %s: cannot open the %s database\n", folder.c_str(),
+                     md_database_name(slot));
+        PrintLayerMessages();
+        return false;
+    }
+    return true;
+}
+
+bool OpenStandard(const std::string& folder) {
+    if (KindOf(folder) != Kind::kStandard) {
+        std::fprintf(stderr, "matdb: %s: no Standard database (mtfs.rax, mtgs.rax, mtds.rax)\n",
+                     folder.c_str());
+        return false;
+    }
+    sypSetEnvironment("VTPATH", Absolute(folder).c_str());
+    return OpenSlot(MD_STANDARD, folder);
+}
+
+}  // namespace
+
+void CaptureLayerMessages() {
+    vtOutSetMode(kVtPassLines);
+    vtOutSetSink(CaptureLine);
+}
+
+bool LayerReportedError() {
+    for (const std::string& line : Captured())
+        if (line.starts_with("Error") || line.starts_with("Could not")) return true;
+    return false;
+}
+
+void PrintLayerMessages() {
+    for (const std::string& line : Captured()) std::fprintf(stderr, "%s\n", line.c_str());
+    Captured().clear();
+}
+
+bool OpenDatabase(const Options& options, OpenedDatabase& opened) {
+    const std::string& folder = options.words.front();
+    opened.folder = folder;
+    // Only the databases named on the command line take part.
+    sypUnsetEnvironment("VTCOMP");
+    sypUnsetEnvironment("VTPROJ");
+    switch (KindOf(folder)) {
+        case Kind::kNone:
+            std::fprintf(stderr, "matdb: %s: no material database (mtfp.rax ... or mtfs.rax ...)\n",
+                         folder.c_str());
+            return false;
+        case Kind::kStandard:
+            if (!options.standard.empty()) {
+                std::fprintf(stderr,
+                             "matdb: %s is a Standard database; --standard names the "
+                             "Standard database of a personal one\n",
+                             folder.c_str());
+                return false;
+            }
+            opened.slot = MD_STANDARD;
+            return OpenStandard(folder);
+        case Kind::kPersonal:
+            break;
+    }
+    if (!options.standard.empty() && !OpenStandard(options.standard)) return false;
+    if (sypChangeDirectory(folder.c_str()) != 0) {
+        std::fprintf(stderr, "matdb: %s: cannot enter the folder\n", folder.c_str());
+        return false;
+    }
+    opened.slot = MD_LOCAL;
+    return OpenSlot(MD_LOCAL, folder);
+}
+
+}  // namespace matdb_tool

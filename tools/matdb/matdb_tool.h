@@ -1,0 +1,47 @@
+// The matdb inspector's pieces: its command line, opening the database it
+// looks at, and one function per subcommand.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace matdb_tool {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
+struct Options {
+    // The subcommand and its words (DIR first).
+    std::string command;
+    std::vector<std::string> words;
+    bool json = false;
+    bool verbose = false;
+    // A Standard database for link resolution; empty when none.
+    std::string standard;
+};
+
+// The database a subcommand works on, opened for reading.
+struct OpenedDatabase {
+    // The slot the grades are read from.
+    int slot = -2;
+    // The folder as given on the command line, for messages.
+    std::string folder;
+};
+
+// Opens DIR (a personal or a Standard database) and the --standard one.
+// On failure prints the reason (naming the folder) and returns false.
+bool OpenDatabase(const Options& options, OpenedDatabase& opened);
+
+// Sends the access layer's messages into a private list; they are printed
+// on the error stream when a command fails or with --verbose.
+void CaptureLayerMessages();
+// True when the access layer reported an error since the capture began.
+bool LayerReportedError();
+// Prints the captured messages on the error stream.
+void PrintLayerMessages();
+
+int RunList(const Options& options, const OpenedDatabase& database);
+int RunShow(const Options& options, const OpenedDatabase& database);
+
+}  // namespace matdb_tool
