@@ -1,0 +1,81 @@
+// Opens a personal material database made of three fuzzed files (supplier,
+// grade and data file), walks every supplier and grade, reads each grade
+// and writes it back. Whatever the files hold, the access layer must end
+// every walk, chain and link without crashing, hanging or growing without
+// bound.
+//
+// Input: two 16-bit little-endian lengths (supplier file, grade file), then
+// the supplier file, the grade file and, with the rest, the data file.
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "matdb/matdb.h"
+#include "services/vtout.h"
+
+namespace {
+
+constexpr std::size_t kLengthBytes = 4;
+// Grades visited per input; the walks are bounded anyway, this keeps a
+// single input quick.
+constexpr int kMaxGrades = 200;
+
+const std::string& WorkFolder() {
+    static const std::string folder = [] {
+        char name[] = "/tmp/matdb-fuzz-XXXXXX";
+        if (!mkdtemp(name)) std::abort();
+        if (chdir(name) != 0) std::abort();
+        return std::string(name);
+    }();
+    return folder;
+}
+
+void WriteFile(const char* name, const std::uint8_t* data, std::size_t size) {
+    std::FILE* file = std::fopen(name, "wb");
+    if (!file) std::abort();
+    if (size) std::fwrite(data, 1, size, file);
+    std::fclose(file);
+}
+
+std::size_t Length(const std::uint8_t* data) {
+    return static_cast<std::size_t>(data[0]) | static_cast<std::size_t>(data[1]) << 8;
+}
+
+void RewriteEveryGrade() {
+    std::vector<MdPosition> grades;
+    for (MdPosition s = md_first_supplier(md_position(MD_LOCAL)); s.valid; s = md_next_supplier(s))
+        for (MdPosition g = md_first_grade(s); g.valid && grades.size() < kMaxGrades;
+             g = md_next_grade(g))
+            grades.push_back(g);
+    for (const MdPosition& at : grades) {
+        std::unique_ptr<MdGrade> grade = md_read_grade(at);
+        if (grade) md_write_grade(MD_LOCAL, grade.get());
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    WorkFolder();
+    vtOutSetMode(kVtPassLines);
+    vtOutSetSink(vtOutDiscard);
+    if (size < kLengthBytes) return 0;
+    const std::size_t supplier_size = Length(data);
+    const std::size_t grade_size = Length(data + 2);
+    if (kLengthBytes + supplier_size + grade_size > size) return 0;
+    const std::uint8_t* supplier = data + kLengthBytes;
+    const std::uint8_t* grade = supplier + supplier_size;
+    const std::uint8_t* rest = grade + grade_size;
+    WriteFile("mtfp.rax", supplier, supplier_size);
+    WriteFile("mtgp.rax", grade, grade_size);
+    WriteFile("mtdp.rax", rest, static_cast<std::size_t>(data + size - rest));
+    if (md_open(MD_LOCAL, MD_WRITE) != MD_OPEN_FAILED) RewriteEveryGrade();
+    md_close_all();
+    return 0;
+}
