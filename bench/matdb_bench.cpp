@@ -1,0 +1,141 @@
+// Writes grades under 100 suppliers into a new personal database and reads
+// them all back by name, at several database sizes, so that the growth of
+// the cost per grade shows side by side.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "matdb/matdb.h"
+#include "services/vtout.h"
+
+namespace {
+
+constexpr int kSuppliers = 100;
+
+std::string SupplierName(int i) {
+    return "SUP" + std::to_string(i % kSuppliers);
+}
+std::string GradeCode(int i) {
+    return "G" + std::to_string(i / kSuppliers);
+}
+
+MdProperty Single(int property, float value) {
+    MdProperty item;
+    item.property = property;
+    item.format = MD_SINGLE_POINT;
+    item.values = {MdWord::Real(value)};
+    return item;
+}
+
+// A grade of usual size: a few single points, a PVT table and a text.
+MdGrade MakeGrade(int i) {
+    MdGrade grade;
+    grade.supplier = SupplierName(i);
+    grade.code = GradeCode(i);
+    grade.description = "BENCHMARK GRADE " + std::to_string(i);
+    grade.items = {Single(1, 0.2f), Single(2, 1800.0f), Single(3, 950.0f)};
+    MdProperty pvt;
+    pvt.property = 12;
+    pvt.format = MD_STANDARD_POINTS;
+    pvt.variables = {1, 4};
+    for (int row = 0; row < 6; ++row)
+        for (float v : {200.0f + row, 1e7f * row, 0.001f + 1e-5f * row})
+            pvt.values.push_back(MdWord::Real(v));
+    grade.items.push_back(pvt);
+    MdProperty name;
+    name.property = 77;
+    name.format = MD_TEXT;
+    name.text = "TRADE NAME " + std::to_string(i);
+    grade.items.push_back(name);
+    return grade;
+}
+
+// A fresh private folder as the working directory, removed at the end.
+class ScratchFolder {
+  public:
+    ScratchFolder() {
+        char name[] = "/tmp/matdb-bench-XXXXXX";
+        if (mkdtemp(name)) path_ = name;
+        if (path_.empty() || chdir(path_.c_str()) != 0) std::abort();
+    }
+    ~ScratchFolder() {
+        md_close_all();
+        if (chdir("/") == 0) std::filesystem::remove_all(path_);
+    }
+
+  private:
+    std::string path_;
+};
+
+void Silence() {
+    vtOutSetMode(kVtPassLines);
+    vtOutSetSink(vtOutDiscard);
+}
+
+void WriteAll(int count) {
+    md_open(MD_LOCAL, MD_CREATE);
+    for (int i = 0; i < count; ++i) {
+        const MdGrade grade = MakeGrade(i);
+        md_write_grade(MD_LOCAL, &grade);
+    }
+}
+
+void BM_WriteGrades(benchmark::State& state) {
+    Silence();
+    const int count = static_cast<int>(state.range(0));
+    std::optional<ScratchFolder> folder;
+    for (auto _ : state) {
+        state.PauseTiming();
+        folder.emplace();
+        state.ResumeTiming();
+        WriteAll(count);
+        state.PauseTiming();
+        folder.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+void BM_ReadByName(benchmark::State& state) {
+    Silence();
+    const int count = static_cast<int>(state.range(0));
+    ScratchFolder folder;
+    WriteAll(count);
+    md_close_all();
+    md_open(MD_LOCAL, MD_READ);
+    int found = 0;
+    for (auto _ : state) {
+        for (int i = 0; i < count; ++i) {
+            const MdPosition at = md_find(MD_LOCAL, SupplierName(i).c_str(), GradeCode(i).c_str());
+            std::unique_ptr<MdGrade> grade = at.valid ? md_read_grade(at) : nullptr;
+            found += grade != nullptr;
+            benchmark::DoNotOptimize(grade);
+        }
+    }
+    if (found != count * static_cast<int>(state.iterations()))
+        state.SkipWithError("a written grade was not found");
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+BENCHMARK(BM_WriteGrades)
+    ->Arg(1000)
+    ->Arg(3000)
+    ->Arg(10000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadByName)
+    ->Arg(1000)
+    ->Arg(3000)
+    ->Arg(10000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
