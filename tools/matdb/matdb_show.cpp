@@ -57,6 +57,18 @@ nlohmann::json GradeJson(const MdGrade& grade, int slot) {
             {"items", items}};
 }
 
+// "[a, b, ...]" with each number in its shortest usual form.
+std::string NumberList(const nlohmann::json& numbers) {
+    std::string out = "[";
+    for (const nlohmann::json& number : numbers) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%s%.7g", out.size() > 1 ? ", " : "",
+                      number.is_number() ? number.get<double>() : 0.0);
+        out += text;
+    }
+    return out + "]";
+}
+
 void PrintText(const nlohmann::json& grade) {
     std::printf("%s %s (%s database)\n%s\n", grade["supplier"].get<std::string>().c_str(),
                 grade["grade"].get<std::string>().c_str(),
@@ -69,9 +81,9 @@ void PrintText(const nlohmann::json& grade) {
                     item["name"].get<std::string>().c_str(), item["format"].get<int>(),
                     item["model"].get<int>());
         if (!item["variables"].empty())
-            std::printf(" variables %s", item["variables"].dump().c_str());
+            std::printf(" variables %s", NumberList(item["variables"]).c_str());
         if (item["text"].is_null())
-            std::printf(" values %s", item["values"].dump().c_str());
+            std::printf(" values %s", NumberList(item["values"]).c_str());
         else
             std::printf(" text \"%s\"", item["text"].get<std::string>().c_str());
         std::printf("%s\n", item["inherited"].get<bool>() ? " inherited" : "");
