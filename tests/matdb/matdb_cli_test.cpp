@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "matdb/matdb.h"
+#include "matdb/md_catalogue.h"
 #include "services/vtout.h"
 #include "support/process.h"
 
@@ -21,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
+using tarnvel::matdb::kMdGenericLink;
 using tarnvel::testing::BuiltProgram;
 using tarnvel::testing::ProcessResult;
 using tarnvel::testing::RunProcess;
@@ -305,7 +307,7 @@ TEST_F(MatdbCli, ADamagedDatabaseFailsWithItsFolderNamed) {
     EXPECT_NE(magic.err.find(bad_magic.string()), std::string::npos) << magic.err;
 
     // Data chains that loop or lead past the end of the file.
-    for (const std::int32_t link : {2, 100000, -7}) {
+    for (const std::int32_t link : {2, 100000}) {
         const fs::path broken = root_ / ("link" + std::to_string(link));
         fs::copy(db, broken);
         std::vector<char> bytes = ReadBytes(broken / "mtdp.rax");

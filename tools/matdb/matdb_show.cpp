@@ -10,6 +10,7 @@
 namespace matdb_tool {
 namespace {
 
+using tarnvel::matdb::kMdGenericLink;
 using tarnvel::matdb::kMdShrinkage;
 using tarnvel::matdb::md_property_name;
 
