@@ -163,6 +163,10 @@ class MAsciiToUdb : public MRaxToUdb {
 // version lookup once the material database offers them; incomplete (and
 // the pipelines unavailable) until then.
 MaterialDatabase BuiltInMaterialDatabase();
+// The version of the database in a slot through the access layer: the
+// slot is opened for reading, its first "$" supplier looked up, and the
+// slot closed again.
+std::optional<std::string> DatabaseVersion(int slot);
 
 // True when a name matches a pattern of "*" (any run) and "?" (any one
 // character), compared with case.
