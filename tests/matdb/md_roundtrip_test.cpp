@@ -78,3 +78,126 @@ TEST_F(RoundTrip, EveryFormatReadsBackEqual) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace tarnvel::testing;
+
+class Chains : public DatabaseTest {
+  protected:
+    void SetUp() override {
+        DatabaseTest::SetUp();
+        ASSERT_EQ(md_open(MD_LOCAL, MD_CREATE), MD_CREATED);
+    }
+    long DataRecords() { return static_cast<long>(ReadBytes(Path("mtdp.rax")).size() / 96); }
+    // A grade whose extended payload is exactly words long: entries of one
+    // coefficient list (7 + values words) and the terminating 0.
+    static MdGrade WithExtendedWords(int words) {
+        std::vector<float> values(static_cast<std::size_t>(words - 8), 1.5f);
+        return Grade("S", "G", "", {Coefficients(84, 0, values)});
+    }
+};
+
+TEST_F(Chains, ExactlyTwentyThreeWordsTakeTwoNewRecords) {
+    const MdGrade grade = WithExtendedWords(23);
+    md_write_grade(MD_LOCAL, &grade);
+    md_fclos(1);
+    // Header, the primary chain (one record) and the extended chain (two).
+    EXPECT_EQ(DataRecords(), 4);
+    const std::string data = ReadBytes(Path("mtdp.rax"));
+    std::int32_t link = 0;
+    std::memcpy(&link, data.data() + 2 * 96 + 92, 4);
+    EXPECT_EQ(link, 4);
+    EXPECT_EQ(data.substr(3 * 96), std::string(96, '\0'));
+}
+
+TEST_F(Chains, RewritesShrinkAndGrowInPlace) {
+    md_write_grade(MD_LOCAL, std::make_unique<MdGrade>(WithExtendedWords(60)).get());
+    const long grown = DataRecords();
+    // Shrinking reuses the old records: the file does not grow.
+    MdGrade small = WithExtendedWords(10);
+    md_write_grade(MD_LOCAL, &small);
+    EXPECT_EQ(DataRecords(), grown);
+    auto back = md_read_grade(md_find(MD_LOCAL, "S", "G"));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(Item(*back, 84)->values.size(), 2u);
+    // Growing past the old chain (now one record: the shrink ended it there)
+    // allocates only what it lacks: 100 words need five records, four new.
+    MdGrade large = WithExtendedWords(100);
+    md_write_grade(MD_LOCAL, &large);
+    back = md_read_grade(md_find(MD_LOCAL, "S", "G"));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(Item(*back, 84)->values, large.items[0].values);
+    EXPECT_EQ(DataRecords(), grown + 4);
+}
+
+TEST_F(Chains, RewriteMergesWithTheOldGrade) {
+    MdGrade first = Grade("ACME", "PP", "Old", {Single(3, 1), Single(2, 2), Text(77, "Old name")});
+    md_write_grade(MD_LOCAL, &first);
+    MdGrade second = Grade("acme", "pp", "", {Single(3, 10), Text(78, "Maker")});
+    md_write_grade(MD_LOCAL, &second);
+    auto back = md_read_grade(md_find(MD_LOCAL, "ACME", "PP"));
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->description, "OLD");
+    EXPECT_EQ(Item(*back, 3)->values[0].real(), 10.0f);
+    EXPECT_EQ(Item(*back, 2)->values[0].real(), 2.0f);
+    EXPECT_EQ(Item(*back, 77)->text, "Old name");
+    EXPECT_EQ(Item(*back, 78)->text, "Maker");
+    // Still one supplier holding one grade.
+    auto details = md_read_supplier_details(md_first_supplier(md_position(MD_LOCAL)));
+    ASSERT_NE(details, nullptr);
+    EXPECT_EQ(details->grade_count, 1);
+    EXPECT_EQ(md_next_supplier(md_first_supplier(md_position(MD_LOCAL))).valid, 0);
+}
+
+TEST_F(Chains, ItemsThePrimaryChainCannotHoldGoToTheExtendedChain) {
+    // A single point and standard points of one property; Melt Density
+    // over Shear Rate, which is not among its allowed variables; Poisson
+    // Ratio over Deg Crystalinity, listed twice.
+    MdGrade grade = Grade("ACME", "X", "",
+                          {Single(1, 0.25f), Points(1, {1}, {100, 0.2f}), Points(3, {6}, {10, 900}),
+                           Points(9, {2}, {0.5f, 0.4f})});
+    md_write_grade(MD_LOCAL, &grade);
+    auto back = md_read_grade(md_find(MD_LOCAL, "ACME", "X"));
+    ASSERT_NE(back, nullptr);
+    ASSERT_EQ(back->items.size(), 4u);
+    EXPECT_EQ(*Item(*back, 1, MD_SINGLE_POINT), grade.items[0]);
+    EXPECT_EQ(*Item(*back, 1, MD_STANDARD_POINTS), grade.items[1]);
+    EXPECT_EQ(*Item(*back, 3), grade.items[2]);
+    EXPECT_EQ(*Item(*back, 9), grade.items[3]);
+}
+
+TEST_F(Chains, SupplierNamesKeepTenCharacters) {
+    for (const char* name : {"ABCDEFGH", "ABCDEFGHI", "ABCDEFGHIJ", "ABCDEFGHIJK"}) {
+        const MdGrade grade = Grade(name, "G", "", {Single(3, 1)});
+        md_write_grade(MD_LOCAL, &grade);
+    }
+    std::vector<std::string> names;
+    for (MdPosition p = md_first_supplier(md_position(MD_LOCAL)); p.valid != 0;
+         p = md_next_supplier(p))
+        names.push_back(md_read_grade_header(md_first_grade(p))->supplier);
+    // The eleven-character name is cut to ten and lands on the ten one.
+    EXPECT_EQ(names, (std::vector<std::string>{"ABCDEFGH", "ABCDEFGHI", "ABCDEFGHIJ"}));
+    EXPECT_EQ(md_read_supplier_details(md_find(MD_LOCAL, "abcdefghij", "g"))->grade_count, 1);
+}
+
+TEST_F(Chains, VersionSupplierHasNoData) {
+    const MdGrade version = Grade("$3.1", "V", "Version", {Single(3, 1)});
+    md_write_grade(MD_LOCAL, &version);
+    auto grade = md_read_grade(md_find(MD_LOCAL, "$3.1", "V"));
+    ASSERT_NE(grade, nullptr);
+    EXPECT_TRUE(grade->items.empty());
+    EXPECT_EQ(md_slot_version(MD_LOCAL), std::optional<std::string>("$3.1"));
+}
+
+TEST_F(Chains, WritingNeedsAWritableDatabaseAndNames) {
+    md_write_grade(MD_LOCAL, nullptr);
+    md_close(MD_LOCAL);
+    capture_.Take();
+    const MdGrade grade = Grade("A", "B", "", {});
+    md_write_grade(MD_ALL_OPEN, &grade);
+    EXPECT_EQ(capture_.Take(),
+              "Database not open for writing.\nError writing grade - abandoned.\n");
+}
+
+}  // namespace

@@ -186,3 +186,39 @@ class RawFile {
 };
 
 }  // namespace tarnvel::testing
+
+namespace tarnvel::testing {
+
+// Writes grades into a new personal database in directory (made the working
+// directory meanwhile) and closes it.
+inline void BuildPersonal(const std::string& directory, const std::vector<MdGrade>& grades) {
+    const auto here = std::filesystem::current_path();
+    std::filesystem::create_directories(directory);
+    std::filesystem::current_path(directory);
+    md_close(MD_LOCAL);
+    md_open(MD_LOCAL, MD_CREATE);
+    for (const MdGrade& grade : grades) md_write_grade(MD_LOCAL, &grade);
+    md_close(MD_LOCAL);
+    std::filesystem::current_path(here);
+}
+
+// Turns the personal database of directory into a Standard one: the files
+// take the Standard names and the Standard magic word.
+inline void MakeStandard(const std::string& directory) {
+    for (const char* letter : {"f", "g", "d"}) {
+        const std::string from = directory + "/mt" + letter + "p.rax";
+        std::string bytes = ReadBytes(from);
+        const std::int32_t magic = 27856;
+        std::memcpy(bytes.data() + 20, &magic, 4);
+        WriteBytes(directory + "/mt" + letter + "s.rax", bytes);
+        std::filesystem::remove(from);
+    }
+}
+
+inline void BuildStandard(const std::string& directory, const std::vector<MdGrade>& grades) {
+    BuildPersonal(directory, grades);
+    MakeStandard(directory);
+    setenv("VTPATH", directory.c_str(), 1);
+}
+
+}  // namespace tarnvel::testing
