@@ -1,0 +1,155 @@
+#include "matdb/md_personal.h"
+
+#include <cstdio>
+#include <string>
+
+#include "matdb/matdb.h"
+#include "matdb/md_index.h"
+#include "services/sypenvvalue.h"
+#include "services/syppaths.h"
+#include "services/vtout.h"
+
+namespace {
+
+using tarnvel::services::kSypOk;
+
+// The record-file codes of the Local database.
+constexpr int kLocalCode = 1;
+constexpr int kLocalCreateCode = 5;
+// The data file whose presence marks an existing Local database.
+constexpr char kLocalDataFile[] = "mtdp.rax";
+// The longest directory a location variable names.
+constexpr std::size_t kPathLimit = 255;
+constexpr const char* kPersonalFiles[] = {"mtfp.rax", "mtgp.rax", kLocalDataFile};
+
+// Prints the build's messages, or nothing at all: without messages the
+// console output of the database layer is silenced for the whole build.
+class BuildMessages {
+  public:
+    explicit BuildMessages(bool on) : on_(on) {
+        if (on_) return;
+        vtOutSave();
+        vtOutSetSink(vtOutDiscard);
+    }
+    ~BuildMessages() {
+        if (!on_) vtOutRestore();
+    }
+    BuildMessages(const BuildMessages&) = delete;
+    BuildMessages& operator=(const BuildMessages&) = delete;
+
+    void Say(const std::string& line) const {
+        if (on_) vt_out((line + "\n").c_str());
+    }
+    // A message and, on the next line, the file it is about.
+    void Say(const char* message, const std::string& file) const {
+        Say(message);
+        Say(file);
+    }
+    bool on() const { return on_; }
+
+  private:
+    bool on_;
+};
+
+std::string InDirectory(const std::string& directory, const char* name) {
+    return directory.empty() || directory.back() == '/' ? directory + name : directory + "/" + name;
+}
+
+bool HasPersonalFiles(const std::string& directory) {
+    for (const char* name : kPersonalFiles) {
+        if (!sypFileExists(InDirectory(directory, name).c_str())) return false;
+    }
+    return true;
+}
+
+// Names the locations without a complete personal database; informational.
+void CheckLocations(const BuildMessages& messages) {
+    if (!HasPersonalFiles("")) messages.Say("Checking Local Personal RAX files");
+    struct Location {
+        const char* variable;
+        const char* checking;
+        const char* unset;
+    };
+    constexpr Location kLocations[] = {
+        {"VTCOMP", "Checking Company Personal RAX files in directory",
+         "VTCOMP global variable not set"},
+        {"VTPROJ", "Checking Project Personal RAX files in directory",
+         "VTPROJ global variable not set"},
+    };
+    for (const Location& location : kLocations) {
+        std::string directory;
+        if (sypEnvironmentValue(location.variable, kPathLimit, &directory) != kSypEnvSet) {
+            messages.Say(location.unset);
+        } else if (!HasPersonalFiles(directory)) {
+            messages.Say(std::string(location.checking) + " " + directory);
+        }
+    }
+}
+
+bool OpenLocal(const BuildMessages& messages) {
+    if (sypFileExists(kLocalDataFile)) {
+        if (md_fopen(kLocalCode) != MD_OPEN_FAILED) return true;
+        messages.Say("[MAKPDB - 1] Unable to Open Personel Databasee");
+        return false;
+    }
+    CheckLocations(messages);
+    md_fclos(kLocalCode);
+    if (md_fopen(kLocalCreateCode) != MD_OPEN_FAILED) return true;
+    messages.Say("[MAKPDB - 1] Unable to Create Personel Database");
+    return false;
+}
+
+// The index file: a new one with its header, or an existing one opened for
+// appending. Null on failure.
+std::FILE* OpenIndex(const BuildMessages& messages) {
+    std::FILE* index = nullptr;
+    if (!sypFileExists(kMdIndexFile)) {
+        if (sypOpenFile(&index, kMdIndexFile, "w") == kSypOk && md_write_index_header(index)) {
+            return index;
+        }
+        if (index != nullptr) sypCloseFile(index);
+        messages.Say("[MAKPDB - 3] Cannot Open Index file ", kMdIndexFile);
+        return nullptr;
+    }
+    if (sypOpenFile(&index, kMdIndexFile, "a") == kSypOk) return index;
+    messages.Say("[MAKPDB - 4 ] Cannot Open Index Information", kMdIndexFile);
+    return nullptr;
+}
+
+}  // namespace
+
+void md_build_personal_database(const char* name, int length, int messages_flag, int& status,
+                                MdAsciiFileReader read_ascii) {
+    status = 1;
+    const BuildMessages messages(messages_flag != 0);
+    const std::string file =
+        name == nullptr || length < 0 ? std::string() : std::string(name, length);
+    if (file.empty() || !sypFileExists(file.c_str())) {
+        status = 0;
+        messages.Say("[MAKPDB - 1] Unable to Find ASC File", file);
+        return;
+    }
+    if (!OpenLocal(messages)) {
+        status = 0;
+        return;
+    }
+    std::FILE* index = OpenIndex(messages);
+    if (index == nullptr) {
+        status = 0;
+        return;
+    }
+    if (read_ascii != nullptr) read_ascii(file.c_str());
+    if (MD4RAX(file.c_str(), index, messages.on()) != 0) {
+        messages.Say("[MAKPDB - 6 ] Cannot Create Index Information", file);
+        sypCloseFile(index);
+        status = 0;
+        return;
+    }
+    if (sypCloseFile(index) != kSypOk) {
+        messages.Say("[MAKPDB - 5] Cannot Close Index Information", kMdIndexFile);
+        status = 0;
+        return;
+    }
+    if (md_open_state(MD_STANDARD) != 0) md_close(MD_STANDARD);
+    md_close(MD_LOCAL);
+}

@@ -1,0 +1,15 @@
+// Building (or extending) the Local personal database of the working
+// directory from a tessel ASCII material file, with its index file.
+#pragma once
+
+// Reads an ASCII material file into the open writable database; false
+// when the file could not be read.
+using MdAsciiFileReader = bool (*)(const char* path);
+
+// The personal database build with the given ASCII reading step: status
+// stays 1 when the database and the index were built and becomes 0
+// otherwise. The name is the ASCII file's path (length characters of it);
+// with messages not 0 the numbered messages are printed, otherwise the
+// build prints nothing. Files already written stay on failure.
+void md_build_personal_database(const char* name, int length, int messages, int& status,
+                                MdAsciiFileReader read_ascii);

@@ -1,0 +1,113 @@
+// The personal database build over real database files, with a stand-in
+// for the ASCII reading step that stores each Supplier/Grade pair of the
+// file as a grade.
+#include "matdb/md_personal.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "matdb/matdb.h"
+#include "matdb/md_index.h"
+#include "rax_test_support.h"
+
+namespace {
+
+using namespace tarnvel::testing;
+
+bool StorePairs(const char* path) {
+    std::ifstream in(path);
+    if (!in) return false;
+    std::string word;
+    std::string supplier;
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream words(line);
+        words >> word;
+        if (word == "Supplier") words >> supplier;
+        if (word == "Grade") {
+            std::string code;
+            words >> code;
+            MdGrade grade = Grade(supplier, code, "test grade", {Single(3, 900.0f)});
+            md_write_grade(MD_ALL_WRITABLE, &grade);
+        }
+    }
+    return true;
+}
+
+std::string AsciiGrade(const std::string& supplier, const std::string& code,
+                       bool manufacturer = true) {
+    return "Supplier " + supplier + "\nGrade " + code + "\n" +
+           (manufacturer ? "Manufacturer \"Maker\"\n" : "") + "Trade_Name \"Trade\"\n";
+}
+
+class PersonalBuildTest : public DatabaseTest {
+  protected:
+    int Build(const std::string& name, const std::string& text, int messages = 0) {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        int status = 1;
+        md_build_personal_database(name.c_str(), static_cast<int>(name.size()), messages, status,
+                                   StorePairs);
+        return status;
+    }
+    std::vector<std::string> IndexLines() const {
+        std::ifstream in(Path(kMdIndexFile));
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    bool InLocal(const char* supplier, const char* code) {
+        md_open(MD_LOCAL, MD_READ);
+        const bool found = md_read_grade(md_find(MD_LOCAL, supplier, code)) != nullptr;
+        md_close(MD_LOCAL);
+        return found;
+    }
+};
+
+TEST_F(PersonalBuildTest, ASecondBuildExtendsTheDatabaseAndItsIndex) {
+    ASSERT_EQ(Build("first.asc", AsciiGrade("ALDERPOL", "AP100")), 1);
+    ASSERT_EQ(IndexLines().size(), static_cast<std::size_t>(kMdIndexHeaderLines + 1));
+    ASSERT_EQ(Build("second.asc", AsciiGrade("KESTREL", "KR7") + AsciiGrade("KESTREL", "KR8")), 1);
+    const std::vector<std::string> lines = IndexLines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kMdIndexHeaderLines + 3));
+    EXPECT_EQ(lines[0], "|1.0.0   |");
+    EXPECT_EQ(lines[9].substr(0, 17), "|ALDERPOL|AP100 |");
+    EXPECT_EQ(lines[11].substr(0, 17), "|KESTREL |KR8   |");
+    EXPECT_TRUE(InLocal("ALDERPOL", "AP100"));
+    EXPECT_TRUE(InLocal("KESTREL", "KR8"));
+    // The build leaves the database closed.
+    EXPECT_EQ(md_open_state(MD_LOCAL), 0);
+}
+
+TEST_F(PersonalBuildTest, GradesWithoutManufacturerAreStoredButTheIndexFails) {
+    EXPECT_EQ(Build("grades.asc", AsciiGrade("ALDERPOL", "AP100", false)), 0);
+    EXPECT_TRUE(InLocal("ALDERPOL", "AP100"));
+    EXPECT_EQ(IndexLines().size(), static_cast<std::size_t>(kMdIndexHeaderLines));
+}
+
+TEST_F(PersonalBuildTest, AMissingFileBuildsNothing) {
+    int status = 1;
+    md_build_personal_database("none.asc", 8, 1, status, StorePairs);
+    EXPECT_EQ(status, 0);
+    EXPECT_FALSE(std::filesystem::exists(Path(kMdIndexFile)));
+    EXPECT_FALSE(std::filesystem::exists(Path("mtdp.rax")));
+    EXPECT_NE(capture_.Take().find("[MAKPDB - 1] Unable to Find ASC File\nnone.asc\n"),
+              std::string::npos);
+}
+
+TEST_F(PersonalBuildTest, MessagesOnlyWithDiagnostics) {
+    ASSERT_EQ(Build("quiet.asc", AsciiGrade("ALDERPOL", "AP100")), 1);
+    EXPECT_EQ(capture_.Take(), "");
+    std::filesystem::remove(Path("mtdp.rax"));
+    std::filesystem::remove(Path(kMdIndexFile));
+    ASSERT_EQ(Build("loud.asc", AsciiGrade("KESTREL", "KR7"), 1), 1);
+    const std::string said = capture_.Take();
+    EXPECT_NE(said.find("Checking Local Personal RAX files\n"), std::string::npos) << said;
+    EXPECT_NE(said.find("VTCOMP global variable not set\n"), std::string::npos);
+    EXPECT_NE(said.find("|KESTREL |KR7   |"), std::string::npos);
+}
+
+}  // namespace
