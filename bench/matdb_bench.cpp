@@ -12,6 +12,7 @@
 #include <string>
 
 #include "matdb/matdb.h"
+#include "matdb/md_lookup_cache.h"
 #include "services/vtout.h"
 
 namespace {
@@ -86,8 +87,10 @@ void WriteAll(int count) {
     }
 }
 
+// Writes the grades into a new database; range(1) as for the reads.
 void BM_WriteGrades(benchmark::State& state) {
     Silence();
+    tarnvel::matdb::SetLookupCacheEnabled(state.range(1) != 0);
     const int count = static_cast<int>(state.range(0));
     std::optional<ScratchFolder> folder;
     for (auto _ : state) {
@@ -100,10 +103,14 @@ void BM_WriteGrades(benchmark::State& state) {
         state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * count);
+    tarnvel::matdb::SetLookupCacheEnabled(true);
 }
 
+// Reads every grade back by name; with range(1) 0 the lookup cache of the
+// access layer is off, so both ways are measured in one run.
 void BM_ReadByName(benchmark::State& state) {
     Silence();
+    tarnvel::matdb::SetLookupCacheEnabled(state.range(1) != 0);
     const int count = static_cast<int>(state.range(0));
     ScratchFolder folder;
     WriteAll(count);
@@ -121,18 +128,17 @@ void BM_ReadByName(benchmark::State& state) {
     if (found != count * static_cast<int>(state.iterations()))
         state.SkipWithError("a written grade was not found");
     state.SetItemsProcessed(state.iterations() * count);
+    tarnvel::matdb::SetLookupCacheEnabled(true);
 }
 
 BENCHMARK(BM_WriteGrades)
-    ->Arg(1000)
-    ->Arg(3000)
-    ->Arg(10000)
+    ->ArgsProduct({{1000, 3000, 10000}, {1, 0}})
+    ->ArgNames({"grades", "cache"})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadByName)
-    ->Arg(1000)
-    ->Arg(3000)
-    ->Arg(10000)
+    ->ArgsProduct({{1000, 3000, 10000}, {1, 0}})
+    ->ArgNames({"grades", "cache"})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

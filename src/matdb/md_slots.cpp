@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "matdb/matdb.h"
+#include "matdb/md_lookup_cache.h"
 #include "matdb/md_print.h"
 #include "matdb/rax_location.h"
 
@@ -181,6 +182,7 @@ void md_close(int slot) {
     SlotState* entry = Slot(slot);
     if (entry == nullptr) return;
     const bool was_open = entry->state != 0;
+    tarnvel::matdb::ForgetLookups(slot);
     for (auto& file : entry->files) file.reset();
     if (was_open) tarnvel::matdb::MdPrint("Closed %s database.\n", entry->name);
     entry->state = 0;

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "matdb/md_lookup_cache.h"
 #include "matdb/md_print.h"
 #include "matdb/md_slots.h"
 
@@ -186,8 +187,11 @@ std::string WantedName(std::string_view name, std::size_t width) {
 }
 
 FindStatus FindSupplierIn(int slot, std::string_view name, int* found, int* last) {
-    return FindInList<SupplierRecord>(slot, RaxFileKind::kSupplier, FirstSupplierRecord(slot),
-                                      WantedName(name, kSupplierNameWidth), found, last);
+    const int first = FirstSupplierRecord(slot);
+    const std::string wanted = WantedName(name, kSupplierNameWidth);
+    if (const auto cached = CachedFind(slot, RaxFileKind::kSupplier, 0, first, wanted, found, last))
+        return *cached;
+    return FindInList<SupplierRecord>(slot, RaxFileKind::kSupplier, first, wanted, found, last);
 }
 
 FindStatus FindGradeIn(int slot, int supplier, std::string_view name, int* found, int* last) {
@@ -197,8 +201,11 @@ FindStatus FindGradeIn(int slot, int supplier, std::string_view name, int* found
         ReportDamage(slot, RaxFileKind::kSupplier);
         return FindStatus::kDamaged;
     }
-    return FindInList<GradeRecord>(slot, RaxFileKind::kGrade, first,
-                                   WantedName(name, kGradeCodeWidth), found, last);
+    const std::string wanted = WantedName(name, kGradeCodeWidth);
+    if (const auto cached =
+            CachedFind(slot, RaxFileKind::kGrade, supplier, first, wanted, found, last))
+        return *cached;
+    return FindInList<GradeRecord>(slot, RaxFileKind::kGrade, first, wanted, found, last);
 }
 
 }  // namespace tarnvel::matdb
