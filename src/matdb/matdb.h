@@ -187,6 +187,8 @@ MdPosition md_export_position();
 
 // Writing: slot, -1 (the first writable database in search order) or -3.
 void md_write_grade(int slot, const MdGrade* grade);
+// The same, telling whether the grade was stored (1) or not (0).
+int md_store_grade(int slot, const MdGrade* grade);
 
 // The version text of the Standard database (the first supplier whose name
 // begins with "$"), looked up on every open of Standard; empty when none.

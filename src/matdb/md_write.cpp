@@ -164,17 +164,17 @@ bool WriteGrade(int slot, MdGrade& grade) {
 
 namespace md = tarnvel::matdb;
 
-void md_write_grade(int slot, const MdGrade* grade) {
+int md_store_grade(int slot, const MdGrade* grade) {
     if (grade == nullptr) {
         md::MdPrint("Grade not available for writing.\nError writing grade - abandoned.\n");
-        return;
+        return 0;
     }
     const int target = md::WritableSlot(slot);
     if (target == MD_NO_SLOT) {
         const bool known = md::Slot(slot) != nullptr;
         md::MdPrint("%sDatabase not open for writing.\nError writing grade - abandoned.\n",
                     known ? (std::string(md_database_name(slot)) + " ").c_str() : "");
-        return;
+        return 0;
     }
     MdGrade copy = *grade;
     copy.supplier = md::WantedName(copy.supplier, md::kSupplierNameWidth);
@@ -184,7 +184,15 @@ void md_write_grade(int slot, const MdGrade* grade) {
         md::MdPrint(copy.supplier.empty() ? "Error: supplier name not set.\n"
                                           : "Error: grade name not set.\n");
         md::MdPrint("Error writing grade - abandoned.\n");
-        return;
+        return 0;
     }
-    if (!md::WriteGrade(target, copy)) md::MdPrint("Error writing grade - abandoned.\n");
+    if (!md::WriteGrade(target, copy)) {
+        md::MdPrint("Error writing grade - abandoned.\n");
+        return 0;
+    }
+    return 1;
+}
+
+void md_write_grade(int slot, const MdGrade* grade) {
+    md_store_grade(slot, grade);
 }
