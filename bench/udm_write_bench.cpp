@@ -17,6 +17,7 @@
 
 #include "udm/udm.h"
 #include "udm/udm_stream.h"
+#include "udm_bench_codecs.h"
 #include "udm_bench_model.h"
 
 namespace {
@@ -25,12 +26,9 @@ using udm_bench::BuildModel;
 using udm_bench::kCodesPerSet;
 using udm_bench::kSets;
 using udm_bench::kValuesPerCode;
-constexpr int kChunk = 4096;
+constexpr std::size_t kChunk = udm_bench::kChunk;
 
-std::size_t HeapInUse() {
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-}
+using udm_bench::HeapInUse;
 
 struct Fixture {
     UdmModel* model = nullptr;
@@ -115,36 +113,11 @@ void BM_WritePacked(benchmark::State& state) {
 }
 BENCHMARK(BM_WritePacked)->Unit(benchmark::kMillisecond);
 
-// Raw deflate of the token bytes in 4096-byte chunks, output discarded.
-std::size_t DeflateAlone(const std::string& input) {
-    z_stream zs{};
-    deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY);
-    std::array<unsigned char, kChunk> out;
-    std::size_t produced = 0;
-    std::size_t offset = 0;
-    int flush = Z_NO_FLUSH;
-    do {
-        const std::size_t take = std::min<std::size_t>(kChunk, input.size() - offset);
-        zs.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(input.data() + offset));
-        zs.avail_in = static_cast<uInt>(take);
-        offset += take;
-        flush = offset == input.size() ? Z_FINISH : Z_NO_FLUSH;
-        do {
-            zs.next_out = out.data();
-            zs.avail_out = kChunk;
-            deflate(&zs, flush);
-            produced += kChunk - zs.avail_out;
-        } while (zs.avail_out == 0);
-    } while (flush != Z_FINISH);
-    deflateEnd(&zs);
-    return produced;
-}
-
 void BM_ZlibDeflateAlone(benchmark::State& state) {
     const Fixture& fixture = Shared();
     std::size_t produced = 0;
     for (auto _ : state) {
-        produced = DeflateAlone(fixture.tokens);
+        produced = udm_bench::ZlibDeflateAlone(fixture.tokens);
         benchmark::DoNotOptimize(produced);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * fixture.tokens.size()));

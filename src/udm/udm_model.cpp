@@ -342,6 +342,8 @@ int udm_global_set(const char* keyword, const char* key, const char* value) {
     if (keyword == nullptr || key == nullptr) return UDM_BAD_ARGUMENT;
     UdmModel* model = CurrentModel();
     if (model == nullptr) return UDM_NO_CURRENT_MODEL;
+    // The cached active layer is read again from the globals on next use.
+    model->active_layer = -1;
     try {
         GlobalStore& store = model->globals;
         auto group = store.find(GlobalKeyword(keyword));
@@ -381,8 +383,10 @@ int udm_active_layer() {
     UdmModel* model = CurrentModel();
     if (model == nullptr) return 0;
     if (model->active_layer != -1) return model->active_layer;
+    // An absent or unreadable global is layer 0, cached like a present one:
+    // every new entity asks, and a changed global drops the cache.
     int layer = 0;
-    if (!GlobalNumber(model, kLayerKeyword, kLayerKey, &layer)) return 0;
+    if (!GlobalNumber(model, kLayerKeyword, kLayerKey, &layer) || layer == -1) layer = 0;
     model->active_layer = layer;
     return layer;
 }

@@ -64,11 +64,20 @@ class Collection {
     using Map = std::map<std::uint64_t, EntityHeader*>;
 
     // False when the key is taken. May throw std::bad_alloc.
+    // Entities read from a file or built in a loop mostly come in key order,
+    // so a key after the last one is appended at the end without a search.
     bool Insert(EntityHeader* entity) {
-        return items_.try_emplace(CollectionKey(entity->key1, entity->key2), entity).second;
+        const std::uint64_t key = CollectionKey(entity->key1, entity->key2);
+        if (items_.empty() || items_.rbegin()->first < key) {
+            items_.emplace_hint(items_.end(), key, entity);
+            return true;
+        }
+        return items_.try_emplace(key, entity).second;
     }
     EntityHeader* Find(std::int32_t key1, std::int32_t key2) const {
-        auto it = items_.find(CollectionKey(key1, key2));
+        const std::uint64_t key = CollectionKey(key1, key2);
+        if (items_.empty() || items_.rbegin()->first < key) return nullptr;
+        auto it = items_.find(key);
         return it == items_.end() ? nullptr : it->second;
     }
     EntityHeader* First() const { return items_.empty() ? nullptr : items_.begin()->second; }

@@ -194,6 +194,17 @@ TEST(ActiveLayer, IsReadFromTheGlobalWhenNotCached) {
     udm_model_destroy(&model);
 }
 
+// The layer is cached once read (also when the global is absent), and a
+// later change of the global through udm_global_set is seen.
+TEST_F(ModelTest, AChangedActiveLayerGlobalReplacesTheCachedLayer) {
+    EXPECT_EQ(udm_active_layer(), 0);
+    ASSERT_EQ(udm_global_set("LUDM", "Active Layer", "4.0E+00"), UDM_OK);
+    EXPECT_EQ(udm_active_layer(), 4);
+    ASSERT_EQ(udm_set_active_layer(9), UDM_OK);
+    ASSERT_EQ(udm_global_set("LUDM", "Active Layer", "2.0E+00"), UDM_OK);
+    EXPECT_EQ(udm_active_layer(), 2);
+}
+
 // ---- Entities and labels ---------------------------------------------------------------
 
 TEST_F(ModelTest, PropertySetsAreLabelledPerType) {
@@ -231,6 +242,28 @@ TEST_F(ModelTest, KeysAreOrderedAsUnsignedValues) {
     EXPECT_EQ(udm_next_label(UDM_CLASS_TSET, -1), 2);
     EXPECT_EQ(udm_entity_label(udm_entity_first(UDM_CLASS_TSET, -1)), 1);
     EXPECT_EQ(udm_entity_first(UDM_CLASS_TSET, 6), nullptr);
+}
+
+// Keys arriving in ascending order take the append path, others the
+// search; both must find every entity and refuse taken keys.
+TEST_F(ModelTest, EntitiesInAnyKeyOrderAreFoundAndTakenKeysRefused) {
+    const std::vector<int> labels = {10, 20, 30, 25, 5, 40, 1, 41, 35};
+    for (int label : labels) ASSERT_NE(MakeSet(21000, label, "x"), nullptr) << label;
+    for (int label : {10, 20, 30, 25, 5, 40, 1, 41, 35}) {
+        EXPECT_EQ(MakeSet(21000, label, "again"), nullptr) << label;
+        void* found = nullptr;
+        EXPECT_EQ(udm_entity_find(UDM_CLASS_TSET, 21000, label, &found), UDM_OK) << label;
+    }
+    for (int label : {0x7fffffff, 42, 2, 36}) {
+        void* found = nullptr;
+        EXPECT_EQ(udm_entity_find(UDM_CLASS_TSET, 21000, label, &found), UDM_NOT_FOUND) << label;
+    }
+    std::vector<int> order;
+    for (void* e = udm_entity_first(UDM_CLASS_TSET, 0); e != nullptr;
+         e = udm_entity_next(UDM_CLASS_TSET, udm_entity_type(e), udm_entity_label(e))) {
+        order.push_back(udm_entity_label(e));
+    }
+    EXPECT_EQ(order, (std::vector<int>{1, 5, 10, 20, 25, 30, 35, 40, 41}));
 }
 
 TEST_F(ModelTest, FindCreateAndDeleteReportTheTableStatuses) {
