@@ -20,6 +20,7 @@ namespace {
 constexpr char kUsage[] =
     "Usage: matdb list DIR [--json] [--standard DIR2]\n"
     "       matdb show DIR SUPPLIER GRADE [--json] [--standard DIR2]\n"
+    "       matdb import FILE.asc DIR\n"
     "\n"
     "Looks into the material database in folder DIR: a personal database\n"
     "(mtfp.rax, mtgp.rax, mtdp.rax) or a Standard one (mtfs.rax, ...).\n"
@@ -28,6 +29,9 @@ constexpr char kUsage[] =
     "  show        prints the items of one grade: property number and name,\n"
     "              format, model, variables, values in base units (or the\n"
     "              text), and whether the item came through a generic link.\n"
+    "  import      reads a tessel ASCII material file into the personal\n"
+    "              database in DIR (created when absent) and prints the\n"
+    "              reader's messages and the number of grades stored;\n"
     "  --json      prints the same as one JSON document;\n"
     "  --standard  names the Standard database that generic links of a\n"
     "              personal database resolve against;\n"
@@ -67,6 +71,8 @@ int Parse(int argc, char** argv, Options& options) {
             options.json = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--standard" && options.command == "import") {
+            options.make_standard = true;
         } else if (arg == "--standard") {
             if (++i == argc) return Usage("--standard needs a folder");
             options.standard = argv[i];
@@ -95,6 +101,10 @@ int main(int argc, char** argv) {
     Options options;
     if (const int status = Parse(argc, argv, options); status >= 0) return status;
     if (options.command.empty()) return Usage("no command given");
+    if (options.command == "import") {
+        if (options.words.size() != 2) return Usage("wrong number of arguments for import");
+        return RunImport(options);
+    }
     const Command* command = Find(options);
     if (!command) return Usage(("unknown command " + options.command).c_str());
     if (options.words.size() != command->words)

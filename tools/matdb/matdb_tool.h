@@ -19,6 +19,8 @@ struct Options {
     bool verbose = false;
     // A Standard database for link resolution; empty when none.
     std::string standard;
+    // import: turn the imported personal database into a Standard one.
+    bool make_standard = false;
 };
 
 // The database a subcommand works on, opened for reading.
@@ -43,5 +45,7 @@ void PrintLayerMessages();
 
 int RunList(const Options& options, const OpenedDatabase& database);
 int RunShow(const Options& options, const OpenedDatabase& database);
+// import FILE.asc DIR: works on its own folder, not on an opened database.
+int RunImport(const Options& options);
 
 }  // namespace matdb_tool
