@@ -7,6 +7,7 @@
 // bodies) a family adds as a tail of its own.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -149,6 +150,29 @@ struct Field {
     std::uint8_t flags = 0;
 };
 
+constexpr Field MakeField(FieldKind kind, std::size_t offset = 0, std::uint8_t flags = 0) {
+    return Field{kind, static_cast<std::uint16_t>(offset), flags};
+}
+
+// The header run of drawable entities: LABEL LABEL_ON LAYER COLOR DISPLAY.
+inline constexpr std::array<Field, 5> kDrawableHeader = {
+    MakeField(FieldKind::kKey1), MakeField(FieldKind::kFlag6), MakeField(FieldKind::kLayer),
+    MakeField(FieldKind::kColour), MakeField(FieldKind::kDisplay)};
+// LABEL LABEL_ON LAYER COLOR, the run of nodes and texts (no DISPLAY).
+inline constexpr std::array<Field, 4> kPointHeader = {
+    MakeField(FieldKind::kKey1), MakeField(FieldKind::kFlag6), MakeField(FieldKind::kLayer),
+    MakeField(FieldKind::kColour)};
+
+// Two runs of fields one after the other.
+template <std::size_t First, std::size_t Second>
+constexpr std::array<Field, First + Second> JoinFields(const std::array<Field, First>& first,
+                                                       const std::array<Field, Second>& second) {
+    std::array<Field, First + Second> joined{};
+    for (std::size_t n = 0; n < First; ++n) joined[n] = first[n];
+    for (std::size_t n = 0; n < Second; ++n) joined[First + n] = second[n];
+    return joined;
+}
+
 using Transform = UdmTransform;
 using Plane = UdmPlane;
 
@@ -195,6 +219,13 @@ void ConstructAs(void* payload) {
 template <typename Payload>
 void DestroyAs(void* payload) {
     static_cast<Payload*>(payload)->~Payload();
+}
+
+// The spec of a payload type built and destroyed as a C++ object.
+template <typename Payload>
+constexpr FamilySpec TableSpec(int entity_class, std::span<const Field> fields,
+                               FamilyTail tail = {}) {
+    return FamilySpec{entity_class, fields, tail, ConstructAs<Payload>, DestroyAs<Payload>};
 }
 
 // The UdmFamily of a table-driven payload type.

@@ -16,10 +16,6 @@ namespace {
 
 using K = FieldKind;
 
-constexpr Field F(K kind, std::size_t offset = 0, std::uint8_t flags = 0) {
-    return Field{kind, static_cast<std::uint16_t>(offset), flags};
-}
-
 // ---- Colours -----------------------------------------------------------------------------
 
 struct PredefinedColour {
@@ -51,11 +47,11 @@ constexpr std::array<PredefinedColour, 16> kPredefinedColours = {{
 constexpr std::int32_t kFirstUserColour = 33;
 
 constexpr Field kColrFields[] = {
-    F(K::kKey1),
-    F(K::kText, offsetof(UdmColour, name)),
-    F(K::kDouble, offsetof(UdmColour, red)),
-    F(K::kDouble, offsetof(UdmColour, green)),
-    F(K::kDouble, offsetof(UdmColour, blue)),
+    MakeField(K::kKey1),
+    MakeField(K::kText, offsetof(UdmColour, name)),
+    MakeField(K::kDouble, offsetof(UdmColour, red)),
+    MakeField(K::kDouble, offsetof(UdmColour, green)),
+    MakeField(K::kDouble, offsetof(UdmColour, blue)),
 };
 
 // ---- Layers -------------------------------------------------------------------------------
@@ -105,9 +101,9 @@ void ConstructLayer(void* payload) {
 }
 
 constexpr Field kLyerFields[] = {
-    F(K::kKey1),
-    F(K::kText, offsetof(LayerPayload, name)),
-    F(K::kFlag6),
+    MakeField(K::kKey1),
+    MakeField(K::kText, offsetof(LayerPayload, name)),
+    MakeField(K::kFlag6),
 };
 
 void WriteLayerTail(UdmStream* stream, const void* payload) {
@@ -213,32 +209,31 @@ void ConstructWithIdentity(void* payload) {
 }
 
 constexpr Field kViewFields[] = {
-    F(K::kKey1),
-    F(K::kText, offsetof(ViewPayload, name)),
-    F(K::kTransform, offsetof(ViewPayload, transform)),
+    MakeField(K::kKey1),
+    MakeField(K::kText, offsetof(ViewPayload, name)),
+    MakeField(K::kTransform, offsetof(ViewPayload, transform)),
 };
 
 constexpr Field kCtplFields[] = {
-    F(K::kKey1),
-    F(K::kText, offsetof(CuttingPlane, name)),
-    F(K::kFlag7),
-    F(K::kPlane, offsetof(CuttingPlane, plane)),
+    MakeField(K::kKey1),
+    MakeField(K::kText, offsetof(CuttingPlane, name)),
+    MakeField(K::kFlag7),
+    MakeField(K::kPlane, offsetof(CuttingPlane, plane)),
 };
 
 constexpr Field kLocsFields[] = {
-    F(K::kKey1),
-    F(K::kText, offsetof(CoordinateSystem, name)),
-    F(K::kFlag6),
-    F(K::kTypeEnabled),
-    F(K::kLayer),
-    F(K::kColour),
-    F(K::kTransform, offsetof(CoordinateSystem, transform)),
+    MakeField(K::kKey1),
+    MakeField(K::kText, offsetof(CoordinateSystem, name)),
+    MakeField(K::kFlag6),
+    MakeField(K::kTypeEnabled),
+    MakeField(K::kLayer),
+    MakeField(K::kColour),
+    MakeField(K::kTransform, offsetof(CoordinateSystem, transform)),
 };
 
 }  // namespace
 
-extern const FamilySpec kColrSpec = {
-    UDM_CLASS_COLR, kColrFields, {}, ConstructAs<UdmColour>, DestroyAs<UdmColour>};
+extern const FamilySpec kColrSpec = TableSpec<UdmColour>(UDM_CLASS_COLR, kColrFields);
 extern const FamilySpec kLyerSpec = {UDM_CLASS_LYER,
                                      kLyerFields,
                                      {WriteLayerTail, ReadLayerTail, CopyLayerTail, nullptr},
@@ -246,8 +241,7 @@ extern const FamilySpec kLyerSpec = {UDM_CLASS_LYER,
                                      DestroyAs<LayerPayload>};
 extern const FamilySpec kViewSpec = {
     UDM_CLASS_VIEW, kViewFields, {}, ConstructWithIdentity<ViewPayload>, DestroyAs<ViewPayload>};
-extern const FamilySpec kCtplSpec = {
-    UDM_CLASS_CTPL, kCtplFields, {}, ConstructAs<CuttingPlane>, DestroyAs<CuttingPlane>};
+extern const FamilySpec kCtplSpec = TableSpec<CuttingPlane>(UDM_CLASS_CTPL, kCtplFields);
 extern const FamilySpec kLocsSpec = {UDM_CLASS_LOCS,
                                      kLocsFields,
                                      {},

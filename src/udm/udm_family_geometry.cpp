@@ -77,19 +77,9 @@ struct GeometryPayload {
     Trimmed trimmed;
 };
 
-constexpr Field F(K kind, std::size_t offset = 0) {
-    return Field{kind, static_cast<std::uint16_t>(offset), 0};
-}
-
-constexpr Field kGeometryFields[] = {
-    F(K::kKey1),
-    F(K::kFlag6),
-    F(K::kLayer),
-    F(K::kColour),
-    F(K::kDisplay),
-    F(K::kTset, offsetof(GeometryPayload, tset_type)),
-    F(K::kDouble, offsetof(GeometryPayload, mesh_size)),
-};
+constexpr auto kGeometryFields = JoinFields(
+    kDrawableHeader, std::array{MakeField(K::kTset, offsetof(GeometryPayload, tset_type)),
+                                MakeField(K::kDouble, offsetof(GeometryPayload, mesh_size))});
 
 // The point sub-record of each class and its number of values.
 struct PointRecord {
@@ -386,12 +376,12 @@ constexpr FamilyTail kGeometryTail = {WriteGeometryTail, ReadGeometryTail, CopyG
 
 }  // namespace
 
-extern const FamilySpec kCurvSpec = {UDM_CLASS_CURV, kGeometryFields, kGeometryTail,
-                                     ConstructAs<GeometryPayload>, DestroyAs<GeometryPayload>};
-extern const FamilySpec kSurfSpec = {UDM_CLASS_SURF, kGeometryFields, kGeometryTail,
-                                     ConstructAs<GeometryPayload>, DestroyAs<GeometryPayload>};
-extern const FamilySpec kRegnSpec = {UDM_CLASS_REGN, kGeometryFields, kGeometryTail,
-                                     ConstructAs<GeometryPayload>, DestroyAs<GeometryPayload>};
+extern const FamilySpec kCurvSpec =
+    TableSpec<GeometryPayload>(UDM_CLASS_CURV, kGeometryFields, kGeometryTail);
+extern const FamilySpec kSurfSpec =
+    TableSpec<GeometryPayload>(UDM_CLASS_SURF, kGeometryFields, kGeometryTail);
+extern const FamilySpec kRegnSpec =
+    TableSpec<GeometryPayload>(UDM_CLASS_REGN, kGeometryFields, kGeometryTail);
 
 constexpr UdmFamily kCurvFamily = TableFamily<GeometryPayload>(
     "\n//  Beginning of curve data set.\n"

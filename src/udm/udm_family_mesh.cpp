@@ -45,44 +45,33 @@ struct SurfaceCondition {
     Transform transform;
 };
 
-constexpr Field F(K kind, std::size_t offset = 0, std::uint8_t flags = 0) {
-    return Field{kind, static_cast<std::uint16_t>(offset), flags};
-}
-
 // ---- Nodes ---------------------------------------------------------------------------
 
 void ConstructNode(void* payload) {
     new (payload) UdmNode{UDM_DEFAULT_MESH_SIZE, 0.0, 0.0, 0.0};
 }
 
-constexpr Field kNodeFields[] = {
-    F(K::kKey1),
-    F(K::kFlag6),
-    F(K::kLayer),
-    F(K::kColour),
-    F(K::kDouble, offsetof(UdmNode, mesh_size)),
-    F(K::kDouble, offsetof(UdmNode, x)),
-    F(K::kDouble, offsetof(UdmNode, y)),
-    F(K::kDouble, offsetof(UdmNode, z)),
-};
+constexpr auto kNodeFields =
+    JoinFields(kPointHeader, std::array{MakeField(K::kDouble, offsetof(UdmNode, mesh_size)),
+                                        MakeField(K::kDouble, offsetof(UdmNode, x)),
+                                        MakeField(K::kDouble, offsetof(UdmNode, y)),
+                                        MakeField(K::kDouble, offsetof(UdmNode, z))});
 
 // ---- Texts -----------------------------------------------------------------------------
 
-constexpr Field kTextFields[] = {
-    F(K::kKey1),
-    F(K::kFlag6),
-    F(K::kLayer),
-    F(K::kColour),
-    F(K::kText, offsetof(TextPayload, text)),
-    F(K::kInt, offsetof(TextPayload, size)),
-    F(K::kText, offsetof(TextPayload, font)),
-    F(K::kDouble, offsetof(TextPayload, arrow_start)),
-    F(K::kDouble, offsetof(TextPayload, arrow_start) + sizeof(double)),
-    F(K::kDouble, offsetof(TextPayload, arrow_start) + 2 * sizeof(double)),
-    F(K::kDouble, offsetof(TextPayload, arrow_end)),
-    F(K::kDouble, offsetof(TextPayload, arrow_end) + sizeof(double)),
-    F(K::kDouble, offsetof(TextPayload, arrow_end) + 2 * sizeof(double)),
-};
+constexpr auto kTextFields =
+    JoinFields(kPointHeader,
+               std::array{
+                   MakeField(K::kText, offsetof(TextPayload, text)),
+                   MakeField(K::kInt, offsetof(TextPayload, size)),
+                   MakeField(K::kText, offsetof(TextPayload, font)),
+                   MakeField(K::kDouble, offsetof(TextPayload, arrow_start)),
+                   MakeField(K::kDouble, offsetof(TextPayload, arrow_start) + sizeof(double)),
+                   MakeField(K::kDouble, offsetof(TextPayload, arrow_start) + 2 * sizeof(double)),
+                   MakeField(K::kDouble, offsetof(TextPayload, arrow_end)),
+                   MakeField(K::kDouble, offsetof(TextPayload, arrow_end) + sizeof(double)),
+                   MakeField(K::kDouble, offsetof(TextPayload, arrow_end) + 2 * sizeof(double)),
+               });
 
 // ---- Elements ----------------------------------------------------------------------------
 
@@ -90,61 +79,47 @@ constexpr Field kTextFields[] = {
 // of older versions), the property set reference.
 template <typename Element>
 constexpr std::array<Field, 7> ElementHead() {
-    return {F(K::kKey1),
-            F(K::kFlag6),
-            F(K::kLayer),
-            F(K::kColour),
-            F(K::kDisplay),
-            F(K::kText, offsetof(Element, group_reference), kFieldOptional),
-            F(K::kTset, offsetof(Element, tset_type))};
+    return JoinFields(
+        kDrawableHeader,
+        std::array{MakeField(K::kText, offsetof(Element, group_reference), kFieldOptional),
+                   MakeField(K::kTset, offsetof(Element, tset_type))});
 }
 
 template <int Nodes>
 constexpr std::array<Field, 7 + Nodes> FixedElementFields() {
     using Element = UdmFixedElement<Nodes>;
-    std::array<Field, 7 + Nodes> fields{};
-    const std::array<Field, 7> head = ElementHead<Element>();
-    for (std::size_t n = 0; n < head.size(); ++n) fields[n] = head[n];
+    std::array<Field, Nodes> nodes{};
     for (int n = 0; n < Nodes; ++n) {
-        fields[7 + n] = F(K::kNode, offsetof(Element, nodes) + n * sizeof(std::int32_t));
+        nodes[n] = MakeField(K::kNode, offsetof(Element, nodes) + n * sizeof(std::int32_t));
     }
-    return fields;
+    return JoinFields(ElementHead<Element>(), nodes);
 }
 
 constexpr auto k1detFields = FixedElementFields<2>();
 constexpr auto kTri3Fields = FixedElementFields<3>();
 constexpr auto kTet4Fields = FixedElementFields<4>();
 constexpr auto kWedgFields = FixedElementFields<6>();
-constexpr auto kInteHead = ElementHead<InteElement>();
-constexpr Field kInteFields[] = {
-    kInteHead[0], kInteHead[1], kInteHead[2], kInteHead[3],
-    kInteHead[4], kInteHead[5], kInteHead[6], F(K::kNodeList, offsetof(InteElement, nodes)),
-};
+constexpr auto kInteFields = JoinFields(
+    ElementHead<InteElement>(), std::array{MakeField(K::kNodeList, offsetof(InteElement, nodes))});
 
 // ---- Boundary conditions ---------------------------------------------------------------------
 
-constexpr Field kNdbcFields[] = {
-    F(K::kKey1),
-    F(K::kFlag6),
-    F(K::kLayer),
-    F(K::kColour),
-    F(K::kDisplay),
-    F(K::kTset, offsetof(NodalCondition, tset_type)),
-    F(K::kNode, offsetof(NodalCondition, node)),
-    F(K::kTransform, offsetof(NodalCondition, transform), kFieldOptional),
-};
+constexpr auto kNdbcFields =
+    JoinFields(kDrawableHeader,
+               std::array{
+                   MakeField(K::kTset, offsetof(NodalCondition, tset_type)),
+                   MakeField(K::kNode, offsetof(NodalCondition, node)),
+                   MakeField(K::kTransform, offsetof(NodalCondition, transform), kFieldOptional),
+               });
 
-constexpr Field kSubcFields[] = {
-    F(K::kKey1),
-    F(K::kFlag6),
-    F(K::kLayer),
-    F(K::kColour),
-    F(K::kDisplay),
-    F(K::kTset, offsetof(SurfaceCondition, tset_type)),
-    F(K::kInt, offsetof(SurfaceCondition, referred_by)),
-    F(K::kInt, offsetof(SurfaceCondition, referred_label)),
-    F(K::kTransform, offsetof(SurfaceCondition, transform), kFieldOptional),
-};
+constexpr auto kSubcFields =
+    JoinFields(kDrawableHeader,
+               std::array{
+                   MakeField(K::kTset, offsetof(SurfaceCondition, tset_type)),
+                   MakeField(K::kInt, offsetof(SurfaceCondition, referred_by)),
+                   MakeField(K::kInt, offsetof(SurfaceCondition, referred_label)),
+                   MakeField(K::kTransform, offsetof(SurfaceCondition, transform), kFieldOptional),
+               });
 
 // The class a surface condition refers into.
 int ReferredClass(std::int32_t referred_by) {
@@ -235,25 +210,15 @@ bool PartsOf(void* element, ElementParts* parts) {
 
 extern const FamilySpec kNodeSpec = {
     UDM_CLASS_NODE, kNodeFields, {}, ConstructNode, DestroyAs<UdmNode>};
-extern const FamilySpec kTextSpec = {
-    UDM_CLASS_TEXT, kTextFields, {}, ConstructAs<TextPayload>, DestroyAs<TextPayload>};
-extern const FamilySpec k1detSpec = {
-    UDM_CLASS_1DET, k1detFields, {}, ConstructAs<Udm1det>, DestroyAs<Udm1det>};
-extern const FamilySpec kTri3Spec = {
-    UDM_CLASS_TRI3, kTri3Fields, {}, ConstructAs<UdmTri3>, DestroyAs<UdmTri3>};
-extern const FamilySpec kTet4Spec = {
-    UDM_CLASS_TET4, kTet4Fields, {}, ConstructAs<UdmTet4>, DestroyAs<UdmTet4>};
-extern const FamilySpec kWedgSpec = {
-    UDM_CLASS_WEDG, kWedgFields, {}, ConstructAs<UdmWedg>, DestroyAs<UdmWedg>};
-extern const FamilySpec kInteSpec = {
-    UDM_CLASS_INTE, kInteFields, {}, ConstructAs<InteElement>, DestroyAs<InteElement>};
-extern const FamilySpec kNdbcSpec = {
-    UDM_CLASS_NDBC, kNdbcFields, {}, ConstructAs<NodalCondition>, DestroyAs<NodalCondition>};
-extern const FamilySpec kSubcSpec = {UDM_CLASS_SUBC,
-                                     kSubcFields,
-                                     {nullptr, nullptr, nullptr, FixReferredEntity},
-                                     ConstructAs<SurfaceCondition>,
-                                     DestroyAs<SurfaceCondition>};
+extern const FamilySpec kTextSpec = TableSpec<TextPayload>(UDM_CLASS_TEXT, kTextFields);
+extern const FamilySpec k1detSpec = TableSpec<Udm1det>(UDM_CLASS_1DET, k1detFields);
+extern const FamilySpec kTri3Spec = TableSpec<UdmTri3>(UDM_CLASS_TRI3, kTri3Fields);
+extern const FamilySpec kTet4Spec = TableSpec<UdmTet4>(UDM_CLASS_TET4, kTet4Fields);
+extern const FamilySpec kWedgSpec = TableSpec<UdmWedg>(UDM_CLASS_WEDG, kWedgFields);
+extern const FamilySpec kInteSpec = TableSpec<InteElement>(UDM_CLASS_INTE, kInteFields);
+extern const FamilySpec kNdbcSpec = TableSpec<NodalCondition>(UDM_CLASS_NDBC, kNdbcFields);
+extern const FamilySpec kSubcSpec = TableSpec<SurfaceCondition>(
+    UDM_CLASS_SUBC, kSubcFields, {nullptr, nullptr, nullptr, FixReferredEntity});
 
 constexpr UdmFamily kNodeFamily = {
     sizeof(UdmNode),

@@ -12,10 +12,6 @@ namespace {
 
 using K = FieldKind;
 
-constexpr Field F(K kind, std::size_t offset = 0) {
-    return Field{kind, static_cast<std::uint16_t>(offset), 0};
-}
-
 // ---- STL regions -------------------------------------------------------------------------
 
 // A facet: 3 corners, X Y Z each.
@@ -29,15 +25,9 @@ struct StlRegion {
     std::vector<double> facets;
 };
 
-constexpr Field kStlrFields[] = {
-    F(K::kKey1),
-    F(K::kFlag6),
-    F(K::kLayer),
-    F(K::kColour),
-    F(K::kDisplay),
-    F(K::kTset, offsetof(StlRegion, tset_type)),
-    F(K::kDouble, offsetof(StlRegion, mesh_size)),
-};
+constexpr auto kStlrFields =
+    JoinFields(kDrawableHeader, std::array{MakeField(K::kTset, offsetof(StlRegion, tset_type)),
+                                           MakeField(K::kDouble, offsetof(StlRegion, mesh_size))});
 
 void WriteStlTail(UdmStream* stream, const void* payload) {
     const auto& facets = static_cast<const StlRegion*>(payload)->facets;
@@ -99,9 +89,9 @@ struct Blob {
 };
 
 constexpr Field kBlobFields[] = {
-    F(K::kKey1),
-    F(K::kKey2),
-    F(K::kText, offsetof(Blob, description)),
+    MakeField(K::kKey1),
+    MakeField(K::kKey2),
+    MakeField(K::kText, offsetof(Blob, description)),
 };
 
 void BreakAndIndent(UdmStream* stream, int blanks) {
@@ -241,16 +231,10 @@ int CopyBlobTail(void* target, const void* source) {
 
 }  // namespace
 
-extern const FamilySpec kStlrSpec = {UDM_CLASS_STLR,
-                                     kStlrFields,
-                                     {WriteStlTail, ReadStlTail, CopyStlTail, nullptr},
-                                     ConstructAs<StlRegion>,
-                                     DestroyAs<StlRegion>};
-extern const FamilySpec kBlobSpec = {UDM_CLASS_BLOB,
-                                     kBlobFields,
-                                     {WriteBlobTail, ReadBlobTail, CopyBlobTail, nullptr},
-                                     ConstructAs<Blob>,
-                                     DestroyAs<Blob>};
+extern const FamilySpec kStlrSpec = TableSpec<StlRegion>(
+    UDM_CLASS_STLR, kStlrFields, {WriteStlTail, ReadStlTail, CopyStlTail, nullptr});
+extern const FamilySpec kBlobSpec = TableSpec<Blob>(
+    UDM_CLASS_BLOB, kBlobFields, {WriteBlobTail, ReadBlobTail, CopyBlobTail, nullptr});
 
 constexpr UdmFamily kStlrFamily = TableFamily<StlRegion>(
     "\n//  Beginning of STL region data set.\n"
