@@ -274,6 +274,43 @@ TEST_F(FamiliesTest, MergeRemapsEveryReferenceOfACopiedModel) {
     EXPECT_EQ(udm_entity_flag(Find<void>(UDM_CLASS_LOCS, 2), 7), 1);
 }
 
+TEST_F(FamiliesTest, MergedIntoAnEmptyModelEveryFamilyIsCopiedWhole) {
+    const std::string golden = ReadBytes(kEveryFamily);
+    ASSERT_EQ(Read(golden), UDM_OK);
+    HeldModel target;
+    udm_model_merge(target.get(), model_.get());
+    target.Select();
+    // No key clashes: every copy keeps its labels and its references, so
+    // the copy writes as the original does.
+    EXPECT_EQ(WithoutWriteStamps(Written(UDM_MODE_TEXT)), WithoutWriteStamps(golden));
+}
+
+TEST_F(FamiliesTest, SurfaceConditionsFollowTheClassTheyReferTo) {
+    const std::string nodes = "NODE{1 0 0 0 0.1 0 0 0}\n";
+    ASSERT_EQ(Read(std::string(kTitle) + nodes +
+                   "TRI3{1 0 0 0 0 \"\" 0 0 1 1 1}\n"
+                   "STLR{1 0 0 0 0 0 0 0.5 0}\n"
+                   "SUBC{1 0 0 0 0 0 0 4 1}\nSUBC{2 0 0 0 0 0 0 0 1}\nSUBC{3 0 0 0 0 0 0 3 1}\n"
+                   "SUBC{4 0 0 0 0 0 0 1 9}\n"
+                   "ENDF\n"),
+              UDM_OK);
+    // The target holds element 1 and STL region 1 already: the copies take
+    // element 2 and region 2. Element labels are one space, so a TET4
+    // reference finds element 1 whatever its element class.
+    HeldModel target;
+    target.Select();
+    const std::int32_t corners[] = {1, 1, 1};
+    udm_element_new(UDM_CLASS_TRI3, 1, 0, 0, corners, 3);
+    udm_entity_new(UDM_CLASS_STLR, 1, 0);
+    udm_model_merge(target.get(), model_.get());
+    const std::string text = Written(UDM_MODE_TEXT);
+    EXPECT_NE(text.find("SUBC{1 0 0 0 0 0 0 4 2}"), std::string::npos) << text;
+    EXPECT_NE(text.find("SUBC{2 0 0 0 0 0 0 0 2}"), std::string::npos) << text;
+    EXPECT_NE(text.find("SUBC{3 0 0 0 0 0 0 3 2}"), std::string::npos) << text;
+    // A surface that the source does not hold: the reference becomes 0.
+    EXPECT_NE(text.find("SUBC{4 0 0 0 0 0 0 1 0}"), std::string::npos) << text;
+}
+
 TEST_F(FamiliesTest, LayerLabelOnSurvivesAMerge) {
     model_.Select();
     void* layer = udm_layer_new(0, "shown", 1, 1);
@@ -292,6 +329,22 @@ TEST_F(FamiliesTest, LayerLabelOnSurvivesAMerge) {
     EXPECT_EQ(label_on, 1);
     EXPECT_EQ(colour, 300);
     EXPECT_EQ(display, 4);
+}
+
+// ---- Damaged packed files ------------------------------------------------------------------
+
+TEST_F(FamiliesTest, TruncatedPackedModelsOfEveryFamilyFailCleanly) {
+    ASSERT_EQ(Read(ReadBytes(kEveryFamily)), UDM_OK);
+    const std::string packed = Written(UDM_MODE_PACKED);
+    for (std::size_t length = 0; length < packed.size(); length += 7) {
+        HeldModel cut;
+        WriteBytes(path_, packed.substr(0, length));
+        cut.Select();
+        ::testing::internal::CaptureStderr();
+        const int status = udm_model_read(path_.c_str(), UDM_MODE_PACKED);
+        ::testing::internal::GetCapturedStderr();
+        EXPECT_NE(status, UDM_OK) << "cut at " << length;
+    }
 }
 
 // ---- Colours --------------------------------------------------------------------------------
