@@ -168,3 +168,20 @@ TEST_F(Links, MissingTargetKeepsTheGradeAndLoopsStop) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace tarnvel::testing;
+
+TEST_F(Databases, UpperCaseFileNamesAreFound) {
+    BuildPersonal(root_, {Grade("ACME", "G1", "", {Single(3, 1)})});
+    for (const char* name : {"mtfp.rax", "mtgp.rax", "mtdp.rax"}) {
+        std::string upper = name;
+        for (char& c : upper) c = static_cast<char>(std::toupper(c));
+        std::filesystem::rename(Path(name), Path(upper));
+    }
+    ASSERT_EQ(md_open(MD_LOCAL, MD_READ), MD_OPENED_READ);
+    EXPECT_NE(md_read_grade(md_find(MD_LOCAL, "ACME", "G1")), nullptr);
+}
+
+}  // namespace
