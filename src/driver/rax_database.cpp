@@ -4,6 +4,9 @@
 
 #include "driver/rax_pipeline.h"
 #include "matdb/matdb.h"
+#include "matdb/md_ascii.h"
+#include "matdb/md_export.h"
+#include "matdb/md_personal.h"
 
 namespace tarnvel::driver {
 
@@ -15,14 +18,29 @@ std::optional<std::string> DatabaseVersion(int slot) {
     return name->substr(1);
 }
 
-// The version lookup and the closing of the databases come from the access
-// layer. The grade export entry and the personal database build are not
-// part of the build yet: the database stays incomplete, and the tool
-// reports the -rax and -asc conversions as unavailable instead of running
-// them over nothing.
+namespace {
+
+int ExportGrade(int argc, char** argv) {
+    return matdb::md_export_entry(argc, argv);
+}
+
+bool ReadAsciiFile(const char* path) {
+    return md_read_ascii_file(path).opened;
+}
+
+void BuildPersonalDatabase(const char* name, int length, int messages, int& status) {
+    md_build_personal_database(name, length, messages, status, ReadAsciiFile);
+}
+
+}  // namespace
+
+// The grade export entry, the version lookup, the personal database build
+// over the tessel ASCII reader, and the closing of the databases.
 MaterialDatabase BuiltInMaterialDatabase() {
     MaterialDatabase database;
+    database.export_grade = ExportGrade;
     database.slot_version = DatabaseVersion;
+    database.build_personal_database = BuildPersonalDatabase;
     database.close_all = md_close_all;
     return database;
 }

@@ -1,0 +1,115 @@
+// tarnvel -asc and -rax run as real processes over databases built from
+// the shipped ASCII material files; the packed output is read back.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
+
+#include "driver/pipeline_test_support.h"
+#include "matdb/matdb.h"
+#include "matdb/md_ascii.h"
+#include "matdb/md_personal.h"
+#include "support/process.h"
+
+namespace tarnvel::driver {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace pipeline_testing;
+using tarnvel::testing::BuiltProgram;
+using tarnvel::testing::ProcessResult;
+using tarnvel::testing::RunProcess;
+
+const std::string kSource = TARNVEL_SOURCE_DIR;
+
+double CodeValue(const fs::path& udb, int label, int code) {
+    UdmModel* previous = udm_model_current();
+    UdmModel* model = nullptr;
+    double value = -1;
+    if (udm_model_open(udb.c_str(), 1, &model) == UDM_OK) {
+        void* tset = nullptr;
+        if (udm_entity_find(UDM_CLASS_TSET, 21000, label, &tset) == UDM_OK) {
+            value = udm_tcod_value(udm_tset_code(static_cast<UdmTset*>(tset), code, 0), 0);
+        }
+        udm_model_destroy(&model);
+    }
+    udm_model_select(previous);
+    return value;
+}
+
+class PipelineCli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "pipelinecliXXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        fs::create_directories(root_ / "tmp");
+        fs::create_directories(root_ / "db");
+    }
+    void TearDown() override { fs::remove_all(root_); }
+
+    ProcessResult Run(const std::vector<std::string>& args) {
+        return RunProcess(BuiltProgram("tarnvel"), args, root_.string(),
+                          {{"tmp", (root_ / "tmp").string()}});
+    }
+    bool TempEmpty() const { return fs::is_empty(root_ / "tmp"); }
+
+    fs::path root_;
+};
+
+TEST_F(PipelineCli, TheExampleAsciiFileConvertsOneSetPerGrade) {
+    const ProcessResult result =
+        Run({"-asc", kSource + "/examples/moulding_grades.asc", "-udb", "out.udb"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_NE(result.out.find("6 of 6, HAWKSMOR HB20G\n"), std::string::npos);
+    const Output output = ReadOutput(root_ / "out.udb");
+    ASSERT_EQ(output.sets.size(), 6u);
+    EXPECT_EQ(output.type, "21000");
+    EXPECT_EQ(output.sets[0].supplier, "MERRIDEW");
+    EXPECT_EQ(output.sets[0].grade, "ML210");
+    EXPECT_EQ(output.sets[5].grade, "HB20G");
+    // Melt temperature: 230 deg.C in the file, in kelvin in the set.
+    EXPECT_NEAR(CodeValue(root_ / "out.udb", 1, 11002), 503.15, 1e-3);
+    EXPECT_TRUE(TempEmpty());
+}
+
+TEST_F(PipelineCli, GradesWithoutManufacturerFailAtTheIndex) {
+    WriteText(root_ / "grades.asc",
+              "Supplier ALDERPOL\nGrade AP100\nTrade_Name \"T\"\n"
+              "Melt_Density 950\n");
+    const ProcessResult result = Run({"-asc", "grades.asc", "-udb", "out.udb"});
+    EXPECT_EQ(result.exit_code, 4);
+    EXPECT_NE(result.err.find("grades.asc"), std::string::npos);
+    EXPECT_FALSE(fs::exists(root_ / "out.udb"));
+    EXPECT_TRUE(TempEmpty());
+}
+
+TEST_F(PipelineCli, AGradeListOverABuiltDatabaseConvertsEveryGrade) {
+    // The shipped Standard grades, built into a Local database of db/.
+    const fs::path start = fs::current_path();
+    fs::current_path(root_ / "db");
+    const std::string source = kSource + "/product/data/dat/standard.asc";
+    int status = 1;
+    md_build_personal_database(source.c_str(), static_cast<int>(source.size()), 0, status,
+                               [](const char* path) { return md_read_ascii_file(path).opened; });
+    md_close_all();
+    fs::current_path(start);
+    ASSERT_EQ(status, 1);
+
+    const ProcessResult result = Run({"-rax", "db/mtip.rax", "-udb", "out.udb"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_NE(result.out.find("1 of 36, ALDERPOL AP120\n"), std::string::npos);
+    EXPECT_NE(result.out.find("36 of 36, VARDENIK VB260\n"), std::string::npos);
+    const Output output = ReadOutput(root_ / "out.udb");
+    ASSERT_EQ(output.sets.size(), 36u);
+    EXPECT_EQ(output.sets[35].label, 36);
+    EXPECT_TRUE(TempEmpty());
+    // An output in a missing directory fails before any grade.
+    const ProcessResult missing = Run({"-rax", "db/mtip.rax", "-udb", "none/out.udb"});
+    EXPECT_EQ(missing.exit_code, 6);
+    EXPECT_EQ(missing.out.find(" of 36,"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tarnvel::driver
