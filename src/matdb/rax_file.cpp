@@ -173,6 +173,12 @@ int RaxFile::Allocate(int count) {
         ReportAllocationFailure(0, "damaged header (next free record or count out of range)");
         return 0;
     }
+    // Records are never freed, so a next-free word inside the file would
+    // hand out records that hold data.
+    if (next_free <= RecordCount()) {
+        ReportAllocationFailure(0, "damaged header (next free record inside the file)");
+        return 0;
+    }
     if (new_next * record_length_ > INT_MAX || new_allocated > INT_MAX) {
         ReportAllocationFailure(0, "file would exceed its largest size");
         return 0;

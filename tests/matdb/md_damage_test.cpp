@@ -141,3 +141,22 @@ TEST_F(Damage, NegativeCountsAreDamage) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Damage, ANextFreeWordInsideTheFileIsNotHandedOut) {
+    const std::string data_before = ReadBytes(Path("mtdp.rax"));
+    Poke("mtdp.rax", 0, 3);
+    md_open(MD_LOCAL, MD_WRITE);
+    capture_.Take();
+    MdGrade grade = Grade("NEW", "G1", "", {Single(3, 1)});
+    md_write_grade(MD_LOCAL, &grade);
+    EXPECT_NE(capture_.Take().find("next free record inside the file"), std::string::npos);
+    md_close(MD_LOCAL);
+    // The data records of the other grades are untouched.
+    EXPECT_EQ(ReadBytes(Path("mtdp.rax")).substr(96), data_before.substr(96));
+    md_open(MD_LOCAL, MD_READ);
+    EXPECT_NE(md_read_grade(md_find(MD_LOCAL, "ACME", "PP01")), nullptr);
+}
+
+}  // namespace
