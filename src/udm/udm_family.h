@@ -26,20 +26,45 @@ namespace tarnvel::udm {
 // ---- A block as read ------------------------------------------------------------
 
 // One value of an entity block: a number, a text, or a nested group (a
-// keyword and its braces, or bare braces).
+// keyword and its braces, or bare braces). Sixteen bytes, so that the
+// values of a long block cost little more than the file holds.
 struct BlockItem {
     enum class Kind : std::uint8_t { kInteger, kReal, kString, kWord, kGroup };
+    // Where a text lies in the block's text store.
+    struct TextSpan {
+        std::uint32_t begin;
+        std::uint32_t size;
+    };
+
     Kind kind;
     // kGroup and kWord: the keyword code (0 for bare braces or a plain word).
-    int keyword;
-    std::int32_t integer;
-    double real;
-    // kString and kWord: the text in the block's text store.
-    std::uint32_t text_begin;
-    std::uint32_t text_size;
+    std::uint16_t keyword;
     // kGroup: the index after its last item.
     std::uint32_t end;
+    union {
+        std::int32_t integer;
+        double real;
+        TextSpan text;
+    };
+
+    static BlockItem Integer(std::int32_t value) {
+        BlockItem item{Kind::kInteger, 0, 0, {}};
+        item.integer = value;
+        return item;
+    }
+    static BlockItem Real(double value) {
+        BlockItem item{Kind::kReal, 0, 0, {}};
+        item.real = value;
+        return item;
+    }
+    static BlockItem Text(Kind kind, int keyword, std::size_t begin, std::size_t size) {
+        BlockItem item{kind, static_cast<std::uint16_t>(keyword), 0, {}};
+        item.text = {static_cast<std::uint32_t>(begin), static_cast<std::uint32_t>(size)};
+        return item;
+    }
+    static BlockItem Group() { return BlockItem{Kind::kGroup, 0, 0, {}}; }
 };
+static_assert(sizeof(BlockItem) == 16);
 
 // The content of one entity block between its braces, filled by the parser
 // and handed to the family's creator. Its storage is reused block by block.
@@ -54,7 +79,7 @@ struct EntityBlock {
         texts.clear();
     }
     std::string_view Text(const BlockItem& item) const {
-        return std::string_view(texts).substr(item.text_begin, item.text_size);
+        return std::string_view(texts).substr(item.text.begin, item.text.size);
     }
 };
 

@@ -673,13 +673,10 @@ void Parser::PushItem(const BlockItem& item) {
 }
 
 void Parser::PushText(BlockItem::Kind kind, int keyword) {
-    BlockItem item{kind,
-                   keyword,
-                   0,
-                   0.0,
-                   static_cast<std::uint32_t>(block_.texts.size()),
-                   static_cast<std::uint32_t>(token_.text.size()),
-                   0};
+    // Texts are placed by 32-bit offsets: a block holding more is out of
+    // memory as far as the reader goes.
+    if (block_.texts.size() + token_.text.size() > UINT32_MAX) throw std::bad_alloc();
+    const BlockItem item = BlockItem::Text(kind, keyword, block_.texts.size(), token_.text.size());
     block_.texts.append(token_.text);
     PushItem(item);
 }
@@ -711,19 +708,17 @@ Result Parser::CollectBlock(bool* complete) {
                     block_.items.back().keyword != 0) {
                     block_.items.back().kind = BlockItem::Kind::kGroup;
                 } else {
-                    PushItem(BlockItem{BlockItem::Kind::kGroup, 0, 0, 0.0, 0, 0, 0});
+                    PushItem(BlockItem::Group());
                 }
                 open_groups.push_back(block_.items.size() - 1);
             } else if (IsIntegerToken(code) || code == UDM_TOKEN_FALSE || code == UDM_TOKEN_TRUE) {
                 const std::int32_t value = code == UDM_TOKEN_TRUE    ? 1
                                            : code == UDM_TOKEN_FALSE ? 0
                                                                      : token_.integer;
-                PushItem(BlockItem{BlockItem::Kind::kInteger, 0, value, 0.0, 0, 0, 0});
+                PushItem(BlockItem::Integer(value));
             } else if (IsRealToken(code)) {
-                PushItem(BlockItem{BlockItem::Kind::kReal, 0, 0, token_.real, 0, 0, 0});
-                TakeFollowingDoubles([this](double value) {
-                    PushItem(BlockItem{BlockItem::Kind::kReal, 0, 0, value, 0, 0, 0});
-                });
+                PushItem(BlockItem::Real(token_.real));
+                TakeFollowingDoubles([this](double value) { PushItem(BlockItem::Real(value)); });
             } else if (code == UDM_TOKEN_STRING) {
                 PushText(BlockItem::Kind::kString, 0);
             } else {
