@@ -39,13 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int result = MD4RAX(path, index, false);
     if (result > 0 || result < -10 || result == -4) std::abort();
     std::rewind(index);
-    char line[1024];
-    while (std::fgets(line, sizeof line, index) != nullptr) {
-        const std::string text(line);
-        if (text.size() != kIndexLineLength || text.front() != '|' ||
-            text[text.size() - 2] != '|') {
-            std::abort();
-        }
+    std::string text;
+    for (int c; (c = std::fgetc(index)) != EOF;) text += static_cast<char>(c);
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos || end + 1 - start != kIndexLineLength) std::abort();
+        if (text[start] != '|' || text[end - 1] != '|') std::abort();
+        start = end + 1;
     }
     std::fclose(index);
     std::remove(path);

@@ -156,7 +156,11 @@ class IndexBuilder {
             value.resize(kFieldWidths[f], ' ');
             line += value + "|";
         }
-        std::fprintf(index_, "%s\n", line.c_str());
+        // Written by length: a field may hold any byte, a NUL included, and
+        // the line keeps its fixed layout.
+        line += '\n';
+        std::fwrite(line.data(), 1, line.size(), index_);
+        line.pop_back();
         Say(line);
         for (Field optional : {kFamily, kManufacturer, kTradeName, kFillers, kMeltFlow}) {
             fields_[optional].clear();

@@ -100,6 +100,12 @@ TEST_F(IndexTest, EveryGradeAfterItsSupplierLineGetsOnePaddedLine) {
                       }));
 }
 
+TEST_F(IndexTest, AnyByteInAFieldKeepsTheLineLayout) {
+    ASSERT_EQ(Build(std::string("Supplier A\0B\nGrade G1\nManufacturer M\nTrade_Name T\n", 50)), 0);
+    ASSERT_EQ(lines_.size(), 1u);
+    EXPECT_EQ(lines_[0], IndexLine({std::string("A\0B", 3), "G1", "", "M", "T"}));
+}
+
 TEST_F(IndexTest, AGradeWithoutManufacturerFailsTheIndex) {
     EXPECT_EQ(Build("Supplier A\nGrade G1\nTrade_Name T\n"), -3);
     EXPECT_TRUE(lines_.empty());
