@@ -1,24 +1,29 @@
 #!/usr/bin/env bash
-# Runs the tool's main job on a shipped example: the legacy property file
-# examples/legacy_grades.udm (six grades of type 20000) is converted into a
-# packed UDB file, which is then shown in text form.
+# Runs the tool's main job on shipped examples: the tessel ASCII material
+# file examples/moulding_grades.asc (six grades) is converted into a packed
+# UDB file through a temporary material database, and the legacy property
+# file examples/legacy_grades.udm (six grades of type 20000) into another;
+# each result is summarised.
 set -u
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin="$build/bin/tarnvel"
-input="$root/examples/legacy_grades.udm"
-output="$build/demo.udb"
 
-echo "\$ tarnvel -vxmat examples/legacy_grades.udm -udb $output"
-rm -f "$output"
-"$bin" -vxmat "$input" -udb "$output"
-status=$?
-echo "exit code: $status"
-[ "$status" -eq 0 ] || exit "$status"
-echo "wrote $output ($(wc -c <"$output") bytes, packed)"
-
-if [ -x "$build/bin/udmconv" ]; then
+run() {
+    local option=$1 input=$2 output=$3
+    echo "\$ tarnvel $option ${input#"$root"/} -udb $output"
+    rm -f "$output"
+    "$bin" "$option" "$input" -udb "$output" | grep -E '^[0-9]+ of [0-9]+, |^File [0-9]+ of '
+    local status=${PIPESTATUS[0]}
+    echo "exit code: $status"
+    [ "$status" -eq 0 ] || exit "$status"
+    echo "wrote $output ($(wc -c <"$output") bytes, packed)"
+    if [ -x "$build/bin/udmconv" ]; then
+        echo "\$ udmconv --summary $output"
+        "$build/bin/udmconv" --summary "$output" | grep -E '^(file|encoding|TSET)'
+    fi
     echo
-    echo "\$ udmconv --dump $output"
-    "$build/bin/udmconv" --dump "$output"
-fi
+}
+
+run -asc "$root/examples/moulding_grades.asc" "$build/moulding.udb"
+run -vxmat "$root/examples/legacy_grades.udm" "$build/demo.udb"
