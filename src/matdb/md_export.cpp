@@ -127,7 +127,9 @@ void Unpack(const MdProperty& item, MdExportSlots& s) {
         s.link = item.text;
         return;
     }
-    const Form form = FormOf(p);
+    // PVT matrix rows come as points or as a coefficient list of rows.
+    const bool matrix_list = p == 108 && item.format == MD_COEFFICIENTS;
+    const Form form = matrix_list ? Form::kCoefficients : FormOf(p);
     if (FormOfFormat(item.format) != form) {
         const std::string name(md_property_name(p));
         MdPrint("Warning: \"%s\" is not a usable model format for \"%s\"\n",

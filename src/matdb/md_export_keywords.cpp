@@ -99,7 +99,8 @@ constexpr ListLine kViscosityLists[] = {
 };
 constexpr ListLine kPvtLists[] = {
     {89, "MATERIAL_PVT_MODEL_TAIT_COEFFICIENTS", 1, 15},
-    {90, "MATERIAL_PVT_MODEL_COMPRESSIBILITY_COEFFICIENTS", 1, 0},
+    // The reader takes the compressibility as one real on the keyword line.
+    {90, "MATERIAL_PVT_MODEL_COMPRESSIBILITY_COEFFICIENTS", 1, 1},
     {91, "MATERIAL_RELAXATION_SPECTRUM", 2, 0},
 };
 constexpr ListLine kWarpageLists[] = {
