@@ -26,14 +26,27 @@ constexpr std::size_t kLengthBytes = 4;
 // single input quick.
 constexpr int kMaxGrades = 200;
 
-const std::string& WorkFolder() {
-    static const std::string folder = [] {
-        char name[] = "/tmp/matdb-fuzz-XXXXXX";
-        if (!mkdtemp(name)) std::abort();
-        if (chdir(name) != 0) std::abort();
-        return std::string(name);
-    }();
+constexpr const char* kFiles[] = {"mtfp.rax", "mtgp.rax", "mtdp.rax"};
+
+std::string& FolderName() {
+    static std::string folder;
     return folder;
+}
+
+// Removes the work folder when the fuzzer exits.
+void RemoveWorkFolder() {
+    md_close_all();
+    for (const char* name : kFiles) unlink(name);
+    if (chdir("/") == 0) rmdir(FolderName().c_str());
+}
+
+// A private folder, made the working directory, for the three files.
+void EnterWorkFolder() {
+    if (!FolderName().empty()) return;
+    char name[] = "/tmp/matdb-fuzz-XXXXXX";
+    if (!mkdtemp(name) || chdir(name) != 0) std::abort();
+    FolderName() = name;
+    std::atexit(RemoveWorkFolder);
 }
 
 void WriteFile(const char* name, const std::uint8_t* data, std::size_t size) {
@@ -62,7 +75,7 @@ void RewriteEveryGrade() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    WorkFolder();
+    EnterWorkFolder();
     vtOutSetMode(kVtPassLines);
     vtOutSetSink(vtOutDiscard);
     if (size < kLengthBytes) return 0;
@@ -72,9 +85,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* supplier = data + kLengthBytes;
     const std::uint8_t* grade = supplier + supplier_size;
     const std::uint8_t* rest = grade + grade_size;
-    WriteFile("mtfp.rax", supplier, supplier_size);
-    WriteFile("mtgp.rax", grade, grade_size);
-    WriteFile("mtdp.rax", rest, static_cast<std::size_t>(data + size - rest));
+    WriteFile(kFiles[0], supplier, supplier_size);
+    WriteFile(kFiles[1], grade, grade_size);
+    WriteFile(kFiles[2], rest, static_cast<std::size_t>(data + size - rest));
     if (md_open(MD_LOCAL, MD_WRITE) != MD_OPEN_FAILED) RewriteEveryGrade();
     md_close_all();
     return 0;
