@@ -143,6 +143,28 @@ TEST_F(FamiliesTest, OlderFormsAreAccepted) {
     EXPECT_EQ(visible + label_on, 2);
 }
 
+TEST_F(FamiliesTest, FilesOfVersionZeroReadTheirOldBlocks) {
+    // Version 0: LYER without LABEL_ON, NDBC and SUBC under their old codes.
+    std::string report;
+    ASSERT_EQ(Read("TITL{NAME{\"old\"} UDMV{\"UDM V0\"}}\n"
+                   "LYER{1 \"Default\" 1\n  /* NODE */ 4 1 0 0 0\n}\n"
+                   "NODE{1 0 0 0 1.000000e-05 0.0 0.0 0.0}\n"
+                   "NDBC{1 0 0 0 0 0 0 1 TRAN{1 0 0 0 0 1 0 0 0 0 1 0 0 0 0 1}}\n"
+                   "SUBC{1 0 0 0 0 0 0 0 1}\n"
+                   "BLOB{1 1 \"d\" 1 1 0 0 { \"s\" } { } { } { \"v\" } { } { }}\nENDF\n",
+                   &report),
+              UDM_OK);
+    EXPECT_EQ(report, "");
+    for (int entity_class :
+         {UDM_CLASS_LYER, UDM_CLASS_NODE, UDM_CLASS_NDBC, UDM_CLASS_SUBC, UDM_CLASS_BLOB}) {
+        EXPECT_EQ(udm_class_count(entity_class), 1) << entity_class;
+    }
+    int visible = -1;
+    udm_layer_attribute(Find<void>(UDM_CLASS_LYER, 1), UDM_CLASS_NODE, &visible, nullptr, nullptr,
+                        nullptr);
+    EXPECT_EQ(visible, 1);
+}
+
 // ---- Reading damaged blocks -----------------------------------------------------------
 
 struct BadBlock {
