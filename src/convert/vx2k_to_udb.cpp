@@ -1,9 +1,7 @@
 #include "convert/vx2k_to_udb.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -11,6 +9,7 @@
 #include "convert/udb_converter.h"
 #include "convert/udm_scope.h"
 #include "services/syppaths.h"
+#include "services/sypsafewrite.h"
 #include "udm/udm.h"
 
 namespace tarnvel::convert {
@@ -134,55 +133,25 @@ void WriteViscosityIndex(UdmTset* target, const UdmTcod* cross_wlf, double class
     SetText(target, kViscosityIndexCode, text);
 }
 
-// Writes a file through a temporary sibling that replaces the target only
-// when the whole file was written, so that a failed write leaves neither an
-// empty nor a partial file, and an existing target stays as it was.
-class TemporarySibling {
-  public:
-    explicit TemporarySibling(const std::string& target) : path_(target + ".XXXXXX") {
-        const int descriptor = mkstemp(path_.data());
-        if (descriptor < 0) {
-            path_.clear();
-            return;
-        }
-        fchmod(descriptor, ModeFor(target));
-        close(descriptor);
-    }
-    ~TemporarySibling() {
-        if (!path_.empty()) std::remove(path_.c_str());
-    }
-    TemporarySibling(const TemporarySibling&) = delete;
-    TemporarySibling& operator=(const TemporarySibling&) = delete;
-
-    // Empty when no temporary file could be created.
-    const std::string& path() const { return path_; }
-    bool ReplaceTarget(const std::string& target) {
-        if (std::rename(path_.c_str(), target.c_str()) != 0) return false;
-        path_.clear();
-        return true;
-    }
-
-  private:
-    // The mode of the existing target, else that of a new file.
-    static mode_t ModeFor(const std::string& target) {
-        struct stat status {};
-        if (stat(target.c_str(), &status) == 0) return status.st_mode & 07777;
-        const mode_t mask = umask(0);
-        umask(mask);
-        return 0666 & ~mask;
-    }
-
-    std::string path_;
-};
+// Prints the one line that says why a conversion failed.
+bool Fail(const char* format, ...) __attribute__((format(printf, 1, 2)));
+bool Fail(const char* format, ...) {
+    std::fputs("tarnvel: ", stderr);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+    return false;
+}
 
 // Saves a property file packed to path, all or nothing.
 bool SavePacked(UdmModel* model, const char* path) {
-    if (sypCheckWritable(path) == 0) return false;
-    const std::string target(path);
-    TemporarySibling temporary(target);
-    if (temporary.path().empty()) return false;
-    if (udm_typed_save(model, temporary.path().c_str(), UDM_MODE_PACKED) != UDM_OK) return false;
-    return temporary.ReplaceTarget(target);
+    if (udm_typed_save(model, path, UDM_MODE_PACKED) == UDM_OK) return true;
+    const char* reason = sypWriteFileError();
+    if (*reason != '\0') return Fail("cannot write %s", reason);
+    return Fail("cannot write %s", path);
 }
 
 }  // namespace
@@ -206,16 +175,23 @@ void MVx2kToUdb::print(int file_number, int file_count, int material_number, int
 
 bool MVx2kToUdb::convert(const char* input, const char* output) {
     if (input == nullptr || output == nullptr) return false;
+    char reason[256];
+    if (sypCheckReadable(input, reason, sizeof reason) == 0) {
+        return Fail("cannot read %s: %s", input, reason);
+    }
     UdmModel* source = udm_typed_open(input, UDM_MODE_AS_LOADED);
-    if (source == nullptr) return false;
+    if (source == nullptr)
+        return Fail("cannot read %s: it is no readable UDM property file", input);
     bool converted = false;
-    if (udm_typed_type(source) == kLegacySetType) {
-        UdmModel* target = udm_typed_open(nullptr, UDM_MODE_AS_LOADED);
-        if (target != nullptr) {
-            convertModel(target, source, 1, 1);
-            converted = SavePacked(target, output);
-            udm_typed_close(target);
-        }
+    if (const int type = udm_typed_type(source); type != kLegacySetType) {
+        Fail("cannot convert %s: its property sets are of type %d, not %d", input, type,
+             kLegacySetType);
+    } else if (UdmModel* target = udm_typed_open(nullptr, UDM_MODE_AS_LOADED)) {
+        convertModel(target, source, 1, 1);
+        converted = SavePacked(target, output);
+        udm_typed_close(target);
+    } else {
+        Fail("cannot convert %s: out of memory", input);
     }
     udm_typed_close(source);
     return converted;

@@ -23,8 +23,8 @@ struct ValueOption {
     const char* Options::*slot;
 };
 constexpr ValueOption kValueOptions[] = {
-    {"-rax", &Options::rax},   {"-asc", &Options::asc},   {"-vxmat", &Options::vxmat},
-    {"-udb", &Options::udb},   {"-prod", &Options::prod}, {"-ver", &Options::ver},
+    {"-rax", &Options::rax},       {"-asc", &Options::asc},   {"-vxmat", &Options::vxmat},
+    {"-udb", &Options::udb},       {"-prod", &Options::prod}, {"-ver", &Options::ver},
     {"-vtpath", &Options::vtpath},
 };
 
@@ -70,16 +70,20 @@ int RunProgram(int argc, char** argv, const ProductHooks& product, const Convert
         if (product.set_release) product.set_release(options.ver);
         // Both tests are made, in this order: a value holding both words
         // ends with product 0 selected. The selection's result is not used.
-        if (product.select_product && Contains(options.prod, "kes")) product.select_product(1, true);
-        if (product.select_product && Contains(options.prod, "kor")) product.select_product(0, true);
+        if (product.select_product && Contains(options.prod, "kes"))
+            product.select_product(1, true);
+        if (product.select_product && Contains(options.prod, "kor"))
+            product.select_product(0, true);
     }
 
-    const int inputs = (options.asc != nullptr) + (options.vxmat != nullptr) + (options.rax != nullptr);
+    const int inputs =
+        (options.asc != nullptr) + (options.vxmat != nullptr) + (options.rax != nullptr);
     if (inputs != 1) {
         PrintUsage(stdout);
         return kExitInputCount;
     }
-    if (options.udb == nullptr) {
+    // An empty output name names no file: the same usage error as none.
+    if (options.udb == nullptr || *options.udb == '\0') {
         PrintUsage(stdout);
         return kExitNoOutput;
     }
@@ -91,8 +95,7 @@ int RunProgram(int argc, char** argv, const ProductHooks& product, const Convert
     if (options.vxmat != nullptr) {
         return converters.vxmat(options.vxmat, options.udb) ? kExitSuccess : kExitVxmatFailed;
     }
-    return converters.rax(options.rax, options.udb, options.vtpath) ? kExitSuccess
-                                                                    : kExitRaxFailed;
+    return converters.rax(options.rax, options.udb, options.vtpath) ? kExitSuccess : kExitRaxFailed;
 }
 
 Converters UnavailableConverters() {

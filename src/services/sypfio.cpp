@@ -15,6 +15,7 @@
 #include "services/syperror.h"
 #include "services/sypmem.h"
 #include "services/syppaths.h"
+#include "services/sypsafewrite.h"
 
 namespace {
 
@@ -59,6 +60,13 @@ bool CopyBlocks(std::FILE* source, std::FILE* target) {
         if (got > 0 && std::fwrite(block.data(), 1, got, target) != got) return false;
         if (got < block.size()) return std::ferror(source) == 0;
     }
+}
+
+// Records why the path cannot be written, for sypWriteFileError.
+int NotWritable(const char* path, int error) {
+    tarnvel::services::SetWriteFileError(
+        path, error == EISDIR ? "it is a directory" : std::strerror(error));
+    return 0;
 }
 
 }  // namespace
@@ -125,6 +133,26 @@ int sypFileExists(const char* path) {
     return fstat(fileno(file.get()), &status) == 0 && !S_ISDIR(status.st_mode) ? 1 : 0;
 }
 
+// The file is opened, not only looked at, so that permissions and special
+// files answer as a later read would.
+int sypCheckReadable(const char* path, char* reason, int size) {
+    if (IsMissing(path) || reason == nullptr || size <= 0) {
+        SYP_REPORT_MISUSE();
+        return 0;
+    }
+    reason[0] = '\0';
+    const int descriptor = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        std::snprintf(reason, static_cast<std::size_t>(size), "%s", std::strerror(errno));
+        return 0;
+    }
+    struct stat status {};
+    const bool directory = fstat(descriptor, &status) == 0 && S_ISDIR(status.st_mode);
+    close(descriptor);
+    if (directory) std::snprintf(reason, static_cast<std::size_t>(size), "it is a directory");
+    return directory ? 0 : 1;
+}
+
 // An existing file is opened for appending and left as it was. A missing
 // one is created exclusively and removed again, so that a file which
 // existed before the check (readable or not) is never deleted by it.
@@ -133,15 +161,20 @@ int sypCheckWritable(const char* path) {
         SYP_REPORT_MISUSE();
         return 0;
     }
-    // Non-blocking, so that a pipe without a reader fails instead of waiting.
+    // A FIFO is never opened here: opening it would meet a waiting reader,
+    // which would then see the end of its input before the real write.
+    struct stat status {};
+    if (stat(path, &status) == 0 && S_ISFIFO(status.st_mode)) {
+        return access(path, W_OK) == 0 ? 1 : NotWritable(path, errno);
+    }
     int descriptor = open(path, O_WRONLY | O_APPEND | O_NONBLOCK);
     if (descriptor >= 0) {
         close(descriptor);
         return 1;
     }
-    if (errno != ENOENT) return 0;
+    if (errno != ENOENT) return NotWritable(path, errno);
     descriptor = open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, kNewFileMode);
-    if (descriptor < 0) return 0;
+    if (descriptor < 0) return NotWritable(path, errno);
     close(descriptor);
     unlink(path);
     return 1;

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "services/sypcleanup.h"
 #include "services/syperror.h"
 #include "services/sypmem.h"
 
@@ -213,7 +214,7 @@ const char* sypTempDirectory() {
 const char* sypTempFileName() {
     static std::array<char, kPathSize> name{};
     return CreateTempEntry(name, [](char* path) {
-        const int descriptor = mkstemp(path);
+        const int descriptor = sypMakeRegisteredTempFile(path);
         if (descriptor < 0) return false;
         close(descriptor);
         return true;
@@ -222,5 +223,7 @@ const char* sypTempFileName() {
 
 const char* sypTempDirectoryName() {
     static std::array<char, kPathSize> name{};
-    return CreateTempEntry(name, [](char* path) { return mkdtemp(path) != nullptr; });
+    return CreateTempEntry(name, [](char* path) {
+        return sypMakeRegisteredTempDirectory(path) == tarnvel::services::kSypOk;
+    });
 }

@@ -46,9 +46,12 @@ int sypJoinPath(const char* directory, const char* name, char* output, int size)
 const char* sypTempDirectory();
 // Creates a new, empty, private file in the temporary directory and returns
 // its path (a static buffer overwritten by the next call); null on failure.
+// The file is on the cleanup list (services/sypcleanup.h): remove it with
+// sypCleanupRemove.
 const char* sypTempFileName();
 // Creates a new private directory in the temporary directory and returns
 // its path (a static buffer overwritten by the next call); null on failure.
+// The directory is on the cleanup list: remove it with sypCleanupRemove.
 const char* sypTempDirectoryName();
 // Creates one directory: 0 or 307.
 int sypMakeDirectory(const char* path);
@@ -64,6 +67,10 @@ int sypOpenFile(std::FILE** file, const char* path, const char* mode);
 int sypCloseFile(std::FILE* file);
 // 1 when the file can be opened for binary reading.
 int sypFileExists(const char* path);
+// 1 when the file can be opened for reading and is no directory; otherwise
+// 0 with the reason in reason ("No such file or directory", "it is a
+// directory").
+int sypCheckReadable(const char* path, char* reason, int size);
 // 1 when the file can be opened for appending (a file created by the check
 // is removed again).
 int sypCheckWritable(const char* path);

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "services/libvxenv.h"
-#include "services/syppaths.h"
+#include "services/sypsafewrite.h"
 #include "udm/udm_classes.h"
 #include "udm/udm_model.h"
 #include "udm/udm_stream.h"
@@ -327,11 +327,14 @@ int udm_model_write_file(std::FILE* file, const char* path, int write_mode) {
 
 int udm_model_write(const char* path, int write_mode) {
     if (path == nullptr || CurrentModel() == nullptr) return UDM_OK;
-    std::FILE* file = nullptr;
-    if (sypOpenFile(&file, path, "wb") != tarnvel::services::kSypOk) return UDM_CANNOT_CREATE;
-    const int status = udm_model_write_file(file, path, write_mode);
-    const bool closed = sypCloseFile(file) == tarnvel::services::kSypOk;
-    return status == UDM_OK && !closed ? UDM_CANNOT_CREATE : status;
+    // The file at path changes only once the whole model is written.
+    int status = UDM_OK;
+    const int written = sypWriteFile(path, [&](std::FILE* file) {
+        status = udm_model_write_file(file, path, write_mode);
+        return status == UDM_OK;
+    });
+    if (written == 0) return UDM_OK;
+    return status != UDM_OK ? status : UDM_CANNOT_CREATE;
 }
 
 int udm_model_write_packed(const char* path) {

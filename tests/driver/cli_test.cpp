@@ -37,6 +37,8 @@ TEST(CommandLine, MissingOutputIsRefused) {
     ExpectUsage(Tarnvel({"-rax", "b.lst"}), 3);
     // A trailing -udb has no value and overwrites the earlier one.
     ExpectUsage(Tarnvel({"-rax", "b.lst", "-udb", "o.udb", "-udb"}), 3);
+    // An empty name names no output either.
+    ExpectUsage(Tarnvel({"-vxmat", "a.udm", "-udb", ""}), 3);
 }
 
 TEST(CommandLine, HelpAnywhereEndsAtOnce) {

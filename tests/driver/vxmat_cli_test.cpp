@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -157,11 +158,22 @@ TEST_F(VxmatCli, DataDirectoryWithoutTablesStillConverts) {
 TEST_F(VxmatCli, RejectedInputsExitFiveAndWriteNothing) {
     WriteText(dir_.File("new.udm"), LegacyFile("21000", LegacySet(1, "S", "G", "PP", 5)));
     WriteText(dir_.File("garbage.udm"), std::string("\x1f\x8b\x08\x00garbage", 11));
-    for (const char* input : {"new.udm", "garbage.udm", "absent.udm"}) {
+    std::filesystem::create_directory(dir_.File("folder.udm"));
+    // Each failure says in one line what failed, naming the input.
+    const std::pair<const char*, const char*> cases[] = {
+        {"new.udm", "not 20000"},
+        {"garbage.udm", "no readable UDM"},
+        {"absent.udm", "No such file"},
+        {"folder.udm", "it is a directory"},
+    };
+    for (const auto& [input, reason] : cases) {
         SCOPED_TRACE(input);
         const ProcessResult result = Run(dir_.File(input), dir_.File("out.udb"));
         EXPECT_EQ(result.exit_code, 5);
         EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find(dir_.File(input)), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find(reason), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
         EXPECT_FALSE(dir_.Exists("out.udb"));
     }
 }
@@ -170,7 +182,11 @@ TEST_F(VxmatCli, FailureLeavesAnExistingOutputAlone) {
     WriteText(dir_.File("out.udb"), "previous");
     EXPECT_EQ(Run(dir_.File("absent.udm"), dir_.File("out.udb")).exit_code, 5);
     EXPECT_EQ(ReadText(dir_.File("out.udb")), "previous");
-    EXPECT_EQ(Run(dir_.File("grades.udm"), dir_.File("missing-dir/out.udb")).exit_code, 5);
+    const ProcessResult result = Run(dir_.File("grades.udm"), dir_.File("missing-dir/out.udb"));
+    EXPECT_EQ(result.exit_code, 5);
+    EXPECT_NE(result.err.find("cannot write " + dir_.File("missing-dir/out.udb")),
+              std::string::npos)
+        << result.err;
 }
 
 TEST_F(VxmatCli, ShippedExampleWithShippedData) {

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "services/sypsafewrite.h"
 #include "udm/udm.h"
 #include "udm/udm_encodings.h"
 #include "udm/udm_stream.h"
@@ -143,7 +144,12 @@ UdmModel* Load(const std::string& path) {
 }
 
 int WriteFailure(const std::string& path, int status) {
-    std::fprintf(stderr, "udmconv: cannot write %s: status %d\n", path.c_str(), status);
+    const char* reason = sypWriteFileError();
+    if (*reason != '\0') {
+        std::fprintf(stderr, "udmconv: cannot write %s (status %d)\n", reason, status);
+    } else {
+        std::fprintf(stderr, "udmconv: cannot write %s: status %d\n", path.c_str(), status);
+    }
     return kExitFailed;
 }
 
@@ -152,26 +158,27 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// The text form, compressed into a gzip file: the writer's text goes to a
-// temporary file first and is then copied through a gzip-encoded stream.
-int WriteGzip(const std::string& path) {
+// Copies the text form through a gzip-encoded stream into out: the writer's
+// text goes to an anonymous temporary file first.
+bool CopyGzip(const std::string& path, std::FILE* out) {
     File text(std::tmpfile());
-    if (!text) return WriteFailure(path, UDM_CANNOT_CREATE);
-    int status = udm_model_write_file(text.get(), path.c_str(), UDM_MODE_TEXT);
-    if (status != UDM_OK) return WriteFailure(path, status);
+    if (!text || udm_model_write_file(text.get(), path.c_str(), UDM_MODE_TEXT) != UDM_OK) {
+        return false;
+    }
     std::rewind(text.get());
-    File out(std::fopen(path.c_str(), "wb"));
-    UdmStream* stream =
-        out ? udm_stream_open_write(path.c_str(), tarnvel::udm::kEncodingGzipText, out.get())
-            : nullptr;
-    if (stream == nullptr) return WriteFailure(path, UDM_CANNOT_CREATE);
+    UdmStream* stream = udm_stream_open_write(path.c_str(), tarnvel::udm::kEncodingGzipText, out);
+    if (stream == nullptr) return false;
     std::array<char, 4096> chunk;
     while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), text.get())) {
         udm_stream_write(stream, chunk.data(), got);
     }
-    status = udm_stream_close(stream);
-    const bool failed = status != 0 || std::ferror(text.get()) || std::fclose(out.release()) != 0;
-    return failed ? WriteFailure(path, UDM_CANNOT_CREATE) : kExitOk;
+    return udm_stream_close(stream) == 0 && std::ferror(text.get()) == 0;
+}
+
+int WriteGzip(const std::string& path) {
+    const int status =
+        sypWriteFile(path.c_str(), [&](std::FILE* out) { return CopyGzip(path, out); });
+    return status == 0 ? kExitOk : WriteFailure(path, UDM_CANNOT_CREATE);
 }
 
 int Convert(Mode mode, const std::string& path) {

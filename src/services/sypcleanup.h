@@ -1,0 +1,57 @@
+// The process-wide list of temporary files and directories that must not
+// outlive the process. Everything on the list is removed when the process
+// ends normally (exit, return from main, a failed assertion), when a caller
+// asks for it, and from the handlers of SIGINT, SIGTERM, SIGHUP and SIGXFSZ,
+// which then end the process by the same signal.
+//
+// Usage:
+//   - A temporary file or directory made by sypTempFileName,
+//     sypTempDirectoryName or sypMakeRegisteredTemp is on the list already.
+//     Anything else the process creates and must not leave behind (a file it
+//     writes into a registered directory, say) is added with
+//     sypCleanupAddFile / sypCleanupAddDirectory right after it is made.
+//   - When the owner is done with a path it calls sypCleanupRemove (removes
+//     it now: a directory with its whole tree) or, when the path has become
+//     a kept file (renamed into place), sypCleanupForget.
+//
+// In a signal handler only async-signal-safe calls are allowed, so there a
+// registered file is unlinked and a registered directory is removed with
+// rmdir, which succeeds only when it is empty: files are removed before
+// directories, and directories newest first (a subdirectory registered after
+// its parent goes before it). A directory tree holding files that were never
+// registered is removed whole on normal exit only; register each file a
+// pipeline writes into its temporary directory so that a signal leaves
+// nothing either.
+//
+// The list is changed with the four signals blocked, so a handler never sees
+// it half changed. The list is meant for a single-threaded program; a signal
+// delivered to another thread while one thread changes the list may miss an
+// entry.
+#pragma once
+
+// Adds a path to the list: 0, or 1 when it could not be added (no memory, or
+// misuse). A path already on the list is not added twice.
+int sypCleanupAddFile(const char* path);
+int sypCleanupAddDirectory(const char* path);
+// Takes a path off the list without touching it.
+void sypCleanupForget(const char* path);
+// Removes a listed path now (a directory with everything below it) and
+// takes it off the list: 0 on success, 308 when the removal failed (the
+// entry stays on the list). A path that is not on the list is left alone
+// and gives 308.
+int sypCleanupRemove(const char* path);
+// Removes everything on the list, as the exit cleanup does.
+void sypCleanupRunAll();
+// Creates a private file (mkstemp) or directory (mkdtemp) from a template
+// whose last six characters are "XXXXXX" and puts it on the list with the
+// signals blocked, so that no signal can leave it behind. The file variant
+// returns the open descriptor (-1 on failure); the directory variant 0 or 307.
+int sypMakeRegisteredTempFile(char* path_template);
+int sypMakeRegisteredTempDirectory(char* path_template);
+
+namespace tarnvel::services {
+
+// The number of paths on the list (for tests).
+int CleanupListSize();
+
+}  // namespace tarnvel::services
