@@ -8,26 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "matdb/rax_index.h"
 #include "services/vtout.h"
 
 namespace {
 
-// The index fields in line order, with their record widths.
+// The index fields in line order.
 enum Field { kSupplier, kGrade, kFamily, kManufacturer, kTradeName, kFillers, kMeltFlow };
-constexpr std::array<std::size_t, 7> kFieldWidths = {8, 6, 10, 50, 50, 50, 80};
-
-// The header's field titles and the widths it announces (the family's 7 is
-// the stored header text, although the field holds 10).
-struct HeaderField {
-    const char* title;
-    int width;
-};
-constexpr HeaderField kHeaderFields[] = {
-    {"Vantorel Supplier", 8},      {"Vantorel Grade Code", 6}, {"Material Family", 7},
-    {"Material Manufacturer", 50}, {"Trade Name", 50},         {"Fillers", 50},
-    {"Melt Flow Rate", 80},
-};
-constexpr char kIndexVersion[] = "1.0.0";
 
 // A text field given by the rest of its line, with its limit and message.
 struct TextLine {
@@ -150,12 +137,7 @@ class IndexBuilder {
             Fail("[MD4RAX - 3] Invalid or missing Index Information", -3);
             return;
         }
-        std::string line = "|";
-        for (std::size_t f = 0; f < fields_.size(); ++f) {
-            std::string value = fields_[f].substr(0, kFieldWidths[f]);
-            value.resize(kFieldWidths[f], ' ');
-            line += value + "|";
-        }
+        std::string line = tarnvel::matdb::IndexLine(fields_);
         // Written by length: a field may hold any byte, a NUL included, and
         // the line keeps its fixed layout.
         line += '\n';
@@ -190,11 +172,10 @@ class IndexBuilder {
 
 bool md_write_index_header(std::FILE* index) {
     if (index == nullptr) return false;
-    bool written = std::fprintf(index, "|%-8s|\n|%8d|\n", kIndexVersion, 7) > 0;
-    for (const HeaderField& field : kHeaderFields) {
-        written = std::fprintf(index, "|%-30s|%8d|\n", field.title, field.width) > 0 && written;
+    for (const std::string& line : tarnvel::matdb::IndexHeaderLines()) {
+        if (std::fprintf(index, "%s\n", line.c_str()) < 0) return false;
     }
-    return written && std::ferror(index) == 0;
+    return std::ferror(index) == 0;
 }
 
 int MD4RAX(const char* path, std::FILE* index, bool messages) {
