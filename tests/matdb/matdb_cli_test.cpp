@@ -266,6 +266,8 @@ TEST_F(MatdbCli, ReadsAStandardDatabaseDirectly) {
     const ProcessResult out = Run({"show", "--json", standard.string(), "GSUP", "GEN1"});
     ASSERT_EQ(out.exit_code, 0) << out.err;
     EXPECT_EQ(json::parse(out.out)["database"], "Standard");
+    // --standard belongs to a personal database.
+    EXPECT_EQ(Run({"list", standard.string(), "--standard", standard.string()}).exit_code, 2);
 }
 
 TEST_F(MatdbCli, ASwappedDatabaseReadsIdentically) {

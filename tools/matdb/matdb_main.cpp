@@ -112,8 +112,8 @@ int main(int argc, char** argv) {
 
     CaptureLayerMessages();
     OpenedDatabase database;
-    int status = kExitFailed;
-    if (OpenDatabase(options, database)) status = command->run(options, database);
+    int status = OpenDatabase(options, database);
+    if (status == kExitOk) status = command->run(options, database);
     md_close_all();
     if (options.verbose || status != kExitOk) PrintLayerMessages();
     return status;

@@ -81,7 +81,7 @@ void PrintLayerMessages() {
     Captured().clear();
 }
 
-bool OpenDatabase(const Options& options, OpenedDatabase& opened) {
+int OpenDatabase(const Options& options, OpenedDatabase& opened) {
     const std::string& folder = options.words.front();
     opened.folder = folder;
     // Only the databases named on the command line take part.
@@ -91,27 +91,27 @@ bool OpenDatabase(const Options& options, OpenedDatabase& opened) {
         case Kind::kNone:
             std::fprintf(stderr, "matdb: %s: no material database (mtfp.rax ... or mtfs.rax ...)\n",
                          folder.c_str());
-            return false;
+            return kExitFailed;
         case Kind::kStandard:
             if (!options.standard.empty()) {
                 std::fprintf(stderr,
                              "matdb: %s is a Standard database; --standard names the "
                              "Standard database of a personal one\n",
                              folder.c_str());
-                return false;
+                return kExitUsage;
             }
             opened.slot = MD_STANDARD;
-            return OpenStandard(folder);
+            return OpenStandard(folder) ? kExitOk : kExitFailed;
         case Kind::kPersonal:
             break;
     }
-    if (!options.standard.empty() && !OpenStandard(options.standard)) return false;
+    if (!options.standard.empty() && !OpenStandard(options.standard)) return kExitFailed;
     if (sypChangeDirectory(folder.c_str()) != 0) {
         std::fprintf(stderr, "matdb: %s: cannot enter the folder\n", folder.c_str());
-        return false;
+        return kExitFailed;
     }
     opened.slot = MD_LOCAL;
-    return OpenSlot(MD_LOCAL, folder);
+    return OpenSlot(MD_LOCAL, folder) ? kExitOk : kExitFailed;
 }
 
 }  // namespace matdb_tool

@@ -31,9 +31,10 @@ struct OpenedDatabase {
     std::string folder;
 };
 
-// Opens DIR (a personal or a Standard database) and the --standard one.
-// On failure prints the reason (naming the folder) and returns false.
-bool OpenDatabase(const Options& options, OpenedDatabase& opened);
+// Opens DIR (a personal or a Standard database) and the --standard one:
+// kExitOk, or the exit status after printing the reason (naming the
+// folder).
+int OpenDatabase(const Options& options, OpenedDatabase& opened);
 
 // Sends the access layer's messages into a private list; they are printed
 // on the error stream when a command fails or with --verbose.
