@@ -4,6 +4,7 @@
 
 #include "driver/rax_pipeline.h"
 #include "matdb/md_index.h"
+#include "services/sypcleanup.h"
 #include "services/syppaths.h"
 
 namespace tarnvel::driver {
@@ -25,12 +26,20 @@ void Fail(const char* what, const char* path) {
 class TemporaryDirectory {
   public:
     TemporaryDirectory() {
-        // The name is copied out of the static buffer at once.
-        if (const char* name = sypTempDirectoryName()) path_ = MRaxToUdb::AbsolutePath(name);
+        // The name is copied out of the static buffer at once. The directory
+        // is on the cleanup list; the files the run makes inside it join it,
+        // so that an interrupt, which removes only empty directories,
+        // leaves nothing.
+        if (const char* name = sypTempDirectoryName()) listed_ = name;
+        path_ = listed_.empty() ? std::string() : MRaxToUdb::AbsolutePath(listed_.c_str());
         while (path_.size() > 1 && path_.back() == '/') path_.pop_back();
+        if (path_.empty()) return;
+        for (const char* file : kRunFiles) sypCleanupAddFile(File(file).c_str());
     }
     ~TemporaryDirectory() {
-        if (!path_.empty()) sypRemoveTree(path_.c_str());
+        if (path_.empty()) return;
+        sypCleanupRemove(listed_.c_str());
+        for (const char* file : kRunFiles) sypCleanupForget(File(file).c_str());
     }
     TemporaryDirectory(const TemporaryDirectory&) = delete;
     TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
@@ -40,6 +49,12 @@ class TemporaryDirectory {
     std::string File(const char* name) const { return path_ + "/" + name; }
 
   private:
+    // The files a run makes in the directory: the copy, the database and
+    // its index.
+    static constexpr const char* kRunFiles[] = {kAsciiCopyName, "mtfp.rax", "mtgp.rax", "mtdp.rax",
+                                                kMdIndexFile};
+
+    std::string listed_;
     std::string path_;
 };
 

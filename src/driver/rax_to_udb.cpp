@@ -8,6 +8,7 @@
 #include "convert/property_set_builder.h"
 #include "convert/udm_scope.h"
 #include "driver/rax_pipeline.h"
+#include "services/sypcleanup.h"
 #include "services/syppaths.h"
 #include "udm/udm.h"
 
@@ -57,7 +58,13 @@ std::string_view NextWord(std::string_view text, std::size_t& position) {
 class TemporaryKeywordFile {
   public:
     TemporaryKeywordFile() {
-        if (const char* name = sypTempFileName()) path_ = MRaxToUdb::AbsolutePath(name);
+        // The file is on the cleanup list already; its log joins it, so that
+        // an interrupt leaves neither behind.
+        if (const char* name = sypTempFileName()) {
+            listed_ = name;
+            path_ = MRaxToUdb::AbsolutePath(name);
+            sypCleanupAddFile(Log().c_str());
+        }
     }
     ~TemporaryKeywordFile() { Remove(); }
     TemporaryKeywordFile(const TemporaryKeywordFile&) = delete;
@@ -66,13 +73,21 @@ class TemporaryKeywordFile {
     // Empty when no temporary file could be made.
     const std::string& path() const { return path_; }
     void Remove() {
-        if (path_.empty()) return;
-        std::remove(path_.c_str());
-        std::remove((path_ + material::kKeywordLogSuffix).c_str());
+        if (listed_.empty()) return;
+        sypCleanupRemove(listed_.c_str());
+        if (sypFileExists(Log().c_str())) {
+            sypCleanupRemove(Log().c_str());
+        } else {
+            sypCleanupForget(Log().c_str());
+        }
+        listed_.clear();
         path_.clear();
     }
 
   private:
+    std::string Log() const { return listed_ + material::kKeywordLogSuffix; }
+
+    std::string listed_;
     std::string path_;
 };
 

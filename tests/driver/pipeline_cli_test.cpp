@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "driver/pipeline_test_support.h"
 #include "matdb/matdb.h"
@@ -109,6 +115,42 @@ TEST_F(PipelineCli, AGradeListOverABuiltDatabaseConvertsEveryGrade) {
     const ProcessResult missing = Run({"-rax", "db/mtip.rax", "-udb", "none/out.udb"});
     EXPECT_EQ(missing.exit_code, 6);
     EXPECT_EQ(missing.out.find(" of 36,"), std::string::npos);
+}
+
+TEST_F(PipelineCli, AnInterruptLeavesNothingInTheTemporaryDirectory) {
+    // Enough grades that the run is still going when the signal comes.
+    std::string text;
+    for (int i = 0; i < 400; ++i) {
+        text += "Supplier S" + std::to_string(i % 10) + "\nGrade G" + std::to_string(i) +
+                "\nManufacturer \"M\"\nTrade_Name \"T\"\nMelt_Density 950\n"
+                "Cross-WLF_Viscosity_Coefficients 1e12 263.15 0 27 51.6 25000 0.28\n";
+    }
+    WriteText(root_ / "many.asc", text);
+    for (int signal_number : {SIGINT, SIGTERM}) {
+        const pid_t child = fork();
+        if (child == 0) {
+            const int null_fd = open("/dev/null", O_WRONLY);
+            dup2(null_fd, STDOUT_FILENO);
+            dup2(null_fd, STDERR_FILENO);
+            if (chdir(root_.c_str()) != 0) _exit(127);
+            setenv("tmp", (root_ / "tmp").c_str(), 1);
+            const std::string program = BuiltProgram("tarnvel");
+            execl(program.c_str(), program.c_str(), "-asc", "many.asc", "-udb", "out.udb",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        // Wait until the run has made its temporary files, then interrupt it.
+        for (int i = 0; i < 500 && TempEmpty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        kill(child, signal_number);
+        int status = 0;
+        waitpid(child, &status, 0);
+        // The run was interrupted (the handler ends it by the same signal).
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
+        EXPECT_TRUE(TempEmpty()) << "signal " << signal_number;
+    }
 }
 
 }  // namespace
