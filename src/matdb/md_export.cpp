@@ -9,7 +9,7 @@
 #include "matdb/md_print.h"
 #include "matdb/md_report.h"
 #include "services/sypenv.h"
-#include "services/syppaths.h"
+#include "services/sypsafewrite.h"
 #include "services/vtout.h"
 
 namespace tarnvel::matdb {
@@ -192,14 +192,14 @@ void ReopenIfClosed() {
     vtOutRestore();
 }
 
-// Writes the whole text; a file that cannot be written in full is removed.
+// Writes the whole text through the safe write, so that a failed export
+// leaves the path as it was.
 bool WriteFile(const std::string& path, const std::string& text) {
-    std::FILE* file = nullptr;
-    if (sypOpenFile(&file, path.c_str(), "wb") != 0 || file == nullptr) return false;
-    const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-    const bool closed = sypCloseFile(file) == 0;
-    if (written && closed) return true;
-    std::remove(path.c_str());
+    const int status = sypWriteFile(path.c_str(), [&](std::FILE* out) {
+        return std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    });
+    if (status == 0) return true;
+    MdPrint("Could not write %s\n", sypWriteFileError());
     return false;
 }
 

@@ -144,7 +144,12 @@ TEST_F(ExportTest, UsageAndMissingGradesWriteNoFile) {
     EXPECT_NE(capture_.Take().find("not found on any open database"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(Path("out.kwd")));
     EXPECT_EQ(Export({"-supplier", "ACME", "-grade", "G5", "-output", Path("no/such/out.kwd")}), 1);
+    EXPECT_EQ(Export({"-supplier", "ACME", "-grade", "G5", "-output", root_}), 1);
     EXPECT_EQ(Export("G5"), 0);
+    // A later export that fails leaves the earlier file as it was.
+    const std::string before = Output();
+    EXPECT_EQ(Export("NOPE"), 1);
+    EXPECT_EQ(Output(), before);
 }
 
 }  // namespace
