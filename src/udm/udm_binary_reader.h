@@ -48,15 +48,20 @@ class BinaryTokenReader {
     // token after them is the next one Next gives.
     template <typename Sink>
     std::size_t TakeDoubles(Sink&& sink) {
-        std::size_t taken = 0;
+        if (ended_) return 0;
+        // The bounds are kept in locals: the sink's stores could otherwise
+        // make the compiler reload the window position for every value.
+        const std::uint8_t* at = Here();
+        const std::uint8_t* const end = window_.data() + end_;
+        const std::uint8_t* const start = at;
         UdmToken token;
-        while (!ended_ && Available() >= kDoubleTokenSize && *Here() == kDoubleType) {
-            decode_fixed_value(UDM_TOKEN_DOUBLE, kDoubleTokenSize - 1, Here() + 1, &token);
+        while (end - at >= static_cast<std::ptrdiff_t>(kDoubleTokenSize) && *at == kDoubleType) {
+            decode_fixed_value(UDM_TOKEN_DOUBLE, kDoubleTokenSize - 1, at + 1, &token);
             sink(token.real);
-            pos_ += kDoubleTokenSize;
-            ++taken;
+            at += kDoubleTokenSize;
         }
-        return taken;
+        pos_ += static_cast<std::size_t>(at - start);
+        return static_cast<std::size_t>(at - start) / kDoubleTokenSize;
     }
 
     // The reader attached to the stream, or null.
