@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "matdb/md_print.h"
+#include "services/sypsafewrite.h"
 
 namespace tarnvel::matdb {
 
@@ -64,21 +65,23 @@ std::unique_ptr<RaxFile> RaxFile::Open(const std::string& path, RaxFileKind kind
 
 std::unique_ptr<RaxFile> RaxFile::Create(const std::string& path, RaxFileKind kind,
                                          std::int32_t magic, int* saved_errno) {
+    // The new file is written whole (its header record) through the safe
+    // write, so an old database under the name is replaced only by a
+    // complete new file; it is then opened for in-place record updates.
+    HeaderRecord header;
+    header.magic = magic;
+    header.record_length = DefaultRecordLength(kind);
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(header.record_length));
+    header.EncodeTo(record, false);
     errno = 0;
-    std::FILE* file = std::fopen(path.c_str(), "w+b");
-    *saved_errno = errno;
-    if (file == nullptr) return nullptr;
-    std::unique_ptr<RaxFile> created(new RaxFile(file, path, kind, true));
-    created->header_ = HeaderRecord{};
-    created->header_.magic = magic;
-    created->header_.record_length = created->record_length_;
-    std::vector<std::uint8_t> record(static_cast<std::size_t>(created->record_length_));
-    created->header_.EncodeTo(record, false);
-    if (!created->WriteAt(0, record) || !created->Flush()) {
+    const int status = sypWriteFile(path.c_str(), [&](std::FILE* out) {
+        return std::fwrite(record.data(), 1, record.size(), out) == record.size();
+    });
+    if (status != 0) {
         *saved_errno = errno != 0 ? errno : EIO;
         return nullptr;
     }
-    return created;
+    return Open(path, kind, true, saved_errno);
 }
 
 bool RaxFile::ReadRawMagic(std::int32_t* magic) {

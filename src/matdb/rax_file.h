@@ -21,7 +21,8 @@ class RaxFile {
     // the saved error number on failure.
     static std::unique_ptr<RaxFile> Open(const std::string& path, RaxFileKind kind, bool writable,
                                          int* saved_errno);
-    // Creates the file anew ("w+b") holding only its header record.
+    // Creates the file anew holding only its header record (replacing an
+    // existing one) and opens it for writing.
     static std::unique_ptr<RaxFile> Create(const std::string& path, RaxFileKind kind,
                                            std::int32_t magic, int* saved_errno);
     ~RaxFile();

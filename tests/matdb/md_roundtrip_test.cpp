@@ -201,3 +201,24 @@ TEST_F(Chains, WritingNeedsAWritableDatabaseAndNames) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace tarnvel::testing;
+
+TEST_F(RoundTrip, CreatingAgainReplacesTheDatabaseWhole) {
+    const MdGrade grade = Grade("ACME", "G1", "", {Single(3, 1)});
+    md_write_grade(MD_LOCAL, &grade);
+    ASSERT_EQ(md_open(MD_LOCAL, MD_CREATE), MD_CREATED);
+    EXPECT_EQ(md_find(MD_LOCAL, "ACME", "G1").valid, 0);
+    md_close(MD_LOCAL);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(root_))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    // Three header-only files, no sibling left behind.
+    EXPECT_EQ(names, (std::vector<std::string>{"mtdp.rax", "mtfp.rax", "mtgp.rax"}));
+    EXPECT_EQ(ReadBytes(Path("mtgp.rax")).size(), 108u);
+}
+
+}  // namespace
