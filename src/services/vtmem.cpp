@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -73,9 +74,14 @@ void* vtCalloc(std::size_t count, std::size_t size) {
 
 void* vtRealloc(void* block, std::size_t size) {
     errno = 0;
-    if (block != nullptr && Tracking()) Forget(block);
+    const bool tracked = block != nullptr && Tracking();
+    if (tracked) Forget(block);
+    // A failed growth leaves the old block live; its address is kept as a
+    // number so that it can be recorded again without touching the pointer
+    // handed to realloc.
+    const auto old_address = reinterpret_cast<std::uintptr_t>(block);
     void* moved = std::realloc(block, size);
-    if (moved == nullptr && size != 0 && block != nullptr && Tracking()) Record(block);
+    if (moved == nullptr && size != 0 && tracked) Record(reinterpret_cast<void*>(old_address));
     return Checked(moved, size);
 }
 
