@@ -182,6 +182,12 @@ bool MVx2kToUdb::convert(const char* input, const char* output) {
     UdmModel* source = udm_typed_open(input, UDM_MODE_AS_LOADED);
     if (source == nullptr)
         return Fail("cannot read %s: it is no readable UDM property file", input);
+    if (const int dropped = udm_read_dropped_count(); dropped > 0) {
+        std::fprintf(stderr,
+                     "tarnvel: warning: %s: %d construct%s dropped while reading, first at %s\n",
+                     input, dropped, dropped == 1 ? "" : "s", udm_read_first_message());
+        std::fflush(stderr);
+    }
     bool converted = false;
     if (const int type = udm_typed_type(source); type != kLegacySetType) {
         Fail("cannot convert %s: its property sets are of type %d, not %d", input, type,

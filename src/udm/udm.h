@@ -156,6 +156,12 @@ int udm_model_read(const char* path, int read_mode);
 int udm_model_load(const char* path);
 // Reads from an open file into the current model.
 int udm_model_read_file(std::FILE* file, const char* path, int read_mode);
+// What the last read on this thread dropped while recovering from errors in
+// its input: the number of constructs dropped, and the first message with
+// its line ("Line 12: parse error ..."; empty when nothing was dropped).
+// Counted whether or not the reader prints its messages.
+int udm_read_dropped_count();
+const char* udm_read_first_message();
 // Writes the current model: write mode 0 text, 1 packed, 2 as loaded.
 // Nothing happens (0) without a path or a current model; 1021 when the file
 // cannot be created or written.

@@ -751,10 +751,43 @@ int udm_next_token(UdmStream* stream, UdmToken* token) {
     return RecognizeToken(RawToken(TokenSource::Of(stream), token), token);
 }
 
+namespace {
+
+// What the current read of this thread dropped (see udm_read_dropped_count).
+struct DropRecord {
+    int count = 0;
+    std::array<char, 512> first{};
+};
+thread_local DropRecord t_drops;
+
+void RecordDrop(int line, const std::string& message) {
+    if (t_drops.count++ == 0) {
+        std::snprintf(t_drops.first.data(), t_drops.first.size(), "Line %d: %s", line,
+                      message.c_str());
+    }
+}
+
+}  // namespace
+
+void tarnvel::udm::ResetDropRecord() {
+    t_drops.count = 0;
+    t_drops.first[0] = '\0';
+}
+
+int udm_read_dropped_count() {
+    return t_drops.count;
+}
+
+const char* udm_read_first_message() {
+    return t_drops.first.data();
+}
+
 void udm_report(UdmStream* stream, const char* message) {
-    if (message == nullptr || !ReaderPrintsErrors()) return;
+    if (message == nullptr) return;
     const std::string extended =
         g_current != nullptr ? ExtendWithToken(message, *g_current) : std::string(message);
+    RecordDrop(TextLexer::LineOf(stream), extended);
+    if (!ReaderPrintsErrors()) return;
     sypReportCondition(__FILE__, __LINE__, "File %s, Line %d\n%s", udm_stream_name(stream),
                        TextLexer::LineOf(stream), extended.c_str());
 }

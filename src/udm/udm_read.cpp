@@ -82,6 +82,7 @@ int udm_model_read_file(std::FILE* file, const char* path, int read_mode) {
     if (model == nullptr) return UDM_NO_CURRENT_MODEL;
     if (!IsInitialised(model)) return UDM_NOT_INITIALISED;
     const std::lock_guard<std::mutex> hold(ReadLock());
+    ResetDropRecord();
     int encoding = 0;
     UdmStream* stream = udm_stream_open_read(path != nullptr ? path : "", file, 0, &encoding);
     bool packed = false;

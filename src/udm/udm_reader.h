@@ -35,6 +35,11 @@ int udm_next_token(UdmStream* stream, UdmToken* token);
 void udm_report(UdmStream* stream, const char* message);
 
 namespace tarnvel::udm {
+// Forgets what an earlier read dropped; called as each read starts.
+void ResetDropRecord();
+}  // namespace tarnvel::udm
+
+namespace tarnvel::udm {
 
 // The deepest nesting of braces the parser follows; deeper input ends the
 // parse with "parser stack overflow".

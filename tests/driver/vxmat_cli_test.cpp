@@ -178,6 +178,21 @@ TEST_F(VxmatCli, RejectedInputsExitFiveAndWriteNothing) {
     }
 }
 
+// A code dropped by the reader keeps the exit status but gives one warning
+// naming the file, the count and the first message with its line.
+TEST_F(VxmatCli, ADroppedCodeIsWarnedAbout) {
+    WriteText(dir_.File("dropped.udm"),
+              LegacyFile("20000",
+                         "TSET{20000 4 \"a\"\n TCOD{1997 \"S\" 1,34e+09}\n"
+                         " TCOD{1998 \"G\"}}\n"));
+    const ProcessResult result = Run(dir_.File("dropped.udm"), dir_.File("out.udb"));
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.err, "tarnvel: warning: " + dir_.File("dropped.udm") +
+                              ": 1 construct dropped while reading, first at Line 5: parse "
+                              "error : [,]\n");
+    EXPECT_EQ(Run(dir_.File("grades.udm"), dir_.File("out.udb")).err, "");
+}
+
 TEST_F(VxmatCli, FailureLeavesAnExistingOutputAlone) {
     WriteText(dir_.File("out.udb"), "previous");
     EXPECT_EQ(Run(dir_.File("absent.udm"), dir_.File("out.udb")).exit_code, 5);

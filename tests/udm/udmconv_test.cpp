@@ -180,3 +180,34 @@ TEST_F(UdmconvTest, MalformedOrUnreadableInputFails) {
 }
 
 }  // namespace
+
+namespace {
+
+// One malformed value drops its code: the run fails naming the line, unless
+// --lenient, which converts what was read and still warns.
+TEST_F(UdmconvTest, WhatTheReaderDropsFailsTheRunUnlessLenient) {
+    const std::string dropped = dir_.File("dropped.udm");
+    WriteBytes(
+        dropped,
+        "TITL{NAME{\"l\"} VRSN{\"V\"} KEYW{\"1\"} DATE{\"J\"} TIME{\"0\"} UDMV{\"UDM V4\"}}\n"
+        "TSET{21000 1 \"a\"\n TCOD{1997 \"S\" 1,34e+09}\n TCOD{1998 \"G\"}}\nENDF\n");
+    const std::string out = dir_.File("out.udm");
+    ProcessResult result = Udmconv({dropped, out});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("1 construct dropped, first at Line 3: parse error"),
+              std::string::npos)
+        << result.err;
+    EXPECT_FALSE(std::ifstream(out).good());
+
+    result = Udmconv({"--lenient", dropped, out});
+    EXPECT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_NE(result.err.find("warning"), std::string::npos) << result.err;
+    EXPECT_EQ(SetsOfFile(out).size(), 1u);
+
+    // A sound file drops nothing and says nothing.
+    result = Udmconv({text_, out});
+    EXPECT_EQ(result.exit_code, 0);
+    EXPECT_EQ(result.err, "");
+}
+
+}  // namespace

@@ -38,18 +38,21 @@ constexpr char kUsage[] =
     "  --dump     prints its text form on the standard output;\n"
     "  --summary  prints its encoding, title and the number of entities of\n"
     "             each class.\n"
+    "  --lenient  accepts an input from which the reader had to drop what it\n"
+    "             could not read (by default that fails the run);\n"
     "  --help     prints this text.\n"
     "\n"
-    "Exit status: 0 success, 1 unreadable or malformed input or unwritable\n"
-    "output, 2 usage error.\n";
+    "Exit status: 0 success, 1 unreadable or malformed input (anything dropped\n"
+    "while reading, unless --lenient) or unwritable output, 2 usage error.\n";
 
-enum class Mode { kText, kPacked, kGzip, kDump, kSummary, kHelp };
+enum class Mode { kText, kPacked, kGzip, kDump, kSummary, kHelp, kLenient };
 
 struct Option {
     const char* name;
     Mode mode;
 };
-constexpr std::array<Option, 6> kOptions = {{
+constexpr std::array<Option, 7> kOptions = {{
+    {"--lenient", Mode::kLenient},
     {"--text", Mode::kText},
     {"--packed", Mode::kPacked},
     {"--gzip", Mode::kGzip},
@@ -77,6 +80,8 @@ constexpr std::array<Encoding, 4> kEncodingNames = {{
 
 struct Command {
     Mode mode = Mode::kText;
+    // Accept an input from which the reader dropped what it could not read.
+    bool lenient = false;
     std::vector<std::string> files;
 };
 
@@ -100,6 +105,10 @@ int ParseArguments(int argc, char** argv, Command* command) {
             if (arg == candidate.name) option = &candidate;
         }
         if (option == nullptr) return UsageError("unknown option ", argv[n]);
+        if (option->mode == Mode::kLenient) {
+            command->lenient = true;
+            continue;
+        }
         if (option->mode == Mode::kHelp) {
             std::fputs(kUsage, stdout);
             return kExitOk;
@@ -131,14 +140,24 @@ const char* ReadFailure(int status) {
     }
 }
 
-// The model read from the file, current; null (reported) on failure.
-UdmModel* Load(const std::string& path) {
+// The model read from the file, current; null (reported) on failure. What
+// the reader dropped fails the read unless lenient.
+UdmModel* Load(const std::string& path, bool lenient) {
     UdmModel* model = nullptr;
     const int status = udm_model_open(path.c_str(), UDM_MODE_AS_LOADED, &model);
     if (status != UDM_OK) {
         std::fprintf(stderr, "udmconv: cannot read %s: status %d: %s\n", path.c_str(), status,
                      ReadFailure(status));
         return nullptr;
+    }
+    if (const int dropped = udm_read_dropped_count(); dropped > 0) {
+        std::fprintf(stderr, "udmconv: %s %s: %d construct%s dropped, first at %s\n",
+                     lenient ? "warning:" : "cannot read", path.c_str(), dropped,
+                     dropped == 1 ? "" : "s", udm_read_first_message());
+        if (!lenient) {
+            udm_model_destroy(&model);
+            return nullptr;
+        }
     }
     return model;
 }
@@ -220,7 +239,7 @@ int Summary(const std::string& path) {
 }
 
 int Run(const Command& command) {
-    UdmModel* model = Load(command.files[0]);
+    UdmModel* model = Load(command.files[0], command.lenient);
     if (model == nullptr) return kExitFailed;
     int status = kExitOk;
     switch (command.mode) {
