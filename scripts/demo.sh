@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Runs the tool's main job on shipped examples: the tessel ASCII material
-# file examples/moulding_grades.asc (six grades) is converted into a packed
-# UDB file through a temporary material database, and the legacy property
-# file examples/legacy_grades.udm (six grades of type 20000) into another;
-# each result is summarised.
+# Runs the tool's main job on shipped examples: the grade list
+# examples/standard_grades.lst (eight grades of the Standard database the
+# build makes in build/product/data/dat) is converted into a packed UDB file
+# and one of its grades is shown; the tessel ASCII material file
+# examples/moulding_grades.asc (six grades) is converted through a temporary
+# material database, and the legacy property file examples/legacy_grades.udm
+# (six grades of type 20000) into another; each result is summarised.
 set -u
 build=${1:-build}
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -25,5 +27,12 @@ run() {
     echo
 }
 
+run -rax "$root/examples/standard_grades.lst" "$build/standard.udb"
+if [ -x "$build/bin/matdb" ]; then
+    echo "\$ matdb show $build/product/data/dat ALDERPOL AP120"
+    "$build/bin/matdb" show "$build/product/data/dat" ALDERPOL AP120 | head -n 12
+    echo "..."
+    echo
+fi
 run -asc "$root/examples/moulding_grades.asc" "$build/moulding.udb"
 run -vxmat "$root/examples/legacy_grades.udm" "$build/demo.udb"

@@ -80,6 +80,25 @@ TEST_F(PipelineCli, TheExampleAsciiFileConvertsOneSetPerGrade) {
     EXPECT_TRUE(TempEmpty());
 }
 
+TEST_F(PipelineCli, TheExampleListConvertsFromTheBuiltStandardDatabase) {
+    // The build makes the Standard database of its product tree; the
+    // program's ini file points the product data directory there.
+    const ProcessResult result =
+        Run({"-rax", kSource + "/examples/standard_grades.lst", "-udb", "out.udb"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_NE(result.out.find("MATDB <Standard>"), std::string::npos);
+    EXPECT_NE(result.out.find("1 of 8, ALDERPOL AP120\n"), std::string::npos);
+    EXPECT_NE(result.out.find("8 of 8, VARDENIK VX200\n"), std::string::npos);
+    const Output output = ReadOutput(root_ / "out.udb");
+    ASSERT_EQ(output.sets.size(), 8u);
+    EXPECT_EQ(output.sets[6].supplier, "QUILLMER");
+    EXPECT_EQ(output.sets[6].grade, "QC15");
+    // Suggested melt temperatures of 230 and 300 deg.C, in kelvin.
+    EXPECT_NEAR(CodeValue(root_ / "out.udb", 1, 11002), 503.15, 1e-3);
+    EXPECT_NEAR(CodeValue(root_ / "out.udb", 7, 11002), 573.15, 1e-3);
+    EXPECT_TRUE(TempEmpty());
+}
+
 TEST_F(PipelineCli, GradesWithoutManufacturerFailAtTheIndex) {
     WriteText(root_ / "grades.asc",
               "Supplier ALDERPOL\nGrade AP100\nTrade_Name \"T\"\n"
