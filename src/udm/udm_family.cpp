@@ -237,15 +237,15 @@ ReadResult ReadField(BlockCursor* cursor, void* payload, const Field& field) {
     return ReadResult::kShape;
 }
 
-ReadResult ReadFields(BlockCursor* cursor, void* payload, const FamilySpec& spec,
+ReadResult ReadFields(BlockCursor* cursor, void* payload, const FamilySpec& family_spec,
                       const EntityBlock& block, UdmStream* stream) {
-    for (const Field& field : spec.fields) {
+    for (const Field& field : family_spec.fields) {
         if (ReadResult result = ReadField(cursor, payload, field); result != ReadResult::kOk) {
             return result;
         }
     }
-    if (spec.tail.read != nullptr) {
-        if (ReadResult result = spec.tail.read(cursor, payload, block, stream);
+    if (family_spec.tail.read != nullptr) {
+        if (ReadResult result = family_spec.tail.read(cursor, payload, block, stream);
             result != ReadResult::kOk) {
             return result;
         }
@@ -309,19 +309,19 @@ const FamilySpec* SpecOf(int entity_class) {
 // ---- The generic family functions -------------------------------------------------------
 
 void FamilyRelease(void* payload) {
-    const FamilySpec& spec = Spec(payload);
-    for (const Field& field : spec.fields) {
+    const FamilySpec& family_spec = Spec(payload);
+    for (const Field& field : family_spec.fields) {
         if (field.kind == FieldKind::kText) {
             sypFree(At<char*>(payload, field));
             At<char*>(payload, field) = nullptr;
         }
     }
-    spec.destroy(payload);
+    family_spec.destroy(payload);
 }
 
 int FamilyCopy(void* target, const void* source) {
-    const FamilySpec& spec = Spec(source);
-    for (const Field& field : spec.fields) {
+    const FamilySpec& family_spec = Spec(source);
+    for (const Field& field : family_spec.fields) {
         switch (field.kind) {
             case FieldKind::kInt:
             case FieldKind::kNode:
@@ -357,13 +357,13 @@ int FamilyCopy(void* target, const void* source) {
                 break;
         }
     }
-    return spec.tail.copy != nullptr ? spec.tail.copy(target, source) : UDM_OK;
+    return family_spec.tail.copy != nullptr ? family_spec.tail.copy(target, source) : UDM_OK;
 }
 
 void FamilyFixReferences(void* payload) {
-    const FamilySpec& spec = Spec(payload);
+    const FamilySpec& family_spec = Spec(payload);
     EntityHeader* header = HeaderOf(payload);
-    for (const Field& field : spec.fields) {
+    for (const Field& field : family_spec.fields) {
         switch (field.kind) {
             case FieldKind::kLayer:
                 header->layer = MergeMapLabel(UDM_CLASS_LYER, header->layer);
@@ -390,31 +390,31 @@ void FamilyFixReferences(void* payload) {
                 break;
         }
     }
-    if (spec.tail.fix_references != nullptr) spec.tail.fix_references(payload);
+    if (family_spec.tail.fix_references != nullptr) family_spec.tail.fix_references(payload);
 }
 
 void FamilyWrite(UdmStream* stream, const void* payload) {
-    const FamilySpec& spec = Spec(payload);
+    const FamilySpec& family_spec = Spec(payload);
     udm_put_newlines(stream, 1);
-    udm_put_keyword(stream, ClassInfoOf(spec.entity_class).keyword);
+    udm_put_keyword(stream, ClassInfoOf(family_spec.entity_class).keyword);
     udm_put_open(stream);
     bool first = true;
-    for (const Field& field : spec.fields) {
+    for (const Field& field : family_spec.fields) {
         if (!first && !StartsLine(field.kind)) udm_put_blanks(stream, 1);
         WriteField(stream, payload, field);
         first = false;
     }
-    if (spec.tail.write != nullptr) spec.tail.write(stream, payload);
+    if (family_spec.tail.write != nullptr) family_spec.tail.write(stream, payload);
     udm_put_close(stream);
 }
 
 void FamilyCreate(int entity_class, const EntityBlock& block, UdmStream* stream) {
-    const FamilySpec& spec = *kSpecs[entity_class];
+    const FamilySpec& family_spec = *kSpecs[entity_class];
     BlockCursor cursor(block);
     std::int32_t key1 = 0;
     std::int32_t key2 = UDM_KEY_NONE;
     if (!cursor.Integer(&key1) ||
-        (spec.fields.size() > 1 && spec.fields[1].kind == FieldKind::kKey2 &&
+        (family_spec.fields.size() > 1 && family_spec.fields[1].kind == FieldKind::kKey2 &&
          !cursor.Integer(&key2))) {
         ReportRead(stream, "parse error");
         return;
@@ -425,7 +425,7 @@ void FamilyCreate(int entity_class, const EntityBlock& block, UdmStream* stream)
         ReportBad(stream, entity_class, status == UDM_KEY_IN_USE ? "label" : "memory");
         return;
     }
-    const ReadResult result = ReadFields(&cursor, payload, spec, block, stream);
+    const ReadResult result = ReadFields(&cursor, payload, family_spec, block, stream);
     if (result == ReadResult::kOk) return;
     udm_entity_delete(payload);
     if (result == ReadResult::kShape) ReportRead(stream, "parse error");
