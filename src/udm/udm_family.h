@@ -227,10 +227,10 @@ struct FamilySpec {
     void (*destroy)(void* payload);
 };
 
-// The family_spec of a class, or null when the class is not table-driven.
+// The field description of a class, or null when the class is not table-driven.
 const FamilySpec* SpecOf(int entity_class);
 
-// The generic family functions, driven by the family_spec of the entity's class.
+// The generic family functions, driven by the field description of the entity's class.
 void FamilyRelease(void* payload);
 int FamilyCopy(void* target, const void* source);
 void FamilyFixReferences(void* payload);
@@ -246,7 +246,7 @@ void DestroyAs(void* payload) {
     static_cast<Payload*>(payload)->~Payload();
 }
 
-// The family_spec of a payload type built and destroyed as a C++ object.
+// The field description of a payload type built and destroyed as a C++ object.
 template <typename Payload>
 constexpr FamilySpec TableSpec(int entity_class, std::span<const Field> fields,
                                FamilyTail tail = {}) {
