@@ -4,7 +4,9 @@
 # crashing input is kept in the build folder for turning into a regression
 # test. The readers of whole UDM files get twice the time of the others.
 set -euo pipefail
-build=${1:-build-fuzz}
+# Absolute, since some targets change their working directory to a private
+# folder and must still find the corpus and artifact folders afterwards.
+build=$(cd "${1:-build-fuzz}" && pwd)
 seconds=${2:-30}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
