@@ -147,7 +147,9 @@ inline int LookupExact(std::string_view word) {
     if constexpr (std::endian::native == std::endian::big) packed = __builtin_bswap32(packed);
     std::uint8_t slot = SlotOf(word);
     for (int probe = 0; probe < kProbeLimit; ++probe) {
-        if (kPackedWords[slot] == packed)
+        // An empty slot packs as zero, which a word of four zero bytes
+        // would otherwise match.
+        if (kPackedWords[slot] == packed && kTable[slot] != kNoKeyword)
             return kKeywords[static_cast<std::size_t>(kTable[slot])].code;
         slot = StepBack(slot, word);
     }

@@ -285,6 +285,9 @@ TEST(UdmKeywords, WordsAreCutToFourAndShortOnesStayWords) {
     // The hash is taken over the word as written: other cases miss.
     EXPECT_EQ(RecognizeKeyword("tset", 4), 0);
     EXPECT_EQ(RecognizeKeyword("Endf", 4), 0);
+    // Zero bytes pack like an empty table slot and must still miss.
+    EXPECT_EQ(RecognizeKeyword(std::string_view("\0\0\0\0", 4), 4), 0);
+    EXPECT_EQ(RecognizeKeyword(std::string_view("\0\0\0\0ENDF", 8), 4), 0);
 }
 
 TEST(UdmKeywords, OldVersionsRemapLayersAndBoundaryConditions) {
