@@ -3,6 +3,7 @@
 // lists, and handing the rest to the family's tail.
 #include "udm/udm_family.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "services/sypmem.h"
@@ -170,12 +171,39 @@ ReadResult ReadNodeList(BlockCursor* cursor, NodeList* nodes) {
     return ReadResult::kOk;
 }
 
+// The display words of older files, in place of the DISPLAY number, as the
+// reader sees them (words cut to 4 bytes), and the display codes they stand
+// for.
+struct DisplayWord {
+    std::string_view word;
+    std::uint8_t code;
+};
+constexpr std::array<DisplayWord, 2> kDisplayWords = {{{"shad", 1}, {"surf", 2}}};
+// The last UDM version whose files write the display as a word.
+constexpr int kLastDisplayWordVersion = 3;
+
+// A display word: its code in files of the versions that write it; in a
+// newer file it is reported as a syntax error and the display stays 0.
+ReadResult ReadDisplayWord(BlockCursor* cursor, EntityHeader* header, UdmStream* stream) {
+    std::string_view word;
+    if (!cursor->Word(&word)) return ReadResult::kShape;
+    const auto known = std::find_if(kDisplayWords.begin(), kDisplayWords.end(),
+                                    [word](const DisplayWord& d) { return d.word == word; });
+    if (known == kDisplayWords.end()) return ReadResult::kShape;
+    if (udm_file_version() > kLastDisplayWordVersion) {
+        ReportRead(stream, "syntax error");
+        return ReadResult::kOk;
+    }
+    header->value = known->code;
+    return ReadResult::kOk;
+}
+
 // An integer read into an 8-, 16- or 32-bit place.
 bool ReadInteger(BlockCursor* cursor, std::int32_t* out) {
     return cursor->Integer(out);
 }
 
-ReadResult ReadField(BlockCursor* cursor, void* payload, const Field& field) {
+ReadResult ReadField(BlockCursor* cursor, void* payload, const Field& field, UdmStream* stream) {
     EntityHeader* header = HeaderOf(payload);
     std::int32_t value = 0;
     const bool optional = (field.flags & kFieldOptional) != 0;
@@ -200,6 +228,7 @@ ReadResult ReadField(BlockCursor* cursor, void* payload, const Field& field) {
             header->colour = static_cast<std::uint16_t>(value);
             return ReadResult::kOk;
         case FieldKind::kDisplay:
+            if (cursor->AtWord()) return ReadDisplayWord(cursor, header, stream);
             if (!ReadInteger(cursor, &value)) return ReadResult::kShape;
             header->value = static_cast<std::uint8_t>(value);
             return ReadResult::kOk;
@@ -240,7 +269,8 @@ ReadResult ReadField(BlockCursor* cursor, void* payload, const Field& field) {
 ReadResult ReadFields(BlockCursor* cursor, void* payload, const FamilySpec& family_spec,
                       const EntityBlock& block, UdmStream* stream) {
     for (const Field& field : family_spec.fields) {
-        if (ReadResult result = ReadField(cursor, payload, field); result != ReadResult::kOk) {
+        if (ReadResult result = ReadField(cursor, payload, field, stream);
+            result != ReadResult::kOk) {
             return result;
         }
     }
@@ -285,6 +315,13 @@ bool BlockCursor::Real(double* out) {
 
 bool BlockCursor::String(std::string_view* out) {
     if (!AtString()) return false;
+    *out = block_->Text(Here());
+    ++pos_;
+    return true;
+}
+
+bool BlockCursor::Word(std::string_view* out) {
+    if (!AtWord()) return false;
     *out = block_->Text(Here());
     ++pos_;
     return true;

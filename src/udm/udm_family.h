@@ -97,6 +97,7 @@ class BlockCursor {
         return AtInteger() || (!AtEnd() && Here().kind == BlockItem::Kind::kReal);
     }
     bool AtString() const { return !AtEnd() && Here().kind == BlockItem::Kind::kString; }
+    bool AtWord() const { return !AtEnd() && Here().kind == BlockItem::Kind::kWord; }
     bool AtGroup(int keyword) const {
         return !AtEnd() && Here().kind == BlockItem::Kind::kGroup && Here().keyword == keyword;
     }
@@ -106,6 +107,8 @@ class BlockCursor {
     bool Integer(std::int32_t* out);
     bool Real(double* out);
     bool String(std::string_view* out);
+    // A plain word (as cut by keyword recognition to its first 4 bytes).
+    bool Word(std::string_view* out);
     // Takes a group with the keyword (0: bare braces) and gives its items.
     bool Group(int keyword, BlockCursor* inner);
 
@@ -268,6 +271,14 @@ int MergeMapColour(int colour);
 // Writes values n to a line: each line after a line break and `indent`
 // blanks, the values of a line one blank apart.
 void WriteDoubleRows(UdmStream* stream, std::span<const double> values, int per_line, int indent);
+
+// A seam for tests of the memory messages: when set, it is asked before
+// the content of each geometric sub-record (CIPT, SIPT, RIPT, GCRV, GSRF,
+// ICRV, OTLP, INLP) and of each TSRF or GRGN is stored, with that record's
+// keyword; true makes the allocation fail as exhausted memory would. Null
+// (the default) asks nothing.
+using SubRecordAllocationHook = bool (*)(std::string_view keyword);
+void SetSubRecordAllocationHook(SubRecordAllocationHook hook);
 
 // Reads all remaining numbers of a cursor as doubles.
 ReadResult ReadDoubles(BlockCursor* cursor, std::vector<double>* out);

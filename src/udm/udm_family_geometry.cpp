@@ -183,11 +183,14 @@ void WriteGeometryTail(UdmStream* stream, const void* payload) {
 
 // ---- Reading ------------------------------------------------------------------------------
 
+SubRecordAllocationHook g_allocation_hook = nullptr;
+
 // A sub-record's content read with its memory message: a failed allocation
 // reports "bad <KEYWORD> memory" and drops the entity.
 template <typename Read>
 ReadResult Guarded(const char* keyword, UdmStream* stream, Read read) {
     try {
+        if (g_allocation_hook != nullptr && g_allocation_hook(keyword)) throw std::bad_alloc();
         return read();
     } catch (const std::bad_alloc&) {
         ReportRead(stream, (std::string("bad ") + keyword + " memory").c_str());
@@ -286,10 +289,8 @@ ReadResult ReadLoop(BlockCursor* inner, Loop* loop, const char* keyword, UdmStre
 }
 
 // TSRF (with_surface) or GRGN: OTLP, INLP..., and for TSRF one GSRF.
-ReadResult ReadTrimmed(BlockCursor* cursor, Trimmed* trimmed, bool with_surface,
-                       UdmStream* stream) {
-    BlockCursor inner = *cursor;
-    if (!cursor->Group(with_surface ? kKeyTSRF : kKeyGRGN, &inner)) return ReadResult::kShape;
+ReadResult ReadTrimmedParts(BlockCursor inner, Trimmed* trimmed, bool with_surface,
+                            UdmStream* stream) {
     bool outer = false;
     bool surface = false;
     BlockCursor part = inner;
@@ -318,6 +319,14 @@ ReadResult ReadTrimmed(BlockCursor* cursor, Trimmed* trimmed, bool with_surface,
     if (!outer && !with_surface) return Dropped(stream, "bad GRGN without OTLP");
     if (with_surface && !surface) return Dropped(stream, "bad TSRF without GSRF");
     return ReadResult::kOk;
+}
+
+ReadResult ReadTrimmed(BlockCursor* cursor, Trimmed* trimmed, bool with_surface,
+                       UdmStream* stream) {
+    BlockCursor inner = *cursor;
+    if (!cursor->Group(with_surface ? kKeyTSRF : kKeyGRGN, &inner)) return ReadResult::kShape;
+    return Guarded(with_surface ? "TSRF" : "GRGN", stream,
+                   [&] { return ReadTrimmedParts(inner, trimmed, with_surface, stream); });
 }
 
 ReadResult ReadCurveOnSurface(BlockCursor* cursor, CurveOnSurface* on_surface, UdmStream* stream) {
@@ -375,6 +384,10 @@ constexpr FamilyTail kGeometryTail = {WriteGeometryTail, ReadGeometryTail, CopyG
                                       nullptr};
 
 }  // namespace
+
+void SetSubRecordAllocationHook(SubRecordAllocationHook hook) {
+    g_allocation_hook = hook;
+}
 
 extern const FamilySpec kCurvSpec =
     TableSpec<GeometryPayload>(UDM_CLASS_CURV, kGeometryFields, kGeometryTail);
