@@ -29,19 +29,29 @@ using tarnvel::testing::RunProcess;
 
 const std::string kSource = TARNVEL_SOURCE_DIR;
 
-double CodeValue(const fs::path& udb, int label, int code) {
+// Every value of a code of the set with the label; empty when absent.
+std::vector<double> CodeValues(const fs::path& udb, int label, int code) {
     UdmModel* previous = udm_model_current();
     UdmModel* model = nullptr;
-    double value = -1;
+    std::vector<double> values;
     if (udm_model_open(udb.c_str(), 1, &model) == UDM_OK) {
         void* tset = nullptr;
         if (udm_entity_find(UDM_CLASS_TSET, 21000, label, &tset) == UDM_OK) {
-            value = udm_tcod_value(udm_tset_code(static_cast<UdmTset*>(tset), code, 0), 0);
+            const UdmTcod* tcod = udm_tset_code(static_cast<UdmTset*>(tset), code, 0);
+            if (tcod != nullptr) {
+                const double* first = udm_tcod_values(tcod);
+                values.assign(first, first + udm_tcod_count(tcod));
+            }
         }
         udm_model_destroy(&model);
     }
     udm_model_select(previous);
-    return value;
+    return values;
+}
+
+double CodeValue(const fs::path& udb, int label, int code) {
+    const std::vector<double> values = CodeValues(udb, label, code);
+    return values.empty() ? -1 : values[0];
 }
 
 class PipelineCli : public ::testing::Test {
@@ -69,6 +79,8 @@ TEST_F(PipelineCli, TheExampleAsciiFileConvertsOneSetPerGrade) {
         Run({"-asc", kSource + "/examples/moulding_grades.asc", "-udb", "out.udb"});
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_NE(result.out.find("6 of 6, HAWKSMOR HB20G\n"), std::string::npos);
+    // Every generic link of the file names a grade of the Standard database.
+    EXPECT_EQ(result.out.find("not found"), std::string::npos) << result.out;
     const Output output = ReadOutput(root_ / "out.udb");
     ASSERT_EQ(output.sets.size(), 6u);
     EXPECT_EQ(output.type, "21000");
@@ -99,6 +111,33 @@ TEST_F(PipelineCli, TheExampleListConvertsFromTheBuiltStandardDatabase) {
     EXPECT_TRUE(TempEmpty());
 }
 
+TEST_F(PipelineCli, TheExampleListInheritsFromTheGenericGrades) {
+    const ProcessResult result =
+        Run({"-rax", kSource + "/examples/standard_grades.lst", "-udb", "out.udb"});
+    ASSERT_EQ(result.exit_code, 0) << result.err;
+    EXPECT_EQ(result.out.find("not found"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Reading GENERIC PP from Standard database.\n"), std::string::npos);
+    EXPECT_NE(result.out.find("Reading GENERIC PA66 from Standard database.\n"), std::string::npos);
+    // The report marks what came in through the link.
+    EXPECT_NE(result.out.find("\nGeneric Extensional Viscosity"), std::string::npos);
+    EXPECT_NE(result.out.find("\nGeneric Thermal Expansion Parallel Polymer"), std::string::npos);
+    // No supplier grade of the list has extensional viscosity coefficients:
+    // those of set 1 (ALDERPOL AP120) are the GENERIC PP grade's, and the
+    // parameters computed from them are written too.
+    const std::vector<double> coefficients = CodeValues(root_ / "out.udb", 1, 1361);
+    ASSERT_EQ(coefficients.size(), 4u);
+    EXPECT_NEAR(coefficients[0], -0.6957, 1e-6);
+    EXPECT_NEAR(coefficients[1], 0.1, 1e-6);
+    EXPECT_NEAR(coefficients[2], -0.01, 1e-7);
+    EXPECT_NEAR(coefficients[3], -0.0005, 1e-8);
+    EXPECT_EQ(CodeValues(root_ / "out.udb", 1, 1360).size(), 2u);
+    // Set 6 (BRACKEN BA66G5) inherits from GENERIC PA66, whose suggested
+    // melt temperature (285 deg.C) differs from that of GENERIC PP.
+    const std::vector<double> pa66 = CodeValues(root_ / "out.udb", 6, 1361);
+    ASSERT_EQ(pa66.size(), 4u);
+    EXPECT_NEAR(pa66[0], -0.1457, 1e-6);
+}
+
 TEST_F(PipelineCli, GradesWithoutManufacturerFailAtTheIndex) {
     WriteText(root_ / "grades.asc",
               "Supplier ALDERPOL\nGrade AP100\nTrade_Name \"T\"\n"
@@ -124,16 +163,19 @@ TEST_F(PipelineCli, AGradeListOverABuiltDatabaseConvertsEveryGrade) {
 
     const ProcessResult result = Run({"-rax", "db/mtip.rax", "-udb", "out.udb"});
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_NE(result.out.find("1 of 36, ALDERPOL AP120\n"), std::string::npos);
-    EXPECT_NE(result.out.find("36 of 36, VARDENIK VB260\n"), std::string::npos);
+    EXPECT_NE(result.out.find("1 of 48, ALDERPOL AP120\n"), std::string::npos);
+    EXPECT_NE(result.out.find("36 of 48, VARDENIK VB260\n"), std::string::npos);
+    EXPECT_NE(result.out.find("48 of 48, GENERIC LDPE\n"), std::string::npos);
+    // Every generic link of the Standard grades resolves.
+    EXPECT_EQ(result.out.find("not found"), std::string::npos);
     const Output output = ReadOutput(root_ / "out.udb");
-    ASSERT_EQ(output.sets.size(), 36u);
-    EXPECT_EQ(output.sets[35].label, 36);
+    ASSERT_EQ(output.sets.size(), 48u);
+    EXPECT_EQ(output.sets[47].label, 48);
     EXPECT_TRUE(TempEmpty());
     // An output in a missing directory fails before any grade.
     const ProcessResult missing = Run({"-rax", "db/mtip.rax", "-udb", "none/out.udb"});
     EXPECT_EQ(missing.exit_code, 6);
-    EXPECT_EQ(missing.out.find(" of 36,"), std::string::npos);
+    EXPECT_EQ(missing.out.find(" of 48,"), std::string::npos);
 }
 
 TEST_F(PipelineCli, AnInterruptLeavesNothingInTheTemporaryDirectory) {
