@@ -180,6 +180,10 @@ bool MVx2kToUdb::convert(const char* input, const char* output) {
         return Fail("cannot read %s: %s", input, reason);
     }
     UdmModel* source = udm_typed_open(input, UDM_MODE_AS_LOADED);
+    if (source == nullptr && udm_read_dropped_count() > 0) {
+        return Fail("cannot read %s: it is no readable UDM property file (%s)", input,
+                    udm_read_first_message());
+    }
     if (source == nullptr)
         return Fail("cannot read %s: it is no readable UDM property file", input);
     if (const int dropped = udm_read_dropped_count(); dropped > 0) {

@@ -290,6 +290,11 @@ void ReportBad(UdmStream* stream, int entity_class, const char* what) {
     ReportRead(stream, message.c_str());
 }
 
+void ReportBadMemory(UdmStream* stream, int entity_class) {
+    const std::string message = std::string("bad ") + ClassInfoOf(entity_class).keyword + " memory";
+    ReportReadMemory(stream, message.c_str());
+}
+
 }  // namespace
 
 // ---- Block cursor ------------------------------------------------------------------
@@ -337,6 +342,10 @@ bool BlockCursor::Group(int keyword, BlockCursor* inner) {
 
 void ReportRead(UdmStream* stream, const char* message) {
     udm_report(stream, message);
+}
+
+void ReportReadMemory(UdmStream* stream, const char* message) {
+    udm_report_no_memory(stream, message);
 }
 
 const FamilySpec* SpecOf(int entity_class) {
@@ -459,14 +468,18 @@ void FamilyCreate(int entity_class, const EntityBlock& block, UdmStream* stream)
     void* payload = nullptr;
     const int status = NewEntity(entity_class, key1, key2, &payload);
     if (status != UDM_OK) {
-        ReportBad(stream, entity_class, status == UDM_KEY_IN_USE ? "label" : "memory");
+        if (status == UDM_NO_MEMORY) {
+            ReportBadMemory(stream, entity_class);
+        } else {
+            ReportBad(stream, entity_class, status == UDM_KEY_IN_USE ? "label" : "memory");
+        }
         return;
     }
     const ReadResult result = ReadFields(&cursor, payload, family_spec, block, stream);
     if (result == ReadResult::kOk) return;
     udm_entity_delete(payload);
     if (result == ReadResult::kShape) ReportRead(stream, "parse error");
-    if (result == ReadResult::kMemory) ReportBad(stream, entity_class, "memory");
+    if (result == ReadResult::kMemory) ReportBadMemory(stream, entity_class);
 }
 
 int MergeMapColour(int colour) {

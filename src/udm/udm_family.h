@@ -133,6 +133,8 @@ enum class ReadResult {
 
 // Reports a diagnostic of the read in progress.
 void ReportRead(UdmStream* stream, const char* message);
+// Reports a failed allocation of the read in progress, which ends the read.
+void ReportReadMemory(UdmStream* stream, const char* message);
 
 // ---- Field tables -------------------------------------------------------------------
 

@@ -193,7 +193,7 @@ ReadResult Guarded(const char* keyword, UdmStream* stream, Read read) {
         if (g_allocation_hook != nullptr && g_allocation_hook(keyword)) throw std::bad_alloc();
         return read();
     } catch (const std::bad_alloc&) {
-        ReportRead(stream, (std::string("bad ") + keyword + " memory").c_str());
+        ReportReadMemory(stream, (std::string("bad ") + keyword + " memory").c_str());
         return ReadResult::kDropped;
     }
 }

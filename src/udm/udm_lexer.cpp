@@ -3,7 +3,8 @@
 // line are comments; braces; quoted strings, scanned with escapes in mind so
 // that a backslash always takes the next byte with it; integers and reals;
 // words of letters, digits and underscores. A byte that starts none of these
-// is a one-byte word, which the grammar then rejects.
+// is a one-byte word, which the grammar then rejects; a NUL byte there ends
+// the input with an error.
 #include "udm/udm_lexer.h"
 
 #include <algorithm>
@@ -280,6 +281,9 @@ int TextLexer::Next(UdmToken* token) {
             case kLetter:
                 return NumberOrWord(token);
             case kOther:
+                // No text file holds a NUL byte outside a quoted string:
+                // the input is binary (or a device of zeros), not UDM.
+                if (*Here() == '\0') return Fail(token, kNulByteMessage);
                 return Stray(token);
         }
     }

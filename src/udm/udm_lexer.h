@@ -29,6 +29,8 @@ inline constexpr std::size_t kMaxTokenLength = 4095;
 
 // The message of a token longer than kMaxTokenLength.
 inline constexpr char kTokenTooLongMessage[] = "Maximum token length exceeded";
+// The message of a NUL byte outside a quoted string.
+inline constexpr char kNulByteMessage[] = "NUL byte outside a quoted string";
 
 class TextLexer {
   public:

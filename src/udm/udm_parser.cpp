@@ -344,6 +344,7 @@ class Parser {
     void Report(const char* message) { udm_report(stream_, message); }
     Result Fail();
     Result Abort(int result);
+    Result OutOfMemory(const char* message);
     Result SkipLevel();
     Result SkipToBlock();
 
@@ -364,7 +365,7 @@ class Parser {
     Result SummaryCounter();
     Result PropertySet();
     Result PropertyCode(CodeChain* codes);
-    void CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes);
+    Result CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes);
     Result EntityBlockRead();
     Result CollectBlock(bool* complete);
     void PushItem(const BlockItem& item);
@@ -388,6 +389,13 @@ class Parser {
 
 int Parser::Run() {
     Fetch();
+    // A UDM file starts with a block (comments aside); input that starts
+    // otherwise (random bytes, a device of zeros, another format) ends the
+    // read here rather than being searched to its end for a block keyword.
+    if (KindOf(token_.code) == BlockKind::kNone) {
+        if (Fail() != Result::kAbort) Abort(UDM_PARSE_RECOVERY_FAILED);
+        return result_;
+    }
     while (!At(kKeyENDF)) {
         Result result = Block();
         if (result == Result::kFailed) result = SkipToBlock();
@@ -433,6 +441,13 @@ Result Parser::Abort(int result) {
     result_ = result;
     if (result == UDM_PARSE_STACK_OVERFLOW) Report(kStackOverflow);
     return Result::kAbort;
+}
+
+// A failed allocation ends the parse: what follows would be read into a
+// model that silently misses what could not be stored.
+Result Parser::OutOfMemory(const char* message) {
+    udm_report_no_memory(stream_, message);
+    return Abort(UDM_PARSE_NO_MEMORY);
 }
 
 // Recovery inside a brace level: discards tokens up to and including the
@@ -601,19 +616,22 @@ Result Parser::PropertySet() {
     if (result == Result::kOk) result = Integer(&label);
     if (result == Result::kOk) result = String(&set_description_);
     while (result == Result::kOk && At(kKeyTCOD)) result = PropertyCode(&codes);
-    if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) CreateSet(type, label, &codes);
+    if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) result = CreateSet(type, label, &codes);
     return EndLevel(result);
 }
 
-void Parser::CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes) {
+Result Parser::CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes) {
     UdmTset* created = nullptr;
     const int status =
         udm_tset_create(type, label, set_description_.c_str(), codes->head(), &created);
     if (status == UDM_OK) {
         codes->Release();
+    } else if (status == UDM_NO_MEMORY) {
+        return OutOfMemory(kBadTsetMemory);
     } else {
         Report(status == UDM_KEY_IN_USE ? kBadTsetLabel : kBadTsetMemory);
     }
+    return Result::kOk;
 }
 
 // TCOD { code "description" values... }: built at its close brace and
@@ -633,12 +651,11 @@ Result Parser::PropertyCode(CodeChain* codes) {
     }
     if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) {
         UdmTcod* tcod = nullptr;
-        if (!g_values.failed() && udm_tcod_new(code, code_description_.c_str(), g_values.count(),
-                                               g_values.values(), nullptr, &tcod) == UDM_OK) {
-            codes->Append(tcod);
-        } else {
-            Report(kBadTcodMemory);
+        if (g_values.failed() || udm_tcod_new(code, code_description_.c_str(), g_values.count(),
+                                              g_values.values(), nullptr, &tcod) != UDM_OK) {
+            return OutOfMemory(kBadTcodMemory);
         }
+        codes->Append(tcod);
     }
     return EndLevel(result);
 }
@@ -663,6 +680,7 @@ Result Parser::EntityBlockRead() {
     const UdmFamily* family = entity_class >= 0 ? ClassInfoOf(entity_class).family : nullptr;
     if (family != nullptr && family->create != nullptr) {
         family->create(entity_class, block_, stream_);
+        if (ReadRanOutOfMemory()) return Abort(UDM_PARSE_NO_MEMORY);
     }
     Shift();
     return Result::kOk;
@@ -682,9 +700,8 @@ void Parser::PushText(BlockItem::Kind kind, int keyword) {
 }
 
 // Collects the items of an entered block up to its close brace, which stays
-// the current token (*complete set). Memory that runs out drops the block:
-// it is reported, the rest of it is skipped up to and including its close
-// brace and *complete stays false.
+// the current token (*complete set). Memory that runs out is reported and
+// ends the parse.
 Result Parser::CollectBlock(bool* complete) {
     std::vector<std::size_t> open_groups;
     try {
@@ -731,8 +748,7 @@ Result Parser::CollectBlock(bool* complete) {
         std::string message = "bad ";
         message += KeywordText(block_.keyword) != nullptr ? KeywordText(block_.keyword) : "";
         message += " memory";
-        Report(message.c_str());
-        return SkipLevel();
+        return OutOfMemory(message.c_str());
     }
 }
 
@@ -757,6 +773,8 @@ namespace {
 struct DropRecord {
     int count = 0;
     std::array<char, 512> first{};
+    // An allocation failed: the read ends.
+    bool out_of_memory = false;
 };
 thread_local DropRecord t_drops;
 
@@ -772,6 +790,11 @@ void RecordDrop(int line, const std::string& message) {
 void tarnvel::udm::ResetDropRecord() {
     t_drops.count = 0;
     t_drops.first[0] = '\0';
+    t_drops.out_of_memory = false;
+}
+
+bool tarnvel::udm::ReadRanOutOfMemory() {
+    return t_drops.out_of_memory;
 }
 
 int udm_read_dropped_count() {
@@ -790,6 +813,11 @@ void udm_report(UdmStream* stream, const char* message) {
     if (!ReaderPrintsErrors()) return;
     sypReportCondition(__FILE__, __LINE__, "File %s, Line %d\n%s", udm_stream_name(stream),
                        TextLexer::LineOf(stream), extended.c_str());
+}
+
+void udm_report_no_memory(UdmStream* stream, const char* message) {
+    t_drops.out_of_memory = true;
+    udm_report(stream, message);
 }
 
 int udm_parse(UdmStream* stream) {

@@ -68,6 +68,7 @@ int ParseStream(UdmStream* stream) {
         binary->Attach();
     }
     const int result = udm_parse(stream);
+    if (result == UDM_PARSE_NO_MEMORY) return UDM_NO_MEMORY;
     return result == UDM_PARSE_ACCEPTED && ContainerIsSound(stream) ? UDM_OK : UDM_PARSE_FAILED;
 }
 

@@ -16,6 +16,8 @@ enum UdmParseResult : int {
     UDM_PARSE_RECOVERY_FAILED = 1,
     // The nesting of braces went beyond what the parser holds.
     UDM_PARSE_STACK_OVERFLOW = 2,
+    // An allocation failed: the model would miss what the file holds.
+    UDM_PARSE_NO_MEMORY = 3,
 };
 
 // Parses the stream into the current model. Text streams need their lexer
@@ -34,9 +36,16 @@ int udm_next_token(UdmStream* stream, UdmToken* token);
 // token, as an unexpected condition.
 void udm_report(UdmStream* stream, const char* message);
 
+// Reports a failed allocation like udm_report; the read then ends with
+// UDM_PARSE_NO_MEMORY at the end of the block being read, since going on
+// would give a model with data silently missing.
+void udm_report_no_memory(UdmStream* stream, const char* message);
+
 namespace tarnvel::udm {
 // Forgets what an earlier read dropped; called as each read starts.
 void ResetDropRecord();
+// True once udm_report_no_memory was called during the current read.
+bool ReadRanOutOfMemory();
 }  // namespace tarnvel::udm
 
 namespace tarnvel::udm {

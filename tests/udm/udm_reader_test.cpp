@@ -203,8 +203,8 @@ TEST_F(ReaderTest, KeywordsAreTheirFirstFourLetters) {
     EXPECT_EQ(Sets()[0].label, 4);
 
     udm_class_clear(UDM_CLASS_TSET);
-    EXPECT_EQ(ReadReporting("TSE{21000 5 \"b\"} ENDF", &report), UDM_OK);
-    EXPECT_TRUE(Sets().empty());
+    EXPECT_EQ(ReadReporting("TSET{21000 4 \"a\"} TSE{21000 5 \"b\"} ENDF", &report), UDM_OK);
+    EXPECT_EQ(Sets().size(), 1u);
     EXPECT_NE(report.find("parse error : [TSE]"), std::string::npos) << report;
 }
 
@@ -383,8 +383,9 @@ TEST_F(ReaderTest, RecoveryGoesOnAfterTheBrokenConstruct) {
 
     // Stray tokens between blocks are skipped up to the next block.
     udm_class_clear(UDM_CLASS_TSET);
-    EXPECT_EQ(ReadReporting("} 12 \"s\" word TSET{1 3 \"c\"}} ENDF", &report), UDM_OK);
-    EXPECT_EQ(Sets().size(), 1u);
+    EXPECT_EQ(ReadReporting("TSET{1 1 \"a\"} } 12 \"s\" word TSET{1 3 \"c\"}} ENDF", &report),
+              UDM_OK);
+    EXPECT_EQ(Sets().size(), 2u);
     EXPECT_EQ(Occurrences(report, "parse error"), 2) << report;
 }
 

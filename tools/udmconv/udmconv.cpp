@@ -146,8 +146,10 @@ UdmModel* Load(const std::string& path, bool lenient) {
     UdmModel* model = nullptr;
     const int status = udm_model_open(path.c_str(), UDM_MODE_AS_LOADED, &model);
     if (status != UDM_OK) {
-        std::fprintf(stderr, "udmconv: cannot read %s: status %d: %s\n", path.c_str(), status,
+        std::fprintf(stderr, "udmconv: cannot read %s: status %d: %s", path.c_str(), status,
                      ReadFailure(status));
+        if (udm_read_dropped_count() > 0) std::fprintf(stderr, ", at %s", udm_read_first_message());
+        std::fputc('\n', stderr);
         return nullptr;
     }
     if (const int dropped = udm_read_dropped_count(); dropped > 0) {
