@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 #include "matdb/md_export_unpack.h"
 #include "matdb/md_fit_geltime.h"
 #include "matdb/md_print.h"
 #include "matdb/md_report.h"
+#include "recfile/recfile.h"
 #include "services/sypenv.h"
 #include "services/sypsafewrite.h"
 #include "services/vtout.h"
@@ -161,24 +163,106 @@ void Unpack(const MdProperty& item, MdExportSlots& s) {
     s.present[p] = true;
 }
 
-// True when the grade supports the viscosity model of that code.
-bool Supports(const MdExportSlots& s, int code) {
+// True when the grade holds a coefficient list whose first value is set,
+// the condition of its keyword line.
+bool HasList(const MdExportSlots& s, int property) {
+    const std::vector<double>& values = s.reals[property];
+    return s.present[property] && !values.empty() && !md_is_unset(values[0]);
+}
+
+bool SupportsViscosity(const MdExportSlots& s, int code) {
+    const bool points = s.present[kMdViscosity];
     switch (code) {
         case 1:
-            return s.present[79] || (s.present[kMdViscosity] && s.viscosity.first_order);
+            return HasList(s, 79) || (points && s.viscosity.first_order);
         case 2:
-            return s.present[80] || (s.present[kMdViscosity] && s.viscosity.second_order);
+            return HasList(s, 80) || (points && s.viscosity.second_order);
         case 3:
-            return s.present[kMdViscosity] && s.viscosity.matrix;
+            return points && s.viscosity.matrix;
         case 4:
-            return s.present[81];
+            return HasList(s, 81);
         case 5:
-            return s.present[82];
+            return HasList(s, 82);
         case 6:
-            return s.present[83];
+            return HasList(s, 83);
         default:
             return false;
     }
+}
+
+bool SupportsPvt(const MdExportSlots& s, int code) {
+    switch (code) {
+        case 1:
+            return HasList(s, 88) || (s.present[kMdPvtSpecificVolume] && s.pvt.available);
+        case 2:
+            return HasList(s, 89);
+        case 3:
+            return HasList(s, 90);
+        case 4:
+            return s.present[108];
+        default:
+            return false;
+    }
+}
+
+bool SupportsShrinkage(const MdExportSlots& s, int code) {
+    switch (code) {
+        case 1:
+            return s.present[kMdShrinkage];
+        case 2:
+            return HasList(s, 107);
+        default:
+            return false;
+    }
+}
+
+// The batch form of the model choice: the first entry when supported,
+// otherwise the first supported one among the leading `considered`.
+template <std::size_t N>
+int Choose(const std::array<int, N>& list, std::size_t considered, const MdExportSlots& s,
+           bool (*supports)(const MdExportSlots&, int)) {
+    if (supports(s, list[0])) return list[0];
+    for (std::size_t i = 0; i < std::min(considered, N); ++i) {
+        if (supports(s, list[i])) return list[i];
+    }
+    return 0;
+}
+
+// Sets the record-file message unit to none while it lives, unless the
+// messages are to be shown.
+class MessageUnit {
+  public:
+    explicit MessageUnit(bool shown) : saved_(rfSettings().message_unit) {
+        if (!shown) rfSettings().message_unit = kRfNone;
+    }
+    ~MessageUnit() { rfSettings().message_unit = saved_; }
+    MessageUnit(const MessageUnit&) = delete;
+    MessageUnit& operator=(const MessageUnit&) = delete;
+
+  private:
+    int saved_;
+};
+
+// The longest Standard location a variable may name.
+constexpr std::size_t kStandardPathLimit = 255;
+
+// With "-kes": a set KESPATH becomes the Standard location (VTPATH) for the
+// rest of the run. Unset, VTPATH stays; false when it cannot be taken.
+bool TakeKesPath() {
+    std::array<char, 1024> value{};
+    int length = 0;
+    int status = 0;
+    VTGVAR(0, "KESPATH", value, &length, 0, &status);
+    if (status == -40) return true;
+    if (status != 0) return false;
+    const std::string path(value.data(), static_cast<std::size_t>(std::max(length, 0)));
+    if (path.size() > kStandardPathLimit) {
+        WRTMSG(" KESPATH is longer than 255 characters");
+        return false;
+    }
+    if (sypSetEnvironment("VTPATH", path.c_str()) == 1) return true;
+    WRTMSG(" Could not set VTPATH from KESPATH");
+    return false;
 }
 
 // Opens the databases again when an earlier export left them all closed.
@@ -217,21 +301,45 @@ MdExportSlots md_export_unpack(const MdGrade& grade) {
     return s;
 }
 
-int md_export_viscosity_model(const MdExportSlots& s, const MdModelPreferences& preferences) {
-    if (Supports(s, preferences.viscosity[0])) return preferences.viscosity[0];
-    for (std::size_t i = 0; i < 6; ++i) {
-        if (Supports(s, preferences.viscosity[i])) return preferences.viscosity[i];
-    }
-    return 0;
+MdModelChoice md_export_choose_models(const MdExportSlots& s,
+                                      const MdModelPreferences& preferences) {
+    MdModelChoice chosen;
+    chosen.viscosity = Choose(preferences.viscosity, 6, s, SupportsViscosity);
+    chosen.pvt = Choose(preferences.pvt, 4, s, SupportsPvt);
+    chosen.shrinkage = Choose(preferences.shrinkage, 4, s, SupportsShrinkage);
+    return chosen;
 }
 
 std::string md_export_text(const MdGrade& grade, const MdExportOptions& options,
                            const MdModelPreferences& preferences, const char* database,
-                           int& viscosity_model) {
+                           MdModelChoice& chosen) {
     const MdExportSlots slots = md_export_unpack(grade);
-    viscosity_model = md_export_viscosity_model(slots, preferences);
-    md_print_report(grade, database, viscosity_model);
+    chosen = md_export_choose_models(slots, preferences);
+    md_print_report(grade, database, chosen.viscosity);
     return md_export_lines(grade, slots, options);
+}
+
+MdExportStatus md_export_run(const MdExportOptions& options, MdExportMessages messages,
+                             MdModelChoice* chosen) {
+    const MdModelPreferences preferences = md_model_preferences_from_environment();
+    std::optional<MessageUnit> quiet(std::in_place, messages.diagnostics);
+    if (options.kes && !TakeKesPath()) return MdExportStatus::kNotWritten;
+    const std::string supplier = Cut(options.supplier, 10);
+    const std::string code = Cut(options.grade, 6);
+    const std::string database = Cut(options.database, 20);
+    ReopenIfClosed();
+    if (md_find_for_export(supplier.c_str(), code.c_str(), database.c_str()) != 1) {
+        return MdExportStatus::kNotFound;
+    }
+    const MdGrade* grade = md_export_grade();
+    if (grade == nullptr) return MdExportStatus::kNotFound;
+    quiet.emplace(messages.report);
+    MdModelChoice models;
+    const std::string text = md_export_text(*grade, options, preferences,
+                                            md_database_name(md_export_position().slot), models);
+    if (chosen != nullptr) *chosen = models;
+    quiet.emplace(messages.diagnostics);
+    return WriteFile(options.output, text) ? MdExportStatus::kWritten : MdExportStatus::kNotWritten;
 }
 
 int md_export_entry(int argc, const char* const* argv) {
@@ -240,23 +348,8 @@ int md_export_entry(int argc, const char* const* argv) {
         vt_out(md_export_usage(argc > 0 ? argv[0] : nullptr).c_str());
         return 1;
     }
-    const MdModelPreferences preferences = md_model_preferences_from_environment();
-    if (options->kes) {
-        const char* kes = std::getenv("KESPATH");
-        if (kes != nullptr && *kes != '\0' && sypSetEnvironment("VTPATH", kes) != 1) return 1;
-    }
-    const std::string supplier = Cut(options->supplier, 10);
-    const std::string code = Cut(options->grade, 6);
-    const std::string database = Cut(options->database, 20);
-    ReopenIfClosed();
-    if (md_find_for_export(supplier.c_str(), code.c_str(), database.c_str()) != 1) return 1;
-    const MdGrade* grade = md_export_grade();
-    if (grade == nullptr) return 1;
-    int viscosity_model = 0;
-    const std::string text =
-        md_export_text(*grade, *options, preferences, md_database_name(md_export_position().slot),
-                       viscosity_model);
-    return WriteFile(options->output, text) ? 0 : 1;
+    const MdExportMessages messages{options->diagnostic, options->diagnostic};
+    return md_export_run(*options, messages) == MdExportStatus::kWritten ? 0 : 1;
 }
 
 }  // namespace tarnvel::matdb

@@ -1,6 +1,7 @@
 // The keyword lines of an exported grade, in the order of the keyword file.
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <span>
 #include <string_view>
@@ -111,8 +112,9 @@ constexpr ListLine kWarpageData[] = {
     {97, "MATERIAL_WARPAGE_THERMAL_EXPANSION_DATA_PERPENDICULAR", 1, 2},
 };
 
-// The shrinkage list: two version integers, 21 lines of four data values,
-// then 40 centroid values; the kinetic list: 5 index integers, then 40
+// The shrinkage list: two version integers (stored as integer words), 21
+// lines of four data values, then 40 centroid values. The kinetic list is
+// stored as reals throughout: 5 index values holding whole numbers, then 40
 // data values.
 constexpr std::size_t kShrinkageVersions = 2;
 constexpr std::size_t kShrinkageLines = 21;
@@ -230,10 +232,22 @@ void Shrinkage(Lines& out, const MdExportSlots& s) {
          1);
 }
 
+// A stored real as the integer it holds; the unset marker for a value no
+// integer field can take.
+std::int32_t WholeNumber(double value) {
+    constexpr double kLimit = 9999999.0;  // what an I8 field shows with either sign
+    if (!std::isfinite(value) || std::fabs(value) > kLimit) {
+        return static_cast<std::int32_t>(kMdUnset);
+    }
+    return static_cast<std::int32_t>(std::lround(value));
+}
+
 void Kinetic(Lines& out, const MdExportSlots& s) {
     if (!s.present[kMdKinetic]) return;
-    std::vector<std::int32_t> index(s.integers[kMdKinetic]);
-    index.resize(kKineticIndexCount, 0);
+    std::vector<std::int32_t> index;
+    for (double v : Slice(s.reals[kMdKinetic], 0, kKineticIndexCount)) {
+        index.push_back(WholeNumber(v));
+    }
     out += md_export_integer_list("MATERIAL_THERMOSET_INDEX", index, kKineticIndexCount);
     List(out, "MATERIAL_THERMOSET_DATA",
          Slice(s.reals[kMdKinetic], kKineticIndexCount, kKineticDataCount), 1);

@@ -109,8 +109,15 @@ std::array<int, N> ListOf(const char* value, std::span<const Word> words, int hi
 constexpr Word kViscosityWords[] = {{"1ST_ORDER", 1}, {"2ND_ORDER", 2}, {"MATRIX", 3},
                                     {"CROSS", 4},     {"CARREAU", 5},   {"CROSS-WLF", 6}};
 constexpr Word kPvtWords[] = {
-    {"VANTROEL", 1}, {"VANTOREL", 1}, {"TAIT", 2}, {"COMPRESSIBLITY_FACTOR", 3}, {"MATRIX", 4}};
+    {"VANTOREL", 1}, {"VANTROEL", 1}, {"TAIT", 2}, {"COMPRESSIBLITY_FACTOR", 3}, {"MATRIX", 4}};
 constexpr Word kShrinkWords[] = {{"RESIDUAL_STRESS", 2}, {"RESIDUAL_STRAIN", 1}};
+
+std::string_view NameOf(int code, std::span<const Word> words) {
+    for (const Word& w : words) {
+        if (w.code == code) return w.text;
+    }
+    return "NONE";
+}
 
 }  // namespace
 
@@ -147,6 +154,16 @@ MdModelPreferences md_model_preferences(const char* viscosity_order, const char*
     p.pvt = ListOf<6>(pvt_order, kPvtWords, 4, {1, 2, 4, 3});
     p.shrinkage = ListOf<4>(shrink_order, kShrinkWords, 2, {2, 1});
     return p;
+}
+
+std::string_view md_viscosity_model_name(int code) {
+    return NameOf(code, kViscosityWords);
+}
+std::string_view md_pvt_model_name(int code) {
+    return NameOf(code, kPvtWords);
+}
+std::string_view md_shrinkage_model_name(int code) {
+    return NameOf(code, kShrinkWords);
 }
 
 MdModelPreferences md_model_preferences_from_environment() {

@@ -56,4 +56,10 @@ MdModelPreferences md_model_preferences(const char* viscosity_order, const char*
 // The same, read from the environment.
 MdModelPreferences md_model_preferences_from_environment();
 
+// The word of a model code in its list ("2ND_ORDER", "VANTOREL",
+// "RESIDUAL_STRESS"), or "NONE" for a code outside the list's range.
+std::string_view md_viscosity_model_name(int code);
+std::string_view md_pvt_model_name(int code);
+std::string_view md_shrinkage_model_name(int code);
+
 }  // namespace tarnvel::matdb

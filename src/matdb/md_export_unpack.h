@@ -9,6 +9,7 @@
 
 #include "matdb/matdb.h"
 #include "matdb/md_catalogue.h"
+#include "matdb/md_export.h"
 #include "matdb/md_export_options.h"
 #include "matdb/md_fit_pvt.h"
 #include "matdb/md_fit_viscosity.h"
@@ -39,9 +40,11 @@ struct MdExportSlots {
 // reports.
 MdExportSlots md_export_unpack(const MdGrade& grade);
 
-// The viscosity model the grade supports first in the preference list (the
-// first entry, else the first supported among the first six); 0 when none.
-int md_export_viscosity_model(const MdExportSlots& slots, const MdModelPreferences& preferences);
+// The models of the preference lists: each the list's first entry when
+// the grade supports it, else the first supported entry among the first six
+// (viscosity) or four (PVT, shrinkage); 0 when none is supported.
+MdModelChoice md_export_choose_models(const MdExportSlots& slots,
+                                      const MdModelPreferences& preferences);
 
 // The keyword lines of the unpacked grade.
 std::string md_export_lines(const MdGrade& grade, const MdExportSlots& slots,

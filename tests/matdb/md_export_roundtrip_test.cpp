@@ -116,9 +116,15 @@ std::vector<float> Values(int property, std::size_t count) {
     return out;
 }
 
-MdProperty IntegerLed(int property, std::size_t integers, std::size_t reals) {
+// A list led by whole numbers 3, 4, ...: stored as integer words for
+// Shrinkage (its two versions), as reals for Kinetic (its index), the way
+// the tessel ASCII reader stores them.
+MdProperty WholeLed(int property, std::size_t whole, std::size_t reals, bool integer_words) {
     MdProperty item = Coefficients(property, 0, {});
-    for (std::size_t i = 0; i < integers; ++i) item.values.push_back(MdWord::Integer(int(i + 3)));
+    for (std::size_t i = 0; i < whole; ++i) {
+        const int n = int(i + 3);
+        item.values.push_back(integer_words ? MdWord::Integer(n) : MdWord::Real(float(n)));
+    }
     for (float v : Values(property, reals)) item.values.push_back(MdWord::Real(v));
     return item;
 }
@@ -136,8 +142,9 @@ MdGrade EveryProperty() {
     items.push_back(Text(76, "GLASS(30),TALC(5)"));
     items.push_back(Text(100, "yes"));
     items.push_back(Text(109, "residual stress"));
-    items.push_back(IntegerLed(59, 2, 84 + 40));
-    items.push_back(IntegerLed(60, 5, 40));
+    items.push_back(WholeLed(59, 2, 84 + 40, true));
+    items.push_back(WholeLed(60, 5, 40, false));
+    items.push_back(Text(17, "GENSUP GEN1"));
     std::vector<float> viscosity;
     for (float t : {200.0f, 230.0f}) {
         for (float s : {10.0f, 100.0f, 1000.0f, 10000.0f}) {
@@ -183,7 +190,9 @@ TEST_F(ExportRoundTripTest, TheKeywordReaderFillsEveryFieldTheExportWrites) {
     EXPECT_EQ(record->shrinkageVersion, 4);
     EXPECT_NEAR(record->shrinkageData[83], float(ValueOf(59, 83)), 1e-3);
     EXPECT_NEAR(record->shrinkageCentroidData[39], float(ValueOf(59, 84 + 39)), 1e-3);
-    EXPECT_EQ(record->thermosetIndex[4], 7);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(record->thermosetIndex[i], i + 3) << i;
+    EXPECT_EQ(record->thermosetIndex[5], 0);
+    EXPECT_NEAR(record->thermosetData[0], float(ValueOf(60, 0)), 1e-4);
     EXPECT_NEAR(record->thermosetData[39], float(ValueOf(60, 39)), 1e-3);
     // The viscosity points: the matrix model and the first six points (the
     // grade's own 1st- and 2nd-order lists win over the fitted ones).
@@ -197,19 +206,36 @@ TEST_F(ExportRoundTripTest, TheKeywordReaderFillsEveryFieldTheExportWrites) {
     // number (the export writes the name), the fillers as a filler list.
     EXPECT_NE(file.find("MATERIAL_DATABASE_TYPE: LOCAL\n"), std::string::npos);
     EXPECT_EQ(record->databaseType, 0);
+    // The generic link is written as supplier and grade code; the reader
+    // keeps the grade code alone.
+    EXPECT_NE(file.find("MATERIAL_GENERIC_LINK: GENSUP GEN1\n"), std::string::npos) << file;
+    EXPECT_EQ(material::TextOf(record->genericLink), "GEN1");
+    // The fillers are rebuilt as a filler list: each piece closed at ")",
+    // joined by "," to the one before, so a stored comma is doubled.
     EXPECT_NE(file.find("MATERIAL_FILLERS: \\\nGLASS(30),TALC(5)\n"), std::string::npos);
-    // Keywords the reader does not know are written and left to its log.
+    EXPECT_EQ(material::TextOf(record->fillers), "GLASS(30),,TALC(5)");
+    // Keywords the reader does not know are written, and the reader leaves
+    // each of their lines to the keyword log.
+    const std::string log = ReadBytes(path + "_log");
     for (const char* keyword :
-         {"MATERIAL_POISSON_RATIO_23_FILLER: ", "MATERIAL_SHEAR_MODULUS_23_POLYMER: ",
-          "MATERIAL_THERMAL_EXPANSION_PARALLEL_FILLER: ", "MATERIAL_GLASS_TRANSITION_TEMPERATURE: ",
-          "MATERIAL_WARPAGE_REFERENCE_TEMPERATURE: ", "MATERIAL_WARPAGE_ACTIVATION_ENERGY: ",
-          "MATERIAL_VISCOSITY_MODEL_CROSS_COEFFICIENTS: ",
+         {"MATERIAL_POISSON_RATIO_23_FILLER: ", "MATERIAL_POISSON_RATIO_23_POLYMER: ",
+          "MATERIAL_SHEAR_MODULUS_23_FILLER: ", "MATERIAL_SHEAR_MODULUS_23_POLYMER: ",
+          "MATERIAL_THERMAL_EXPANSION_PARALLEL_FILLER: ",
+          "MATERIAL_THERMAL_EXPANSION_PERPENDICULAR_FILLER: ",
+          "MATERIAL_THERMAL_EXPANSION_PARALLEL_POLYMER: ",
+          "MATERIAL_THERMAL_EXPANSION_PERPENDICULAR_POLYMER: ",
+          "MATERIAL_GLASS_TRANSITION_TEMPERATURE: ", "MATERIAL_WARPAGE_REFERENCE_TEMPERATURE: ",
+          "MATERIAL_WARPAGE_ACTIVATION_ENERGY: ", "MATERIAL_VISCOSITY_MODEL_CROSS_COEFFICIENTS: ",
           "MATERIAL_VISCOSITY_MODEL_CARREAU_COEFFICIENTS: ", "MATERIAL_RELAXATION_SPECTRUM: ",
           "MATERIAL_WARPAGE_WLF_COEFFICIENTS: ",
-          "MATERIAL_WARPAGE_THERMAL_EXPANSION_DATA_PARALLEL: ", "MATERIAL_PVT_MODEL_MATRIX: ",
+          "MATERIAL_WARPAGE_THERMAL_EXPANSION_DATA_PARALLEL: ",
+          "MATERIAL_WARPAGE_THERMAL_EXPANSION_DATA_PERPENDICULAR: ", "MATERIAL_PVT_MODEL_MATRIX: ",
           "MATERIAL_DEFAULT_SHRINKAGE_MODEL: RESIDUAL STRESS\n"}) {
         EXPECT_NE(file.find(keyword), std::string::npos) << keyword;
+        EXPECT_NE(log.find(keyword), std::string::npos) << keyword;
     }
+    // A known keyword never reaches the log.
+    EXPECT_EQ(log.find("MATERIAL_THERMAL_CONDUCTIVITY_SINGLE"), std::string::npos);
 }
 
 }  // namespace

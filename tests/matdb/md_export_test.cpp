@@ -7,8 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "matdb/md_ascii.h"
+#include "matdb/md_export_unpack.h"
 #include "material/asc_reader.h"
 #include "rax_test_support.h"
+#include "recfile/recfile.h"
+#include "recfile/rf_units.h"
 
 namespace tarnvel::matdb {
 namespace {
@@ -150,6 +154,188 @@ TEST_F(ExportTest, UsageAndMissingGradesWriteNoFile) {
     const std::string before = Output();
     EXPECT_EQ(Export("NOPE"), 1);
     EXPECT_EQ(Output(), before);
+}
+
+// The record-file message unit pointed at a file for the object's life,
+// with the console output going the normal way, through the message
+// routine.
+class MessageFile {
+  public:
+    explicit MessageFile(std::string path) : path_(std::move(path)) {
+        recfile::RfOpenOptions options;
+        options.status = recfile::RfStatus::kUnknown;
+        EXPECT_EQ(recfile::rfOpen(kUnit, path_, options), recfile::kRfOk);
+        rfSettings().message_unit = kUnit;
+        vtOutSetSink(nullptr);
+    }
+    ~MessageFile() {
+        rfSettings().message_unit = recfile::kStandardOutput;
+        recfile::rfClose(kUnit);
+        vtOutSetSink(tarnvel::testing::CaptureSink);
+    }
+    std::string Take() {
+        recfile::rfFlush(kUnit);
+        const std::string text = ReadBytes(path_);
+        const std::string fresh = text.substr(std::min(seen_, text.size()));
+        seen_ = text.size();
+        return fresh;
+    }
+
+  private:
+    static constexpr int kUnit = 77;
+    std::string path_;
+    std::size_t seen_ = 0;
+};
+
+TEST_F(ExportTest, WithoutDiagnosticNothingReachesTheMessageUnit) {
+    BuildPersonal(root_, {Grade("ACME", "G6", "QUIET",
+                                {Points(1, {1}, {100, 0.2f}), Text(17, "GENSUP NOPE")})});
+    MessageFile messages(Path("messages.txt"));
+    EXPECT_EQ(Export("G6"), 0);
+    EXPECT_EQ(Export("NOSUCH"), 1);
+    EXPECT_EQ(messages.Take(), "");
+    ASSERT_TRUE(std::filesystem::exists(Path("out.kwd")));
+
+    const std::string out = Path("out.kwd");
+    EXPECT_EQ(Export({"-supplier", "ACME", "-grade", "G6", "-output", out, "-diagnostic"}), 0);
+    const std::string shown = messages.Take();
+    // The report with its warning, and the database layer's link message.
+    EXPECT_NE(shown.find("GRADE code             : G6\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("is not a usable model format for \"Conductivity\""), std::string::npos);
+    EXPECT_NE(shown.find("GENSUP NOPE"), std::string::npos) << shown;
+    EXPECT_EQ(Export({"-supplier", "ACME", "-grade", "NOSUCH", "-output", out, "-diag"}), 1);
+    EXPECT_EQ(Export({"-supplier", "ACME", "-grade", "NOSUCH", "-output", out, "-diagnostic"}), 1);
+    const std::string missing = messages.Take();
+    EXPECT_NE(missing.find("Grade ACME NOSUCH not found on any open database."), std::string::npos)
+        << missing;
+    // The message unit is given back as it was.
+    EXPECT_EQ(rfSettings().message_unit, 77);
+}
+
+TEST_F(ExportTest, KesPathBecomesTheStandardLocation) {
+    const std::string standard = Path("kes");
+    tarnvel::testing::BuildStandard(standard, {Grade("STD", "S1", "FROM KES", {Single(2, 1700)})});
+    unsetenv("VTPATH");
+    md_close_all();
+    setenv("KESPATH", standard.c_str(), 1);
+    const std::string out = Path("out.kwd");
+    EXPECT_EQ(Export({"-supplier", "STD", "-grade", "S1", "-output", out, "-kes"}), 0);
+    EXPECT_NE(Output().find("MATERIAL_THERMAL_SPECIFIC_HEAT_SINGLE: 0.170000E+04\n"),
+              std::string::npos);
+    EXPECT_STREQ(std::getenv("VTPATH"), standard.c_str());
+    // Unset, KESPATH leaves the Standard location alone; its lookup message
+    // is a diagnostic.
+    unsetenv("KESPATH");
+    MessageFile messages(Path("messages.txt"));
+    EXPECT_EQ(Export({"-supplier", "STD", "-grade", "S1", "-output", out, "-kes"}), 0);
+    EXPECT_EQ(messages.Take(), "");
+    EXPECT_EQ(Export({"-supplier", "STD", "-grade", "S1", "-output", out, "-kes", "-diagnostic"}),
+              0);
+    EXPECT_NE(messages.Take().find(" Could not find environment variable KESPATH\n"
+                                   " Check setup procedure and try again.\n"),
+              std::string::npos);
+    setenv("KESPATH", std::string(256, 'k').c_str(), 1);
+    EXPECT_EQ(Export({"-supplier", "STD", "-grade", "S1", "-output", out, "-kes"}), 1);
+    unsetenv("KESPATH");
+}
+
+// The Shrinkage and Kinetic lists as the tessel ASCII reader stores them:
+// Shrinkage led by two integer versions, Kinetic all reals.
+TEST_F(ExportTest, ShrinkageAndKineticListsOfAnImportedGradeReadBack) {
+    std::string ascii = "SUPPLIER ACME\nGRADE K1\nHEADER LISTS\nSHRINKAGE 3 4";
+    for (int i = 0; i < 124; ++i) ascii += " " + std::to_string(0.5 + 0.25 * i);
+    ascii += "\nKINETIC 1 2 3 4 5";
+    for (int i = 0; i < 40; ++i) ascii += " " + std::to_string(1.5 + i);
+    ascii += "\nGENERIC_LINK GENSUP GEN1\n";
+    tarnvel::testing::WriteBytes(Path("lists.asc"), ascii);
+    md_close_all();
+    ASSERT_NE(md_open(MD_LOCAL, MD_CREATE), 0);
+    ASSERT_TRUE(md_read_ascii_file(Path("lists.asc").c_str()).opened);
+    md_close_all();
+
+    capture_.Take();
+    ASSERT_EQ(Export("K1"), 0);
+    const std::string report = capture_.Take();
+    EXPECT_NE(report.find("VTL 3 SHR 4\n"), std::string::npos) << report;
+    EXPECT_NE(report.find("\nThis grade has a generic link to GENSUP GEN1\n"), std::string::npos);
+    const std::string file = Output();
+    EXPECT_NE(file.find("MATERIAL_SHRINKAGE_FLOW_VERSION:        3\n"
+                        "MATERIAL_SHRINKAGE_SHINKAGE_VERSION:        4\n"
+                        "MATERIAL_SHRINKAGE_DATA: \\\n"
+                        "0.500000E+00 0.750000E+00 0.100000E+01 0.125000E+01 \\\n"),
+              std::string::npos)
+        << file;
+    EXPECT_NE(file.find("MATERIAL_THERMOSET_INDEX:         1         2         3         4"
+                        "         5  \n"),
+              std::string::npos)
+        << file;
+    const auto record = ReadBack();
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->shrinkageFlowVersion, 3);
+    EXPECT_EQ(record->shrinkageVersion, 4);
+    EXPECT_DOUBLE_EQ(record->shrinkageData[83], 0.5 + 0.25 * 83);
+    EXPECT_DOUBLE_EQ(record->shrinkageCentroidData[0], 0.5 + 0.25 * 84);
+    EXPECT_DOUBLE_EQ(record->shrinkageCentroidData[39], 0.5 + 0.25 * 123);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(record->thermosetIndex[i], i + 1);
+    EXPECT_DOUBLE_EQ(record->thermosetData[0], 1.5);
+    EXPECT_DOUBLE_EQ(record->thermosetData[39], 40.5);
+    EXPECT_EQ(material::TextOf(record->genericLink), "GEN1");
+}
+
+// The model choice over an unpacked grade: the first preference when the
+// grade supports it, else the first supported one of the list's leading
+// entries, else none.
+MdModelChoice Choose(std::vector<MdProperty> items, const char* viscosity = nullptr,
+                     const char* pvt = nullptr, const char* shrinkage = nullptr) {
+    const MdGrade grade = Grade("ACME", "M", "MODELS", std::move(items));
+    return md_export_choose_models(md_export_unpack(grade),
+                                   md_model_preferences(viscosity, pvt, shrinkage));
+}
+
+TEST(ExportModelChoiceTest, ViscosityPreferenceAndFallback) {
+    const std::vector<float> three = {200, 100, 900, 220, 1000, 300, 240, 5000, 80};
+    // Three points fit the 1st order only: 2 is passed over for 1.
+    EXPECT_EQ(Choose({Points(6, {1, 6}, three)}).viscosity, 1);
+    EXPECT_EQ(Choose({Points(6, {1, 6}, three)}, "3 6").viscosity, 0);
+    const MdProperty cross_wlf = Coefficients(83, 0, {1e4f, 400, 0, 20, 51.6f, 3e4f, 0.3f});
+    EXPECT_EQ(Choose({cross_wlf}).viscosity, 6);
+    EXPECT_EQ(Choose({cross_wlf, Points(6, {1, 6}, three)}, "CROSS-WLF 1").viscosity, 6);
+    // A list whose first value is not set supports nothing.
+    EXPECT_EQ(Choose({Coefficients(83, 0, {-16384, 1, 2})}).viscosity, 0);
+    // Only the first six entries are looked at after the first.
+    EXPECT_EQ(Choose({cross_wlf}, "1 2 3 4 5 1 6").viscosity, 0);
+}
+
+TEST(ExportModelChoiceTest, PvtPreferenceBothSpellingsAndFallback) {
+    const MdProperty own = Coefficients(88, 0, std::vector<float>(13, 1.0f));
+    const MdProperty tait = Coefficients(89, 0, std::vector<float>(13, 2.0f));
+    const MdProperty compressibility = Coefficients(90, 0, {0.5f});
+    const MdProperty matrix = Coefficients(108, 0, {200, 1e6f, 1.1f});
+    // Default list 1, 2, 4, 3.
+    EXPECT_EQ(Choose({own, tait}).pvt, 1);
+    EXPECT_EQ(Choose({tait}).pvt, 2);
+    EXPECT_EQ(Choose({compressibility, matrix}).pvt, 4);
+    EXPECT_EQ(Choose({compressibility}).pvt, 3);
+    EXPECT_EQ(Choose({}).pvt, 0);
+    EXPECT_EQ(Choose({own, tait}, nullptr, "TAIT").pvt, 2);
+    EXPECT_EQ(Choose({own, tait}, nullptr, "tait VANTOREL").pvt, 2);
+    EXPECT_EQ(Choose({own, tait}, nullptr, "VANTROEL").pvt, 1);
+    EXPECT_EQ(Choose({own, tait}, nullptr, "VANTOREL").pvt, 1);
+    EXPECT_EQ(Choose({tait}, nullptr, "VANTROEL").pvt, 0);
+    EXPECT_EQ(Choose({tait, matrix}, nullptr, "COMPRESSIBLITY_FACTOR MATRIX TAIT").pvt, 4);
+    // Only the first four entries count.
+    EXPECT_EQ(Choose({tait}, nullptr, "1 1 3 4 2").pvt, 0);
+}
+
+TEST(ExportModelChoiceTest, ShrinkageOrderAndFallback) {
+    const MdProperty strain = Coefficients(59, 0, {3, 4, 0.5f, 0.6f});
+    const MdProperty stress = Coefficients(107, 0, std::vector<float>(10, 0.1f));
+    EXPECT_EQ(Choose({strain, stress}).shrinkage, 2);
+    EXPECT_EQ(Choose({strain}).shrinkage, 1);
+    EXPECT_EQ(Choose({strain, stress}, nullptr, nullptr, "RESIDUAL_STRAIN").shrinkage, 1);
+    EXPECT_EQ(Choose({stress}, nullptr, nullptr, "RESIDUAL_STRAIN").shrinkage, 0);
+    EXPECT_EQ(Choose({stress}, nullptr, nullptr, "1 2").shrinkage, 2);
+    EXPECT_EQ(Choose({}, nullptr, nullptr, nullptr).shrinkage, 0);
 }
 
 }  // namespace
