@@ -116,12 +116,9 @@ TEST_F(PipelineCli, TheExampleListInheritsFromTheGenericGrades) {
     const ProcessResult result =
         Run({"-rax", kSource + "/examples/standard_grades.lst", "-udb", "out.udb"});
     ASSERT_EQ(result.exit_code, 0) << result.err;
-    EXPECT_EQ(result.out.find("not found"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("Reading GENERIC PP from Standard database.\n"), std::string::npos);
-    EXPECT_NE(result.out.find("Reading GENERIC PA66 from Standard database.\n"), std::string::npos);
-    // The report marks what came in through the link.
-    EXPECT_NE(result.out.find("\nGeneric Extensional Viscosity"), std::string::npos);
-    EXPECT_NE(result.out.find("\nGeneric Thermal Expansion Parallel Polymer"), std::string::npos);
+    // The export runs without diagnostics, so neither its report nor the
+    // link messages are printed; what the links bring shows in the sets.
+    EXPECT_EQ(result.out.find("Reading GENERIC"), std::string::npos) << result.out;
     // No supplier grade of the list has extensional viscosity coefficients:
     // those of set 1 (ALDERPOL AP120) are the GENERIC PP grade's, and the
     // parameters computed from them are written too.
