@@ -240,11 +240,6 @@ PageHeader* PageOf(const Chunk* chunk, int index) {
     return reinterpret_cast<PageHeader*>(FirstPage(chunk) + index * kPageSize);
 }
 
-bool ChunkHolds(const Chunk* chunk, const PageHeader* page) {
-    return Address(page) >= FirstPage(chunk) &&
-           Address(page) < FirstPage(chunk) + kPagesPerChunk * kPageSize;
-}
-
 void Unlink(PageHeader* page) {
     page->prev->next = page->next;
     page->next->prev = page->prev;
@@ -449,19 +444,25 @@ bool ChunkIsIdle(const Chunk* chunk) {
     return true;
 }
 
-void DropChunk(Chunk* chunk) {
-    PageHeader** link = &g_heap.free_pages;
-    while (PageHeader* page = *link) {
-        if (ChunkHolds(chunk, page)) {
-            *link = page->next;
-        } else {
-            link = &page->next;
-        }
-    }
+// Takes an idle chunk's pages out of the page map, so that nothing is ever
+// again recognised as a block of them.
+void ForgetPages(const Chunk* chunk) {
     for (int index = 0; index < chunk->pages_used; ++index) {
         g_page_map.Mark(Address(PageOf(chunk, index)), false);
     }
-    std::free(chunk);
+}
+
+// Drops from the free-page list every page the page map no longer holds, in
+// one walk of the list.
+void DropForgottenFreePages() {
+    PageHeader** link = &g_heap.free_pages;
+    while (PageHeader* page = *link) {
+        if (g_page_map.Contains(Address(page))) {
+            link = &page->next;
+        } else {
+            *link = page->next;
+        }
+    }
 }
 
 }  // namespace
@@ -511,17 +512,30 @@ int SmallBlockClass(const void* block) {
 
 // Chunks that still hold live blocks stay: objects destroyed after this
 // cleanup (static objects constructed before the first chunk was taken) may
-// still release their blocks, and the process end reclaims the rest.
+// still release their blocks, and the process end reclaims the rest. The
+// work is linear in the pages held: every page header is read once to find
+// the idle chunks, and the free-page list is walked once to drop their pages
+// from it (a page's chunk is known through the page map).
 void ReleaseIdleChunks() {
     smallblock::HeapGuard guard;
+    smallblock::Chunk* idle = nullptr;
     smallblock::Chunk** link = &smallblock::g_heap.chunks;
     while (smallblock::Chunk* chunk = *link) {
         if (smallblock::ChunkIsIdle(chunk)) {
             *link = chunk->next;
-            smallblock::DropChunk(chunk);
+            smallblock::ForgetPages(chunk);
+            chunk->next = idle;
+            idle = chunk;
         } else {
             link = &chunk->next;
         }
+    }
+    if (idle == nullptr) return;
+    smallblock::DropForgottenFreePages();
+    while (idle != nullptr) {
+        smallblock::Chunk* next = idle->next;
+        std::free(idle);
+        idle = next;
     }
 }
 

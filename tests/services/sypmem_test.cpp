@@ -246,6 +246,66 @@ TEST(SmallBlockChunks, ReleasingIdleChunksKeepsEveryChunkThatHoldsALiveBlock) {
     EXPECT_TRUE(GetSmallBlockStats().consistent);
 }
 
+// Four fresh chunks, of which only the second keeps a live block: the free
+// pages of all four are mixed on the free-page list, and the release must
+// drop exactly the pages of the three idle ones from it.
+TEST(SmallBlockChunks, ReleasingIdleChunksKeepsTheFreePagesOfTheChunksThatStay) {
+    SKIP_WITHOUT_SMALL_BLOCKS();
+    tarnvel::services::ReleaseIdleChunks();
+    const SmallBlockStats start = GetSmallBlockStats();
+    ASSERT_TRUE(start.consistent);
+    std::vector<void*> blocks;
+    blocks.reserve((start.free_pages + start.untouched_pages + 4 * 63 + 2) * 31);
+    void* kept = nullptr;
+    void* in_dropped_chunk = nullptr;
+    std::size_t chunks = start.chunks;
+    std::uintptr_t page = 0;
+    for (bool last_page_taken = false; !last_page_taken;) {
+        void* block = sypMalloc(128);
+        ASSERT_NE(block, nullptr);
+        if (PageOf(block) != page) {
+            // A new page, so perhaps a new chunk.
+            page = PageOf(block);
+            const SmallBlockStats now = GetSmallBlockStats();
+            const bool new_chunk = now.chunks != chunks;
+            chunks = now.chunks;
+            last_page_taken = chunks == start.chunks + 4 && now.untouched_pages == 0;
+            if (new_chunk && chunks == start.chunks + 2) {
+                kept = block;
+                continue;
+            }
+            if (new_chunk && chunks == start.chunks + 3) in_dropped_chunk = block;
+        }
+        blocks.push_back(block);
+    }
+    ASSERT_NE(kept, nullptr);
+    for (void* block : blocks) sypFree(block);
+    tarnvel::services::ReleaseIdleChunks();
+
+    const SmallBlockStats after = GetSmallBlockStats();
+    EXPECT_TRUE(after.consistent);
+    EXPECT_EQ(after.chunks, start.chunks + 1);
+    EXPECT_EQ(after.untouched_pages, 0u);
+    // The old free and untouched pages, and every page of the kept chunk but
+    // the one holding the live block.
+    EXPECT_EQ(after.free_pages, start.free_pages + start.untouched_pages + 62);
+    EXPECT_EQ(SmallBlockClass(kept), 15);
+    EXPECT_EQ(SmallBlockClass(in_dropped_chunk), -1);
+
+    // Every free page left on the list is sound: they serve blocks again
+    // before any new chunk is taken.
+    blocks.clear();
+    const std::size_t enough = (after.free_pages + 1) * 31;
+    while (GetSmallBlockStats().free_pages > 0 && blocks.size() < enough) {
+        for (int n = 0; n < 31; ++n) blocks.push_back(sypMalloc(128));
+    }
+    EXPECT_EQ(GetSmallBlockStats().free_pages, 0u);
+    EXPECT_EQ(GetSmallBlockStats().chunks, after.chunks);
+    for (void* block : blocks) sypFree(block);
+    sypFree(kept);
+    EXPECT_TRUE(GetSmallBlockStats().consistent);
+}
+
 TEST(AllocationOperators, ServeSmallObjectsAndAlignedObjectsFromTheirOwnSources) {
     SKIP_WITHOUT_SMALL_BLOCKS();
     auto object = std::make_unique<std::array<char, 128>>();
