@@ -93,22 +93,9 @@ std::string ExtendWithToken(const char* message, const UdmToken& token) {
 
 // ---- Value buffer -----------------------------------------------------------
 
-// The process-wide list of numbers collected for one TCOD. Its storage is
-// freed by an exit cleanup registered when it is first allocated (after the
-// allocator's own), so that it is released while the allocator still runs.
-void ReleaseValues();
-
-void* GrowValues(void* block, std::size_t size) {
-    void* grown = sypRealloc(block, size);
-    if (grown != nullptr && block == nullptr) sypRegisterExitCleanup(&ReleaseValues);
-    return grown;
-}
-
-ValueList g_values(&GrowValues);
-
-void ReleaseValues() {
-    g_values.Release();
-}
+// The process-wide list of numbers collected for one TCOD. Its destructor
+// is the one place that frees its storage (see ValueList).
+ValueList g_values;
 
 // ---- Token source ---------------------------------------------------------------
 

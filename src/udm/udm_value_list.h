@@ -25,9 +25,15 @@ class ValueList {
     static constexpr std::size_t kMaxCount = std::numeric_limits<std::int32_t>::max();
 
     constexpr explicit ValueList(Reallocate reallocate = &sypRealloc) : reallocate_(reallocate) {}
-    // The owner frees the storage with Release (the reader's list lives for
-    // the process and is released by an exit cleanup).
-    ~ValueList() = default;
+    // Frees the storage. This is the only release a static list may have:
+    // exit cleanups and static destructors run interleaved in the order of
+    // their registration, and the stores a destructor makes to its own
+    // members are dropped by the compiler (the object is dead afterwards),
+    // so an exit cleanup releasing the same list after its destructor would
+    // free the storage a second time. Freeing at exit is safe for the memory
+    // manager: its state is never destroyed, and it keeps every chunk that
+    // still holds a live block.
+    ~ValueList() { Release(); }
     ValueList(const ValueList&) = delete;
     ValueList& operator=(const ValueList&) = delete;
 

@@ -1,18 +1,18 @@
-// The reader's value list: geometric growth, and a failed growth that keeps
-// what was collected and reports it instead of emptying the list.
+// The reader's value list: geometric growth, a failed growth that keeps
+// what was collected and reports it instead of emptying the list, and the
+// release of the reader's own list when the process ends.
 #include "udm/udm_value_list.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
-// A list released when the test ends.
-struct HeldList : tarnvel::udm::ValueList {
-    using ValueList::ValueList;
-    ~HeldList() { Release(); }
-};
+using tarnvel::udm::ValueList;
 
 // A reallocation that counts its calls and fails from a chosen call on.
 struct Budget {
@@ -31,7 +31,7 @@ struct Budget {
 
 TEST(ValueList, AMillionValuesTakeALogarithmicNumberOfGrowths) {
     Budget::Reset(0);
-    HeldList list(&Budget::Reallocate);
+    ValueList list(&Budget::Reallocate);
     constexpr int kCount = 1'000'000;
     for (int n = 0; n < kCount; ++n) ASSERT_TRUE(list.Push(n * 0.5));
     ASSERT_EQ(list.count(), kCount);
@@ -44,7 +44,7 @@ TEST(ValueList, AMillionValuesTakeALogarithmicNumberOfGrowths) {
 
 TEST(ValueList, AFailedGrowthKeepsTheValuesAndIsAnErrorUntilCleared) {
     Budget::Reset(3);
-    HeldList list(&Budget::Reallocate);
+    ValueList list(&Budget::Reallocate);
     int pushed = 0;
     while (list.Push(pushed)) ++pushed;
     // Two growths succeeded (1024 and 2048 entries), the third failed.
@@ -67,7 +67,7 @@ TEST(ValueList, AFailedGrowthKeepsTheValuesAndIsAnErrorUntilCleared) {
 
 TEST(ValueList, ReleaseEmptiesAndTheListCanBeUsedAgain) {
     Budget::Reset(0);
-    HeldList list(&Budget::Reallocate);
+    ValueList list(&Budget::Reallocate);
     ASSERT_TRUE(list.Push(1.0));
     list.Release();
     EXPECT_EQ(list.count(), 0);
@@ -75,6 +75,36 @@ TEST(ValueList, ReleaseEmptiesAndTheListCanBeUsedAgain) {
     EXPECT_EQ(list.values(), nullptr);
     ASSERT_TRUE(list.Push(2.0));
     EXPECT_EQ(list.values()[0], 2.0);
+}
+
+// Writes a model with a valued code, reads it back (so the reader's list
+// holds storage until the process ends) and exits normally.
+void ReadAModelAndExit() {
+    char path[] = "/tmp/valuelistXXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) std::exit(3);
+    close(fd);
+    UdmModel* model = nullptr;
+    udm_model_open(nullptr, UDM_MODE_TEXT, &model);
+    auto* tset = static_cast<UdmTset*>(udm_entity_new(UDM_CLASS_TSET, 21000, 1));
+    const double values[] = {1.5, 2.5, 3.5};
+    udm_tcod_set_values(udm_tset_code(tset, 1004, 1), 3, values);
+    const bool written = udm_model_write(path, UDM_MODE_TEXT) == UDM_OK;
+    udm_model_destroy(&model);
+    UdmModel* back = nullptr;
+    const bool read = written && udm_model_open(path, UDM_MODE_TEXT, &back) == UDM_OK;
+    unlink(path);
+    if (!read) std::exit(4);
+    udm_model_destroy(&back);
+    std::exit(0);
+}
+
+// Exit cleanups and static destructors interleave in the order they were
+// registered; the reader's list must be released exactly once in any order
+// (a second release of its storage ends the process with a heap fault).
+TEST(ValueListDeathTest, TheReadersListIsReleasedOnceAtExit) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(ReadAModelAndExit(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
