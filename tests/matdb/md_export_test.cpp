@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -280,6 +281,142 @@ TEST_F(ExportTest, ShrinkageAndKineticListsOfAnImportedGradeReadBack) {
     EXPECT_DOUBLE_EQ(record->thermosetData[0], 1.5);
     EXPECT_DOUBLE_EQ(record->thermosetData[39], 40.5);
     EXPECT_EQ(material::TextOf(record->genericLink), "GEN1");
+}
+
+// Every text keyword with its width: the stored text is longer than any
+// width, so each line shows where it is cut.
+struct TextWidth {
+    int property;
+    const char* keyword;
+    std::size_t width;
+    bool next_line;
+    bool upper;
+};
+constexpr TextWidth kTextWidths[] = {
+    {58, "MATERIAL_MATERIAL_FAMILY", 10, false, false},
+    {75, "MATERIAL_MELT_FLOW_RATE", 80, true, false},
+    {76, "MATERIAL_FILLERS", 50, true, false},
+    {77, "MATERIAL_TRADE_NAME", 50, true, false},
+    {78, "MATERIAL_MANUFACTURER", 50, true, false},
+    {98, "MATERIAL_CHARACTERISTICS", 50, true, false},
+    {99, "MATERIAL_VISCOSITY_INDEX", 50, true, false},
+    {100, "MATERIAL_CRYSTALLINE", 10, true, true},
+    {101, "MATERIAL_TESTER", 50, true, false},
+    {102, "MATERIAL_TEST_DATE", 50, true, false},
+    {103, "MATERIAL_NUMBER", 10, true, false},
+    {104, "MATERIAL_NOTES", 80, true, false},
+    {105, "MATERIAL_DEFAULT_VISCOSITY_MODEL", 20, false, true},
+    {106, "MATERIAL_DEFAULT_PVT_MODEL", 30, false, true},
+    {109, "MATERIAL_DEFAULT_SHRINKAGE_MODEL", 20, false, true},
+};
+
+std::string LongText() {
+    std::string text;
+    for (int i = 0; i < 120; ++i) text += static_cast<char>('a' + i % 26);
+    return text;
+}
+
+TEST_F(ExportTest, EveryTextKeywordIsCutToItsWidth) {
+    std::vector<MdProperty> items;
+    for (const TextWidth& t : kTextWidths) items.push_back(Text(t.property, LongText()));
+    items.push_back(Text(17, "GENSUP " + std::string(300, 'L')));
+    const std::string supplier = "ACMEPOLYME";
+    BuildPersonal(root_, {Grade(supplier, "WIDTH1", "WIDE TEXTS", items)});
+    const std::string long_supplier = supplier + std::string(38, 's');
+    const std::string long_grade = "WIDTH1" + std::string(42, 'g');
+    const std::string database = "local" + std::string(43, 'd');
+    ASSERT_EQ(Export({"-supplier", long_supplier, "-grade", long_grade, "-database", database,
+                      "-output", Path("out.kwd")}),
+              0);
+    const std::string file = Output();
+    EXPECT_NE(file.find("MATERIAL_SUPPLIER: " + long_supplier + "\n"), std::string::npos);
+    EXPECT_NE(file.find("MATERIAL_GRADE: " + long_grade + "\n"), std::string::npos);
+    std::string upper_database = database;
+    for (char& c : upper_database) c = static_cast<char>(std::toupper(c));
+    EXPECT_NE(file.find("MATERIAL_DATABASE_TYPE: " + upper_database + "\n"), std::string::npos);
+    EXPECT_NE(file.find("MATERIAL_GENERIC_LINK: GENSUP " + std::string(255 - 7, 'L') + "\n"),
+              std::string::npos);
+    for (const TextWidth& t : kTextWidths) {
+        std::string text = LongText().substr(0, t.width);
+        if (t.upper) {
+            for (char& c : text) c = static_cast<char>(std::toupper(c));
+        }
+        const std::string line =
+            std::string(t.keyword) + ": " + (t.next_line ? "\\\n" : "") + text + "\n";
+        EXPECT_NE(file.find(line), std::string::npos) << t.keyword << "\n" << file;
+    }
+    // The databases were closed meanwhile: the next export opens them again.
+    md_close_all();
+    EXPECT_EQ(Export({"-supplier", supplier, "-grade", "WIDTH1", "-output", Path("out.kwd")}), 0);
+}
+
+TEST_F(ExportTest, ItemsOfUnusableFormsAreWarnedAboutAndSkipped) {
+    BuildPersonal(root_, {Grade("ACME", "FORMS", "FORMS",
+                                {Single(58, 1), Text(2, "hot"), Coefficients(5, 0, {1, 2}),
+                                 Single(89, 4), Single(66, 910)})});
+    capture_.Take();
+    ASSERT_EQ(Export("FORMS"), 0);
+    const std::string printed = capture_.Take();
+    for (const char* warning :
+         {"Warning: \"Single Point\" is not a usable model format for \"Material Family\"\n",
+          "Warning: \"Text\" is not a usable model format for \"Specific Heat\"\n",
+          "Warning: \"Coeffient type data\" is not a usable model format for \"No Flow "
+          "Temperature\"\n",
+          "Warning: \"Single Point\" is not a usable model format for \"Modified Tait PVT "
+          "Coefficients\"\n"}) {
+        EXPECT_NE(printed.find(warning), std::string::npos) << warning << printed;
+    }
+    const std::string file = Output();
+    // One-real keywords of a property held otherwise carry the unset marker;
+    // lists and texts are left out.
+    EXPECT_NE(file.find("MATERIAL_THERMAL_SPECIFIC_HEAT_SINGLE: -.163840E+05\n"),
+              std::string::npos);
+    EXPECT_NE(file.find("MATERIAL_THERMAL_NO_FLOW_TEMPERATURE_SINGLE: -.163840E+05\n"),
+              std::string::npos);
+    EXPECT_EQ(file.find("MATERIAL_MATERIAL_FAMILY"), std::string::npos);
+    EXPECT_EQ(file.find("MATERIAL_PVT_MODEL_TAIT_COEFFICIENTS"), std::string::npos);
+    EXPECT_NE(file.find("MATERIAL_SOLID_DENSITY: 0.910000E+03\n"), std::string::npos);
+}
+
+TEST_F(ExportTest, ThreeViscosityPointsWriteTheFirstOrderModelOnly) {
+    BuildPersonal(root_,
+                  {Grade("ACME", "V3", "THREE POINTS",
+                         {Points(6, {1, 6}, {200, 100, 900, 220, 1000, 300, 240, 5000, 80})})});
+    capture_.Take();
+    ASSERT_EQ(Export("V3"), 0);
+    EXPECT_NE(capture_.Take().find("Material MODEL order   : 1\n"), std::string::npos);
+    const std::string file = Output();
+    EXPECT_NE(file.find("MATERIAL_VISCOSITY_MODEL_1ST_ORDER_COEFFICIENTS: \\\n"),
+              std::string::npos);
+    EXPECT_NE(file.find("MATERIAL_VISCOSITY_STD_POINT_DATA: \\\n"), std::string::npos);
+    EXPECT_EQ(file.find("2ND_ORDER"), std::string::npos) << file;
+    EXPECT_EQ(file.find("MATRIX"), std::string::npos) << file;
+    const auto record = ReadBack();
+    ASSERT_TRUE(record);
+    // ln v = ln A + N ln s + B T through the three points.
+    for (int i = 0; i < 3; ++i) {
+        const double t = record->viscosityStdPoints[3 * i];
+        const double s = record->viscosityStdPoints[3 * i + 1];
+        const double v = record->viscosity1stOrder[0] * std::pow(s, record->viscosity1stOrder[1]) *
+                         std::exp(record->viscosity1stOrder[2] * t);
+        // Six significant digits per coefficient.
+        EXPECT_NEAR(v / record->viscosityStdPoints[3 * i + 2], 1.0, 1e-4) << i;
+    }
+}
+
+// The database never hands out items of other forms or numbers, but the
+// export does not rely on it.
+TEST(ExportUnpackTest, ItemsOfUnknownFormOrNumberAreWarnedAboutAndAbsent) {
+    tarnvel::testing::Capture capture;
+    MdProperty odd = Single(92, 900);
+    odd.format = 7;
+    const MdExportSlots slots =
+        md_export_unpack(Grade("ACME", "ODD", "ODD", {odd, Single(110, 1), Single(0, 1)}));
+    EXPECT_FALSE(slots.present[92]);
+    EXPECT_EQ(capture.Take(),
+              "Warning: Unexpected Property/Format found (92,7)\n"
+              "Warning: Unexpected Property/Format found (110,1)\n"
+              "Warning: Unexpected Property/Format found (0,1)\n");
 }
 
 // The model choice over an unpacked grade: the first preference when the
