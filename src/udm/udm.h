@@ -164,7 +164,10 @@ int udm_read_dropped_count();
 const char* udm_read_first_message();
 // Writes the current model: write mode 0 text, 1 packed, 2 as loaded.
 // Nothing happens (0) without a path or a current model; 1021 when the file
-// cannot be created or written.
+// cannot be created or written; 1003 when a text mode was asked for and the
+// model holds a text whose quoted form (escapes included) is longer than the
+// 4095 bytes a text file carries; the packed encoding carries any text. The
+// file at path stays as it was on every failure.
 int udm_model_write(const char* path, int write_mode);
 int udm_model_write_packed(const char* path);
 int udm_model_save(const char* path);

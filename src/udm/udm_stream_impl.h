@@ -27,6 +27,8 @@ namespace tarnvel::udm {
 inline constexpr int kStatusReadFailed = 1003;
 inline constexpr int kStatusCorrupt = 1020;
 inline constexpr int kStatusWriteFailed = 1021;
+// A text longer than a text file carries (udm_model_write_file gives 1003).
+inline constexpr int kStatusTextTooLong = 1003;
 
 // The longest word, string or comment a binary stream may carry. Real
 // values are a few hundred bytes; the cap keeps a corrupt length from

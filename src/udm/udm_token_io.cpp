@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "udm/udm_binary_tokens.h"
+#include "udm/udm_lexer.h"
 #include "udm/udm_stream.h"
 #include "udm/udm_stream_impl.h"
 
@@ -62,7 +63,10 @@ void put_real(UdmStream& stream, double value) {
 }
 
 // A double quote, the text with a backslash before every double quote and
-// backslash, a double quote; a missing text gives two double quotes.
+// backslash, a double quote; a missing text gives two double quotes. A text
+// whose quoted form is longer than the text reader takes cannot be carried
+// by a text file: the stream fails, so that no file is written that would
+// not read back.
 void put_quoted(UdmStream& stream, std::string_view text) {
     stream.scratch.reserve(2 * text.size() + 2);
     char* out = stream.scratch.data();
@@ -73,6 +77,7 @@ void put_quoted(UdmStream& stream, std::string_view text) {
         out[used++] = byte;
     }
     out[used++] = '"';
+    if (used - 2 > kMaxTokenLength) stream.fail(kStatusTextTooLong);
     stream.put_bytes(out, used);
 }
 

@@ -15,6 +15,7 @@
 #include "udm/udm_classes.h"
 #include "udm/udm_model.h"
 #include "udm/udm_stream.h"
+#include "udm/udm_stream_impl.h"
 
 using namespace tarnvel::udm;
 
@@ -318,10 +319,12 @@ int udm_model_write_file(std::FILE* file, const char* path, int write_mode) {
                                               packed ? kPackedEncoding : kTextEncoding, file);
     if (stream == nullptr) return UDM_CANNOT_CREATE;
     WriteModel(stream, model, packed);
-    // A write the file did not take (a full disk) is a failed write.
-    const bool failed =
-        udm_stream_close(stream) != UDM_OK || std::fflush(file) != 0 || std::ferror(file) != 0;
+    // A write the file did not take (a full disk) is a failed write; a text
+    // too long for the text form is a model the text encoding cannot carry.
+    const int closed = udm_stream_close(stream);
+    const bool failed = closed != UDM_OK || std::fflush(file) != 0 || std::ferror(file) != 0;
     std::clearerr(file);
+    if (closed == tarnvel::udm::kStatusTextTooLong) return UDM_BAD_ARGUMENT;
     return failed ? UDM_CANNOT_CREATE : UDM_OK;
 }
 

@@ -191,11 +191,31 @@ TEST(TextTokens, QuotedStringsEscapeQuotesAndBackslashesOnly) {
 }
 
 TEST(TextTokens, LongEscapedStringsAndRunsSpanBuffers) {
-    std::string quotes(5000, '"');
+    std::string quotes(2040, '"');
     std::string text = TextOf({Text(UDM_TOKEN_STRING, quotes), Integer(UDM_TOKEN_BLANKS, 300)});
     ASSERT_EQ(text.size(), 2 + 2 * quotes.size() + 300);
     EXPECT_EQ(text.substr(0, 5), "\"\\\"\\\"");
     EXPECT_EQ(text.substr(text.size() - 301), "\"" + std::string(300, ' '));
+}
+
+// The text reader takes quoted strings of up to 4095 bytes between the
+// quotes: a text whose quoted form is longer fails a text stream, not a
+// packed one.
+TEST(TextTokens, StringsLongerThanTheReaderTakesFailTextStreams) {
+    const auto close_status = [](int encoding, const std::string& text) {
+        std::string out;
+        UdmStream* stream = udm_stream_open_write_memory("mem", encoding, &out);
+        udm_stream_put(stream, View(Text(UDM_TOKEN_STRING, text)));
+        return udm_stream_close(stream);
+    };
+    for (int encoding : {1, 5}) {
+        EXPECT_EQ(close_status(encoding, std::string(4095, 'a')), 0);
+        EXPECT_EQ(close_status(encoding, std::string(4096, 'a')), 1003);
+        // Escapes count: 2048 backslashes are 4096 bytes quoted.
+        EXPECT_EQ(close_status(encoding, std::string(2047, '\\') + "a"), 0);
+        EXPECT_EQ(close_status(encoding, std::string(2048, '\\')), 1003);
+    }
+    EXPECT_EQ(close_status(8, std::string(100000, '"')), 0);
 }
 
 TEST(TextTokens, NothingIsWrittenAfterTheEndToken) {
@@ -266,8 +286,15 @@ TEST(FloatFormat, TheDefaultFormIsPrintfsCharacterForCharacter) {
 }
 
 TEST(FloatFormat, OnlyOneConversionOfADoubleIsTaken) {
-    for (const char* good : {"%e", "%.3f", "%15.8E", "x=%-+#10.4g%%", "%a", "%le", "%.10lf"}) {
+    for (const char* good :
+         {"%e", "%.3f", "%15.8E", "%-+#10.4g", "%le", "%.10lf", "%.17g", " %e ", "%.0e", "%G"}) {
         EXPECT_TRUE(udm::is_usable_float_format(good)) << good;
+    }
+    // One conversion, but what it prints does not read back as the value:
+    // text glued to the number, hexadecimal, too few digits for 1e-300.
+    for (const char* unreadable :
+         {"x%e", "%%%e%%", "x=%-+#10.4g%%", "%a", "%A", "%e,", "%ex", "%.0f1", "1%e", "%+e%%"}) {
+        EXPECT_FALSE(udm::is_usable_float_format(unreadable)) << unreadable;
     }
     for (const char* bad : {"%", "e", "%%", "%s", "%d", "%n", "%e%e", "%*e", "%.*e", "%Le",
                             "%1000e", "%.1000f", "%lle", "%hf", "%l"}) {
@@ -290,10 +317,16 @@ TEST(FloatFormatDeathTest, TheProductVariableIsTakenOnlyWhenUsable) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     using ::testing::ExitedWithCode;
     EXPECT_EXIT(WriteWithProductFormat("%.3lf"), ExitedWithCode(0), "^\\[2\\.500\\]$");
-    EXPECT_EXIT(WriteWithProductFormat("<%g>"), ExitedWithCode(0), "^\\[<2\\.5>\\]$");
-    // Too short, or not a single conversion of a double: the default.
-    EXPECT_EXIT(WriteWithProductFormat("e"), ExitedWithCode(0), "^\\[2\\.500000e\\+00\\]$");
-    EXPECT_EXIT(WriteWithProductFormat("%s"), ExitedWithCode(0), "^\\[2\\.500000e\\+00\\]$");
+    EXPECT_EXIT(WriteWithProductFormat(" %.10g "), ExitedWithCode(0), "^\\[ 2\\.5 \\]$");
+    // Too short, not a single conversion of a double, or numbers that do
+    // not read back: the default, with a warning that names the variable.
+    const std::string warned = std::string("^warning: ") +
+                               envGetVariableName("PRODUCT_FLOAT_FORMAT") +
+                               " \"[^\"]*\" is not a float format whose numbers read back; "
+                               "\"%e\" is used\n\\[2\\.500000e\\+00\\]$";
+    for (const char* unusable : {"e", "%s", "<%g>", "x%e", "%%%e%%"}) {
+        EXPECT_EXIT(WriteWithProductFormat(unusable), ExitedWithCode(0), warned) << unusable;
+    }
 }
 
 // ---- round trips ------------------------------------------------------------

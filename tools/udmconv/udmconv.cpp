@@ -166,7 +166,12 @@ UdmModel* Load(const std::string& path, bool lenient) {
 
 int WriteFailure(const std::string& path, int status) {
     const char* reason = sypWriteFileError();
-    if (*reason != '\0') {
+    if (status == UDM_BAD_ARGUMENT) {
+        std::fprintf(stderr,
+                     "udmconv: cannot write %s as text: the model holds a text longer than the "
+                     "4095 bytes a text file carries (the packed encoding carries it)\n",
+                     path.c_str());
+    } else if (*reason != '\0') {
         std::fprintf(stderr, "udmconv: cannot write %s (status %d)\n", reason, status);
     } else {
         std::fprintf(stderr, "udmconv: cannot write %s: status %d\n", path.c_str(), status);
@@ -179,14 +184,21 @@ struct FileCloser {
 };
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
-// Copies the text form through a gzip-encoded stream into out: the writer's
-// text goes to an anonymous temporary file first.
-bool CopyGzip(const std::string& path, std::FILE* out) {
+// The text form of the current model in an anonymous temporary file, read
+// from its start; null (with *status) when it cannot be written.
+File TextForm(const std::string& path, int* status) {
     File text(std::tmpfile());
-    if (!text || udm_model_write_file(text.get(), path.c_str(), UDM_MODE_TEXT) != UDM_OK) {
-        return false;
-    }
+    *status =
+        text ? udm_model_write_file(text.get(), path.c_str(), UDM_MODE_TEXT) : UDM_CANNOT_CREATE;
+    if (*status != UDM_OK) return nullptr;
     std::rewind(text.get());
+    return text;
+}
+
+// Copies the text form through a gzip-encoded stream into out.
+bool CopyGzip(const std::string& path, std::FILE* out, int* status) {
+    File text = TextForm(path, status);
+    if (!text) return false;
     UdmStream* stream = udm_stream_open_write(path.c_str(), tarnvel::udm::kEncodingGzipText, out);
     if (stream == nullptr) return false;
     std::array<char, 4096> chunk;
@@ -197,9 +209,11 @@ bool CopyGzip(const std::string& path, std::FILE* out) {
 }
 
 int WriteGzip(const std::string& path) {
-    const int status =
-        sypWriteFile(path.c_str(), [&](std::FILE* out) { return CopyGzip(path, out); });
-    return status == 0 ? kExitOk : WriteFailure(path, UDM_CANNOT_CREATE);
+    int text_status = UDM_OK;
+    const int status = sypWriteFile(
+        path.c_str(), [&](std::FILE* out) { return CopyGzip(path, out, &text_status); });
+    if (status == 0) return kExitOk;
+    return WriteFailure(path, text_status != UDM_OK ? text_status : UDM_CANNOT_CREATE);
 }
 
 int Convert(Mode mode, const std::string& path) {
@@ -209,9 +223,18 @@ int Convert(Mode mode, const std::string& path) {
     return status == UDM_OK ? kExitOk : WriteFailure(path, status);
 }
 
+// The text form goes to the standard output only once it is whole.
 int Dump() {
-    const int status = udm_model_write_file(stdout, "stdout", UDM_MODE_TEXT);
-    return status == UDM_OK ? kExitOk : WriteFailure("the standard output", status);
+    int status = UDM_OK;
+    File text = TextForm("stdout", &status);
+    if (!text) return WriteFailure("the standard output", status);
+    std::array<char, 4096> chunk;
+    while (std::size_t got = std::fread(chunk.data(), 1, chunk.size(), text.get())) {
+        if (std::fwrite(chunk.data(), 1, got, stdout) != got) break;
+    }
+    const bool written =
+        std::ferror(text.get()) == 0 && std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+    return written ? kExitOk : WriteFailure("the standard output", UDM_CANNOT_CREATE);
 }
 
 const char* EncodingName(int number) {
