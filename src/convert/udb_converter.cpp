@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "convert/data_files.h"
 #include "convert/udm_scope.h"
 #include "services/libvxenv.h"
 #include "services/syperror.h"
@@ -36,9 +37,10 @@ constexpr std::string_view kFillerPartSeparators{"()%"};
 constexpr std::string_view kFillerNameSeparators{"&"};
 
 // Allocates, initialises and fills a data model from a UDB file. A file that
-// is missing or cannot be read leaves the model empty. The caller's current
-// model is the same before and after.
-UdmModel* LoadDataModel(const std::string& path) {
+// is missing or cannot be read leaves the model empty (*loaded false). The
+// caller's current model is the same before and after.
+UdmModel* LoadDataModel(const std::string& path, bool* loaded) {
+    *loaded = false;
     ScopedCurrentModel restore;
     UdmModel* model = nullptr;
     if (udm_model_alloc(&model) != UDM_OK) return nullptr;
@@ -47,7 +49,8 @@ UdmModel* LoadDataModel(const std::string& path) {
         udm_model_free(model);
         return nullptr;
     }
-    if (!path.empty() && udm_model_load(path.c_str()) != UDM_OK) {
+    *loaded = !path.empty() && udm_model_load(path.c_str()) == UDM_OK;
+    if (!path.empty() && !*loaded) {
         // A file that failed half-way may have left some sets behind.
         udm_model_clear();
         if (udm_model_init() != UDM_OK) {
@@ -232,12 +235,16 @@ void MUdbConverter::Load(std::string_view data_directory) {
         {class_mechanical_, kClassMechanicalFile},
         {class_temperatures_, kGenericClassFile},
     };
+    DataFileReport report(data_directory);
     for (const auto& entry : tables) {
         const std::string path = DataFilePath(data_directory, entry.file);
-        if (!path.empty()) entry.table.Load(path);
+        report.Note(entry.file, !path.empty() && entry.table.Load(path));
     }
-    generic_data_ = LoadDataModel(DataFilePath(data_directory, kGenericDataFile));
-    filler_data_ = LoadDataModel(DataFilePath(data_directory, kFillerDataFile));
+    bool loaded = false;
+    generic_data_ = LoadDataModel(DataFilePath(data_directory, kGenericDataFile), &loaded);
+    report.Note(kGenericDataFile, loaded);
+    filler_data_ = LoadDataModel(DataFilePath(data_directory, kFillerDataFile), &loaded);
+    report.Note(kFillerDataFile, loaded);
 }
 
 std::string MUdbConverter::DefaultDataPath() {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "convert/data_files.h"
 #include "convert/udb_converter.h"
 #include "convert/udm_scope.h"
 #include "services/syppaths.h"
@@ -160,7 +161,8 @@ MVx2kToUdb::MVx2kToUdb() : MVx2kToUdb(MUdbConverter::DefaultDataPath()) {}
 
 MVx2kToUdb::MVx2kToUdb(std::string_view data_directory) {
     const std::string path = DataFilePath(data_directory, kGenericClassFile);
-    if (!path.empty()) generic_classes_.Load(path);
+    DataFileReport report(data_directory);
+    report.Note(kGenericClassFile, !path.empty() && generic_classes_.Load(path));
 }
 
 MVx2kToUdb::~MVx2kToUdb() = default;

@@ -155,11 +155,27 @@ TEST(MissingData, UnreadableDataFileLeavesItsModelEmpty) {
     ScratchDir dir;
     WriteText(dir.File("generic_data.udb"), "TSET{21000 1 \"x\" TCOD{11002 \"\" 500}} garbage {{{");
     WriteText(dir.File("link.csv"), "GEN-PP,1\n");
+    ::testing::internal::CaptureStderr();
     const MUdbConverter converter(dir.path());
+    const std::string warning = ::testing::internal::GetCapturedStderr();
     Values values{};
     int count = 0;
     EXPECT_FALSE(converter.GenericValues(11002, 1, count, values));
     EXPECT_EQ(converter.LinkSetId("GEN-PP"), 1);
+    // One line names the directory and every file not loaded, the damaged
+    // one among them; the table that loaded is not named.
+    EXPECT_EQ(warning, "tarnvel: warning: product data directory " + dir.path() +
+                           ": cannot load family_name.csv, pvt_and_mechanical_link.csv, "
+                           "genericclass2mechanical.csv, generic_class.csv, generic_data.udb, "
+                           "filler.udb (values that come from them are left at their "
+                           "defaults)\n");
+}
+
+TEST(MissingData, CompleteDataDirectoryLoadsWithoutAWord) {
+    const std::string shipped = std::string(TARNVEL_SOURCE_DIR) + "/product/data/dat";
+    ::testing::internal::CaptureStderr();
+    { const MUdbConverter converter(shipped); }
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 // ---- Table lookups ----------------------------------------------------------------------------

@@ -2,6 +2,8 @@
 // test are converted, and the packed output is read back with the library.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -148,11 +150,33 @@ TEST_F(VxmatCli, ConvertsEveryGradeWithProgress) {
     EXPECT_EQ(output.Text(9, 1328), "VI(0)4");
 }
 
-TEST_F(VxmatCli, DataDirectoryWithoutTablesStillConverts) {
+// A data directory that is missing or unreadable keeps the result (the
+// index at 0 C) and says so in one line naming the directory and table.
+TEST_F(VxmatCli, DataDirectoryWithoutTablesStillConvertsWithAWarning) {
+    const auto expect_warning = [](const ProcessResult& result, const std::string& directory) {
+        EXPECT_EQ(result.err, "tarnvel: warning: product data directory " + directory +
+                                  ": cannot load generic_class.csv (values that come from them "
+                                  "are left at their defaults)\n");
+    };
     const ProcessResult result =
         Run(dir_.File("grades.udm"), dir_.File("out.udb"), dir_.File("none"));
     ASSERT_EQ(result.exit_code, 0) << result.err;
     EXPECT_EQ(Output(dir_.File("out.udb")).Text(5, 1328), "VI(0)3");
+    expect_warning(result, dir_.File("none"));
+
+    // A directory holding other files but not the table.
+    const ProcessResult empty = Run(dir_.File("grades.udm"), dir_.File("out.udb"), dir_.File(""));
+    ASSERT_EQ(empty.exit_code, 0) << empty.err;
+    expect_warning(empty, dir_.File(""));
+
+    if (geteuid() == 0) return;  // root reads a directory whatever its mode
+    const std::string locked = data_.File("");
+    ASSERT_EQ(chmod(locked.c_str(), 0), 0);
+    const ProcessResult unreadable = Run(dir_.File("grades.udm"), dir_.File("out.udb"), locked);
+    chmod(locked.c_str(), 0700);
+    ASSERT_EQ(unreadable.exit_code, 0) << unreadable.err;
+    EXPECT_EQ(Output(dir_.File("out.udb")).Text(5, 1328), "VI(0)3");
+    expect_warning(unreadable, locked);
 }
 
 TEST_F(VxmatCli, RejectedInputsExitFiveAndWriteNothing) {
