@@ -24,6 +24,10 @@ int ExportGrade(int argc, char** argv) {
     return matdb::md_export_entry(argc, argv);
 }
 
+std::optional<std::string> ExportText(int argc, char** argv) {
+    return matdb::md_export_entry_text(argc, argv);
+}
+
 bool ReadAsciiFile(const char* path) {
     return md_read_ascii_file(path).opened;
 }
@@ -39,6 +43,7 @@ void BuildPersonalDatabase(const char* name, int length, int messages, int& stat
 MaterialDatabase BuiltInMaterialDatabase() {
     MaterialDatabase database;
     database.export_grade = ExportGrade;
+    database.export_text = ExportText;
     database.slot_version = DatabaseVersion;
     database.build_personal_database = BuildPersonalDatabase;
     database.close_all = md_close_all;

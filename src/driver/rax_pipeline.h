@@ -8,6 +8,7 @@
 // over any database that offers them.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <fstream>
 #include <functional>
@@ -34,6 +35,12 @@ struct MaterialDatabase {
     // The grade export entry: argument count and vector as a program gets
     // them; 0 when the keyword file was written.
     std::function<int(int argc, char** argv)> export_grade;
+    // The same entry without its file, when the database offers it: the
+    // keyword file text that export_grade would write for the argument
+    // vector, or nothing where it would write none. The pipeline then hands
+    // the text to the keyword file reader in memory, which spares every
+    // grade a write and a read of the temporary keyword file.
+    std::function<std::optional<std::string>(int argc, char** argv)> export_text;
     // The version of the database in a slot (0 to 3): the name, without its
     // "$", of the first supplier whose name begins with "$". The slot is
     // opened for reading and closed again; nothing when it does not open or
@@ -53,6 +60,29 @@ struct MaterialDatabase {
     // True when the -asc road can run too.
     bool CompleteForAscii() const { return Complete() && build_personal_database && close_all; }
 };
+
+// The argument vector that the pipeline hands to the grade export entry:
+// entry 0, the program name, absent, then "-supplier", "-grade" and
+// "-output" with their values.
+class ExportArguments {
+  public:
+    static constexpr int kCount = 7;
+
+    ExportArguments(const char* supplier, const char* grade, const char* keyword_path);
+    ExportArguments(const ExportArguments&) = delete;
+    ExportArguments& operator=(const ExportArguments&) = delete;
+
+    char** argv() { return argv_.data(); }
+
+  private:
+    std::array<std::string, kCount - 1> words_;
+    // Null-terminated, as a program's vector is.
+    std::array<char*, kCount + 1> argv_{};
+};
+
+// The line appended to every exported keyword file: "MATERIAL_VERSION:" and
+// the database version.
+std::string VersionLine(const std::string& version);
 
 // The database side: saved run state, the grade list and the version.
 class MRaxToAsc {
@@ -142,6 +172,11 @@ class MRaxToUdb : public MRaxToAsc, public MAscToUdb {
 
   private:
     void OpenGradeList(const char* list_path);
+    // Exports one grade and reads it back into a record: through the
+    // keyword file, or in memory when the database offers the export text.
+    // Null when the export failed.
+    std::unique_ptr<material::MaterialRecord> ExportAndRead(const char* supplier, const char* grade,
+                                                            const char* keyword_path);
     bool ConvertGrades(const char* list_path, const char* keyword_path, UdmModel* output);
 };
 

@@ -19,8 +19,6 @@ using services::kSypOk;
 
 // The keyword logs that the keyword file reader leaves beside its files.
 constexpr char kKeywordLogPattern[] = "*.asc_log";
-// The line appended to every exported keyword file.
-constexpr char kVersionLine[] = "MATERIAL_VERSION:%s\n";
 // The database slots, 0 Standard to 3 Local.
 constexpr int kSlotCount = 4;
 
@@ -57,20 +55,26 @@ bool MRaxToUdb::LeaveDirectory() {
     return !saved_directory_.empty() && sypChangeDirectory(saved_directory_.c_str()) == kSypOk;
 }
 
+ExportArguments::ExportArguments(const char* supplier, const char* grade, const char* keyword_path)
+    : words_{"-supplier", supplier, "-grade", grade, "-output", keyword_path} {
+    for (std::size_t i = 0; i < words_.size(); ++i) argv_[i + 1] = words_[i].data();
+}
+
+std::string VersionLine(const std::string& version) {
+    return "MATERIAL_VERSION:" + version + "\n";
+}
+
 bool MRaxToUdb::ExportGrade(const char* supplier, const char* grade, const char* keyword_path) {
     if (supplier == nullptr || grade == nullptr || keyword_path == nullptr) return false;
     if (!database_.export_grade) return false;
-    // The entry takes a program's argument vector: entry 0, the program
-    // name, is absent.
-    std::vector<std::string> words{"-supplier", supplier, "-grade", grade, "-output", keyword_path};
-    std::array<char*, 8> argv{};
-    for (std::size_t i = 0; i < words.size(); ++i) argv[i + 1] = words[i].data();
+    ExportArguments arguments(supplier, grade, keyword_path);
     // A failed export leaves the file as it was (the previous grade's lines),
     // so its result decides, not whether the file exists.
-    if (database_.export_grade(7, argv.data()) != 0) return false;
+    if (database_.export_grade(ExportArguments::kCount, arguments.argv()) != 0) return false;
     std::FILE* file = nullptr;
     if (sypOpenFile(&file, keyword_path, "a") != kSypOk) return false;
-    const bool written = std::fprintf(file, kVersionLine, version_.c_str()) > 0;
+    const std::string line = VersionLine(version_);
+    const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
     return sypCloseFile(file) == kSypOk && written;
 }
 

@@ -170,12 +170,30 @@ bool MRaxToUdb::ReadGradeLine(const char* list_path, std::string& supplier, std:
     return true;
 }
 
+std::unique_ptr<material::MaterialRecord> MRaxToUdb::ExportAndRead(const char* supplier,
+                                                                   const char* grade,
+                                                                   const char* keyword_path) {
+    if (!database_.export_text) {
+        if (!ExportGrade(supplier, grade, keyword_path)) return nullptr;
+        return reader_->Read(keyword_path);
+    }
+    ExportArguments arguments(supplier, grade, keyword_path);
+    std::optional<std::string> text =
+        database_.export_text(ExportArguments::kCount, arguments.argv());
+    if (!text) return nullptr;
+    *text += VersionLine(version_);
+    // The reader's log of unrecognised lines is the one it keeps beside the
+    // keyword file, as when it reads the file.
+    return reader_->ReadText(*text,
+                             (std::string(keyword_path) + material::kKeywordLogSuffix).c_str());
+}
+
 bool MRaxToUdb::ConvertGrades(const char* list_path, const char* keyword_path, UdmModel* output) {
     std::string supplier;
     std::string grade;
     for (int index = 1; ReadGradeLine(list_path, supplier, grade); ++index) {
-        if (!ExportGrade(supplier.c_str(), grade.c_str(), keyword_path)) continue;
-        std::unique_ptr<material::MaterialRecord> record = reader_->Read(keyword_path);
+        const std::unique_ptr<material::MaterialRecord> record =
+            ExportAndRead(supplier.c_str(), grade.c_str(), keyword_path);
         if (!record) continue;
         UdmModel* model = convert::BuildPropertySet(*converter_, *record);
         if (model == nullptr) continue;

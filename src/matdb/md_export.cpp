@@ -319,8 +319,12 @@ std::string md_export_text(const MdGrade& grade, const MdExportOptions& options,
     return md_export_lines(grade, slots, options);
 }
 
-MdExportStatus md_export_run(const MdExportOptions& options, MdExportMessages messages,
-                             MdModelChoice* chosen) {
+namespace {
+
+// The keyword text of the grade the options name, composed as md_export_run
+// composes it. kWritten when a text was composed.
+MdExportStatus ComposeText(const MdExportOptions& options, MdExportMessages messages,
+                           MdModelChoice* chosen, std::string* text) {
     const MdModelPreferences preferences = md_model_preferences_from_environment();
     std::optional<MessageUnit> quiet(std::in_place, messages.diagnostics);
     if (options.kes && !TakeKesPath()) return MdExportStatus::kNotWritten;
@@ -335,21 +339,46 @@ MdExportStatus md_export_run(const MdExportOptions& options, MdExportMessages me
     if (grade == nullptr) return MdExportStatus::kNotFound;
     quiet.emplace(messages.report);
     MdModelChoice models;
-    const std::string text = md_export_text(*grade, options, preferences,
-                                            md_database_name(md_export_position().slot), models);
+    *text = md_export_text(*grade, options, preferences,
+                           md_database_name(md_export_position().slot), models);
     if (chosen != nullptr) *chosen = models;
-    quiet.emplace(messages.diagnostics);
+    return MdExportStatus::kWritten;
+}
+
+// The parsed argument vector; the usage text is printed for a bad one.
+std::optional<MdExportOptions> ParseOrUsage(int argc, const char* const* argv) {
+    std::optional<MdExportOptions> options = md_export_parse(argc, argv);
+    if (!options) vt_out(md_export_usage(argc > 0 ? argv[0] : nullptr).c_str());
+    return options;
+}
+
+}  // namespace
+
+MdExportStatus md_export_run(const MdExportOptions& options, MdExportMessages messages,
+                             MdModelChoice* chosen) {
+    std::string text;
+    const MdExportStatus composed = ComposeText(options, messages, chosen, &text);
+    if (composed != MdExportStatus::kWritten) return composed;
+    const MessageUnit quiet(messages.diagnostics);
     return WriteFile(options.output, text) ? MdExportStatus::kWritten : MdExportStatus::kNotWritten;
 }
 
 int md_export_entry(int argc, const char* const* argv) {
-    const auto options = md_export_parse(argc, argv);
-    if (!options) {
-        vt_out(md_export_usage(argc > 0 ? argv[0] : nullptr).c_str());
-        return 1;
-    }
+    const std::optional<MdExportOptions> options = ParseOrUsage(argc, argv);
+    if (!options) return 1;
     const MdExportMessages messages{options->diagnostic, options->diagnostic};
     return md_export_run(*options, messages) == MdExportStatus::kWritten ? 0 : 1;
+}
+
+std::optional<std::string> md_export_entry_text(int argc, const char* const* argv) {
+    const std::optional<MdExportOptions> options = ParseOrUsage(argc, argv);
+    if (!options) return std::nullopt;
+    const MdExportMessages messages{options->diagnostic, options->diagnostic};
+    std::string text;
+    if (ComposeText(*options, messages, nullptr, &text) != MdExportStatus::kWritten) {
+        return std::nullopt;
+    }
+    return text;
 }
 
 }  // namespace tarnvel::matdb

@@ -4,6 +4,7 @@
 // "-kes").
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "matdb/matdb.h"
@@ -54,5 +55,10 @@ MdExportStatus md_export_run(const MdExportOptions& options, MdExportMessages me
 // grade not found, file not written). Without "-diagnostic" nothing of the
 // export reaches the screen; with it the report and every diagnostic do.
 int md_export_entry(int argc, const char* const* argv);
+
+// The entry without its file: the keyword file text that md_export_entry
+// would write for the argument vector, after the same messages and report;
+// nothing where the entry would return 1 before writing.
+std::optional<std::string> md_export_entry_text(int argc, const char* const* argv);
 
 }  // namespace tarnvel::matdb

@@ -22,31 +22,39 @@ std::string Head(std::string_view keyword) {
     return std::string(keyword) + ": ";
 }
 
-// The list layout over fields already formatted.
+// The list layout over fields already formatted: each field between two
+// blanks; one row on the keyword line when it fits, otherwise the rows on
+// lines of their own (kMdValuesPerLine fields at most, each line led by a
+// blank), every line but the last ending in a backslash.
 std::string ListOf(std::string_view keyword, const std::vector<std::string>& fields,
                    std::size_t per_row) {
     if (fields.empty() || per_row == 0) return {};
     std::string out(keyword);
+    const auto append = [&out](const std::string& field) {
+        out += ' ';
+        out += field;
+        out += ' ';
+    };
     const std::size_t rows = fields.size() / per_row;
     if (rows == 1 && keyword.size() + kWidthPerValue * per_row < kOneLineLimit) {
         out += ": ";
-        for (const std::string& f : fields) out += " " + f + " ";
+        for (const std::string& f : fields) append(f);
         return out + " \n";
     }
     out += ": \\\n";
-    std::vector<std::string> lines;
+    out.reserve(out.size() + fields.size() * kWidthPerValue + rows * 4);
+    bool first_line = true;
     for (std::size_t row = 0; row < rows; ++row) {
         for (std::size_t first = 0; first < per_row; first += kMdValuesPerLine) {
-            std::string line = " ";
+            if (!first_line) out += "\\\n";
+            first_line = false;
+            out += ' ';
             for (std::size_t j = first; j < per_row && j < first + kMdValuesPerLine; ++j) {
-                line += " " + fields[row * per_row + j] + " ";
+                append(fields[row * per_row + j]);
             }
-            lines.push_back(line);
         }
     }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        out += lines[i] + (i + 1 < lines.size() ? "\\\n" : "\n");
-    }
+    if (!first_line) out += '\n';
     return out;
 }
 
@@ -75,6 +83,7 @@ std::string md_export_long_text(std::string_view keyword, std::string_view text)
 std::string md_export_list(std::string_view keyword, std::span<const double> values,
                            std::size_t per_row) {
     std::vector<std::string> fields;
+    fields.reserve(values.size());
     for (double v : values) fields.push_back(md_export_real_field(v));
     return ListOf(keyword, fields, per_row);
 }

@@ -2,7 +2,9 @@
 // and merging one grade into another.
 #include <algorithm>
 #include <bit>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "matdb/matdb.h"
 #include "matdb/md_catalogue.h"
@@ -49,10 +51,10 @@ ItemKey KeyOf(const MdProperty& item) {
                    item.format == MD_STANDARD_POINTS ? 0 : item.model};
 }
 
-// Negative, zero or positive as a goes before, equals or goes after b.
-int Compare(const MdProperty& a, const MdProperty& b) {
-    const ItemKey ka = KeyOf(a);
-    const ItemKey kb = KeyOf(b);
+// Negative, zero or positive as the item of key ka and link text ta goes
+// before, equals or goes after that of kb and tb.
+int CompareKeys(const ItemKey& ka, const std::string& ta, const ItemKey& kb,
+                const std::string& tb) {
     const int keys_a[] = {ka.dropped, ka.link,     ka.group, ka.order,
                           ka.format,  ka.property, ka.model};
     const int keys_b[] = {kb.dropped, kb.link,     kb.group, kb.order,
@@ -60,7 +62,7 @@ int Compare(const MdProperty& a, const MdProperty& b) {
     for (int i = 0; i < 7; ++i) {
         if (keys_a[i] != keys_b[i]) return keys_a[i] < keys_b[i] ? -1 : 1;
         // Two links are ordered by their text before anything else.
-        if (i == 1 && ka.link != 0) return a.text.compare(b.text);
+        if (i == 1 && ka.link != 0) return ta.compare(tb);
     }
     return 0;
 }
@@ -87,19 +89,28 @@ bool ExcludedModel(bool own_viscosity, bool own_pvt, int property) {
 
 void md_sort_items(MdGrade& grade) {
     auto& items = grade.items;
-    std::stable_sort(items.begin(), items.end(),
-                     [](const MdProperty& a, const MdProperty& b) { return Compare(a, b) < 0; });
+    // The keys are taken once per item rather than in every comparison.
+    std::vector<ItemKey> keys;
+    keys.reserve(items.size());
+    for (const MdProperty& item : items) keys.push_back(KeyOf(item));
+    std::vector<std::size_t> order(items.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    const auto compare = [&](std::size_t a, std::size_t b) {
+        return CompareKeys(keys[a], items[a].text, keys[b], items[b].text);
+    };
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return compare(a, b) < 0; });
     // Of a run of items equal on every key, the first one that is not
     // inherited is kept (the first one when all are).
     std::vector<MdProperty> kept;
     kept.reserve(items.size());
-    for (std::size_t i = 0; i < items.size();) {
+    for (std::size_t i = 0; i < order.size();) {
         std::size_t end = i + 1;
-        while (end < items.size() && Compare(items[i], items[end]) == 0) ++end;
-        std::size_t keep = i;
+        while (end < order.size() && compare(order[i], order[end]) == 0) ++end;
+        std::size_t keep = order[i];
         for (std::size_t k = i; k < end; ++k) {
-            if (items[k].inherited == 0) {
-                keep = k;
+            if (items[order[k]].inherited == 0) {
+                keep = order[k];
                 break;
             }
         }

@@ -24,6 +24,8 @@ struct SlotIndex {
     ListIndex suppliers;
     // Grade lists by supplier record number.
     std::unordered_map<int, ListIndex> grades;
+    // Grades read through generic links (Standard only).
+    std::unordered_map<std::string, MdGrade> linked;
 };
 
 bool g_enabled = true;
@@ -114,6 +116,17 @@ std::optional<FindStatus> CachedFind(int slot, RaxFileKind kind, int supplier, i
     }
     if (!status) *index = ListIndex{};
     return status;
+}
+
+const MdGrade* CachedLinkedGrade(const std::string& key) {
+    if (!g_enabled) return nullptr;
+    const auto& linked = Indexes()[MD_STANDARD].linked;
+    const auto found = linked.find(key);
+    return found == linked.end() ? nullptr : &found->second;
+}
+
+void RememberLinkedGrade(const std::string& key, const MdGrade& grade) {
+    if (g_enabled) Indexes()[MD_STANDARD].linked[key] = grade;
 }
 
 void SetLookupCacheEnabled(bool enabled) {

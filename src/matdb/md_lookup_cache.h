@@ -10,8 +10,10 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
+#include "matdb/matdb.h"
 #include "matdb/md_walk.h"
 #include "matdb/rax_file.h"
 
@@ -24,6 +26,13 @@ namespace tarnvel::matdb {
 // caller then walks the list itself, and reports what it finds.
 std::optional<FindStatus> CachedFind(int slot, RaxFileKind kind, int supplier, int first,
                                      std::string_view wanted, int* found, int* last);
+
+// The Standard grades that generic links have read, by wanted supplier and
+// grade name: a grade linked by thousands of grades is read once while the
+// Standard database stays open. Null when the grade is not remembered (or
+// the cache is off).
+const MdGrade* CachedLinkedGrade(const std::string& key);
+void RememberLinkedGrade(const std::string& key, const MdGrade& grade);
 
 // Forgets everything remembered about a slot's lists.
 void ForgetLookups(int slot);

@@ -9,7 +9,16 @@
 
 namespace tarnvel::matdb {
 
+namespace {
+long g_print_count = 0;
+}  // namespace
+
+long MdPrintCount() {
+    return g_print_count;
+}
+
 void MdPrint(const char* format, ...) {
+    ++g_print_count;
     std::va_list arguments;
     va_start(arguments, format);
     std::va_list copy;

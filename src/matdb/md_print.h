@@ -7,6 +7,9 @@ namespace tarnvel::matdb {
 
 // Formats with printf rules (no length limit) and passes the text to vt_out.
 void MdPrint(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// The number of MdPrint calls so far, so that a caller can tell whether a
+// step printed anything.
+long MdPrintCount();
 
 // The system error text of a saved error number, or the given words when
 // there was no system error.

@@ -6,6 +6,7 @@
 
 #include "matdb/matdb.h"
 #include "matdb/md_catalogue.h"
+#include "matdb/md_lookup_cache.h"
 #include "matdb/md_print.h"
 #include "matdb/md_read.h"
 #include "matdb/md_slots.h"
@@ -63,6 +64,27 @@ bool ReadItems(int slot, const GradeRecord& record, std::vector<MdProperty>* ite
     return LinkItem(slot, record, items);
 }
 
+// The Standard grade a generic link names, read by name. A grade whose read
+// printed nothing but its "Reading" line (no links of its own, nothing
+// skipped) is remembered, and later links to it get a copy after the same
+// line, so that thousands of grades linked to one generic grade read it
+// once.
+std::unique_ptr<MdGrade> ReadLinked(const std::string& supplier, const std::string& code,
+                                    int depth) {
+    const std::string key =
+        WantedName(supplier, kSupplierNameWidth) + '\n' + WantedName(code, kGradeCodeWidth);
+    if (const MdGrade* known = CachedLinkedGrade(key)) {
+        MdPrint("Reading %s %s from %s database.\n", WantedName(supplier, 1024).c_str(),
+                WantedName(code, 1024).c_str(), md_database_name(MD_STANDARD));
+        return std::make_unique<MdGrade>(*known);
+    }
+    const long printed = MdPrintCount();
+    std::unique_ptr<MdGrade> linked =
+        ReadByName(MD_STANDARD, supplier.c_str(), code.c_str(), depth);
+    if (linked != nullptr && MdPrintCount() == printed + 1) RememberLinkedGrade(key, *linked);
+    return linked;
+}
+
 // Follows the grade's generic links that are not yet followed: the linked
 // Standard grade's items come in marked inherited.
 void ResolveLinks(MdGrade& grade, int depth) {
@@ -82,8 +104,7 @@ void ResolveLinks(MdGrade& grade, int depth) {
         const std::size_t blank = text.find(' ');
         const std::string supplier = text.substr(0, blank);
         const std::string code = blank == std::string::npos ? "" : text.substr(blank + 1);
-        std::unique_ptr<MdGrade> linked =
-            ReadByName(MD_STANDARD, supplier.c_str(), code.c_str(), depth + 1);
+        std::unique_ptr<MdGrade> linked = ReadLinked(supplier, code, depth + 1);
         if (linked == nullptr) continue;
         for (MdProperty& item : linked->items) item.inherited = 1;
         md_merge_grade(grade, std::move(*linked));

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "matdb/md_catalogue.h"
+#include "recfile/recfile.h"
 #include "services/vtout.h"
 
 namespace tarnvel::matdb {
@@ -185,6 +186,10 @@ std::string md_report_text(const MdGrade& grade, const char* database, int visco
 }
 
 void md_print_report(const MdGrade& grade, const char* database, int viscosity_model) {
+    // A report that would go nowhere (straight to the message routine while
+    // the record-file messages are off, as in the pipelines' exports) is not
+    // composed at all: it would cost more than the rest of the export.
+    if (vtOutPassesToMessageRoutine() && !rfMessagesShown()) return;
     vt_out(md_report_text(grade, database, viscosity_model).c_str());
 }
 

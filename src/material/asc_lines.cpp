@@ -5,7 +5,28 @@
 namespace tarnvel::material {
 
 std::optional<std::string_view> KeywordLines::Next() {
-    if (file_ == nullptr) return std::nullopt;
+    if (!good_) return std::nullopt;
+    return file_ != nullptr ? NextFromFile() : NextFromText();
+}
+
+std::optional<std::string_view> KeywordLines::Fail() {
+    good_ = false;
+    file_ = nullptr;
+    text_ = {};
+    return std::nullopt;
+}
+
+std::optional<std::string_view> KeywordLines::NextFromText() {
+    const std::size_t feed = text_.find('\n');
+    if (feed == std::string_view::npos) return Fail();
+    std::string_view line = text_.substr(0, feed);
+    text_.remove_prefix(feed + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() > kMaxLineLength) return Fail();
+    return line.substr(0, line.find('\0'));
+}
+
+std::optional<std::string_view> KeywordLines::NextFromFile() {
     line_.clear();
     for (;;) {
         const int c = std::getc(file_);
@@ -22,19 +43,23 @@ std::optional<std::string_view> KeywordLines::Next() {
         if (line_.size() > kMaxLineLength) break;
         line_.push_back(static_cast<char>(c));
     }
-    file_ = nullptr;
-    return std::nullopt;
+    return Fail();
+}
+
+Pieces::Pieces(std::string_view text, std::string_view separators) : rest_(text) {
+    for (const char c : separators) separator_.set(static_cast<unsigned char>(c));
 }
 
 std::optional<std::string_view> Pieces::Next() {
-    const std::size_t begin = rest_.find_first_not_of(separators_);
-    if (begin == std::string_view::npos) {
+    std::size_t begin = 0;
+    while (begin < rest_.size() && Separator(rest_[begin])) ++begin;
+    if (begin == rest_.size()) {
         rest_ = {};
         return std::nullopt;
     }
-    rest_.remove_prefix(begin);
-    const std::size_t end = std::min(rest_.find_first_of(separators_), rest_.size());
-    const std::string_view piece = rest_.substr(0, end);
+    std::size_t end = begin;
+    while (end < rest_.size() && !Separator(rest_[end])) ++end;
+    const std::string_view piece = rest_.substr(begin, end - begin);
     rest_.remove_prefix(end);
     return piece;
 }

@@ -1,6 +1,7 @@
 // Line reading and splitting for the material keyword file.
 #pragma once
 
+#include <bitset>
 #include <cstddef>
 #include <cstdio>
 #include <optional>
@@ -16,20 +17,29 @@ inline constexpr std::size_t kMaxLineLength = 1023;
 // a line feed; a carriage return just before the line feed is dropped, and
 // so is everything from a NUL byte on. Reading fails, and stays failed, at a
 // line longer than kMaxLineLength characters and at the end of the file; so
-// a last line without a line feed is never taken.
+// a last line without a line feed is never taken. The lines come from an
+// open file or from a text already in memory, by the same rules.
 class KeywordLines {
   public:
     // Reads from file, which stays owned by the caller; null reads nothing.
-    explicit KeywordLines(std::FILE* file) : file_(file) {}
+    explicit KeywordLines(std::FILE* file) : file_(file), good_(file != nullptr) {}
+    // Reads from text, which must outlive the reading.
+    explicit KeywordLines(std::string_view text) : text_(text), good_(true) {}
 
     // The next line, or nothing once reading has failed.
     std::optional<std::string_view> Next();
 
     // True while no read has failed.
-    bool Good() const { return file_ != nullptr; }
+    bool Good() const { return good_; }
 
   private:
-    std::FILE* file_;
+    std::optional<std::string_view> NextFromFile();
+    std::optional<std::string_view> NextFromText();
+    std::optional<std::string_view> Fail();
+
+    std::FILE* file_ = nullptr;
+    std::string_view text_;
+    bool good_;
     std::string line_;
 };
 
@@ -37,15 +47,17 @@ class KeywordLines {
 // separators at either end are skipped, and there are no empty pieces.
 class Pieces {
   public:
-    Pieces(std::string_view text, std::string_view separators)
-        : rest_(text), separators_(separators) {}
+    Pieces(std::string_view text, std::string_view separators);
 
     // The next piece, or nothing when none is left.
     std::optional<std::string_view> Next();
 
   private:
+    bool Separator(char c) const { return separator_[static_cast<unsigned char>(c)]; }
+
     std::string_view rest_;
-    std::string_view separators_;
+    // The separators as a table of the 256 byte values.
+    std::bitset<256> separator_;
 };
 
 // The piece numbered index (0 the first) of text split at separators.

@@ -1,6 +1,7 @@
 #include "material/asc_reader.h"
 
 #include <array>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -22,8 +23,17 @@ using services::kSypOk;
 constexpr double kUnsetMarker = -16384.0;
 
 // Converts as atof does: leading white space skipped, conversion stops at
-// the first unusable character, nothing usable gives 0.
+// the first unusable character, nothing usable gives 0. A plain decimal
+// number, as the export writes them, is converted in place (to the same
+// nearest double); anything else goes through strtod.
 double ToReal(std::string_view piece) {
+    const bool plain = !piece.empty() && piece.front() != '+' &&
+                       piece.find_first_not_of("0123456789.eE+-") == std::string_view::npos;
+    if (plain) {
+        double value = 0;
+        const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
+        if (error == std::errc() && end == piece.data() + piece.size()) return value;
+    }
     const std::string text(piece);
     return std::strtod(text.c_str(), nullptr);
 }
@@ -128,8 +138,8 @@ class FillerSink {
 // Reads one open keyword file into a record.
 class KeywordFileReader {
   public:
-    KeywordFileReader(std::FILE* file, std::string log_path, MaterialRecord& record)
-        : lines_(file), log_(std::move(log_path)), record_(record) {}
+    KeywordFileReader(KeywordLines lines, std::string log_path, MaterialRecord& record)
+        : lines_(lines), log_(std::move(log_path)), record_(record) {}
 
     void ReadAll() {
         while (lines_.Good()) {
@@ -282,9 +292,17 @@ std::unique_ptr<MaterialRecord> MAscReader::Read(const char* path) const {
     std::FILE* file = nullptr;
     // A file that cannot be opened is read as an empty one, without a report.
     if (path[0] == '\0' || sypOpenFile(&file, path, "r") != kSypOk) file = nullptr;
-    KeywordFileReader(file, std::string(path) + kKeywordLogSuffix, *record).ReadAll();
+    KeywordFileReader(KeywordLines(file), std::string(path) + kKeywordLogSuffix, *record).ReadAll();
     ApplyFinalRules(*record);
     if (file != nullptr) sypCloseFile(file);
+    return record;
+}
+
+std::unique_ptr<MaterialRecord> MAscReader::ReadText(std::string_view text,
+                                                     const char* log_path) const {
+    auto record = std::make_unique<MaterialRecord>();
+    KeywordFileReader(KeywordLines(text), log_path != nullptr ? log_path : "", *record).ReadAll();
+    ApplyFinalRules(*record);
     return record;
 }
 

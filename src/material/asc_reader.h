@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "material/material_record.h"
 
@@ -24,6 +25,9 @@ class MAscReader {
     // initial record (after the final rules); any content gives a record.
     // Returns null only when path is null.
     std::unique_ptr<MaterialRecord> Read(const char* path) const;
+    // Reads keyword file text already in memory, as Read reads the file
+    // that holds it; unrecognised lines go to the log at log_path.
+    std::unique_ptr<MaterialRecord> ReadText(std::string_view text, const char* log_path) const;
 };
 
 }  // namespace tarnvel::material

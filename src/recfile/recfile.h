@@ -21,6 +21,9 @@ struct RfSettings {
     int screen_mode = 0;
 };
 RfSettings& rfSettings();
+// True when a message line goes anywhere: the message unit or the text
+// output unit is set.
+bool rfMessagesShown();
 
 // The three levels packed in a message-level code.
 struct RfLevels {

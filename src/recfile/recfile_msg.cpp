@@ -65,6 +65,11 @@ RfSettings& rfSettings() {
     return settings;
 }
 
+bool rfMessagesShown() {
+    const RfSettings& settings = rfSettings();
+    return settings.message_unit != kRfNone || settings.text_output_unit != kRfNone;
+}
+
 RfLevels rfDecodeLevels(int code) {
     const long long m = std::llabs(static_cast<long long>(code));
     RfLevels levels{static_cast<int>(m / 100 % 10), static_cast<int>(m / 10 % 10),

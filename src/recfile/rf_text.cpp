@@ -2,6 +2,7 @@
 #include "recfile/rf_text.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <climits>
 #include <cmath>
@@ -87,33 +88,47 @@ int rfNearest(double value) {
 
 std::string rfFormatE(double value, int width, int digits) {
     if (!std::isfinite(value) || digits < 1 || digits > 30) return Stars(width);
+    const std::size_t count = static_cast<std::size_t>(digits);
+    // Sign or leading zero, ".", the digits, and an exponent of at most 4.
+    std::array<char, 40> body{};
+    std::size_t length = 1;
+    body[length++] = '.';
     int exponent = 0;
-    std::string mantissa(static_cast<std::size_t>(digits), '0');
-    if (value != 0) {
-        // "d.ddddde±x": the digits rounded to the field, and the exponent of
-        // the form 0.dddddd.
-        char text[64];
-        std::snprintf(text, sizeof text, "%.*e", digits - 1, std::fabs(value));
-        mantissa = std::string(1, text[0]) + std::string(text + 2, digits - 1);
-        exponent = std::atoi(std::strchr(text, 'e') + 1) + 1;
-    }
-    char exponent_text[16];
-    if (std::abs(exponent) <= 99) {
-        std::snprintf(exponent_text, sizeof exponent_text, "E%c%02d", exponent < 0 ? '-' : '+',
-                      std::abs(exponent));
-    } else if (std::abs(exponent) <= 999) {
-        std::snprintf(exponent_text, sizeof exponent_text, "%c%03d", exponent < 0 ? '-' : '+',
-                      std::abs(exponent));
+    if (value == 0) {
+        std::fill_n(body.begin() + length, count, '0');
     } else {
-        return Stars(width);
+        // "d.ddddde±x": the digits rounded to the field, as "%.*e" rounds
+        // them, and the exponent of the form 0.dddddd.
+        std::array<char, 64> text{};
+        char* end = std::to_chars(text.data(), text.data() + text.size() - 1, std::fabs(value),
+                                  std::chars_format::scientific, digits - 1)
+                        .ptr;
+        body[length] = text[0];
+        std::copy_n(text.begin() + 2, count - 1, body.begin() + length + 1);
+        const char* e = std::find(text.data(), end, 'e');
+        exponent = std::atoi(e + 1) + 1;
     }
-    std::string body = "." + mantissa + exponent_text;
+    length += count;
+    const int magnitude = std::abs(exponent);
+    if (magnitude > 999) return Stars(width);
+    if (magnitude <= 99) body[length++] = 'E';
+    body[length++] = exponent < 0 ? '-' : '+';
+    if (magnitude > 99) body[length++] = static_cast<char>('0' + magnitude / 100);
+    body[length++] = static_cast<char>('0' + magnitude / 10 % 10);
+    body[length++] = static_cast<char>('0' + magnitude % 10);
+    // The first place holds the sign of a negative value, or a leading zero
+    // when the field has room for it.
+    std::size_t first = 1;
     if (std::signbit(value) && value != 0) {
-        body = "-" + body;
-    } else if (static_cast<int>(body.size()) < width) {
-        body = "0" + body;
+        body[first = 0] = '-';
+    } else if (static_cast<int>(length - 1) < width) {
+        body[first = 0] = '0';
     }
-    return RightJustify(body, width);
+    const std::size_t size = length - first;
+    if (static_cast<int>(size) > width) return Stars(width);
+    std::string field(static_cast<std::size_t>(width) - size, ' ');
+    field.append(body.data() + first, size);
+    return field;
 }
 
 std::string rfFormatI(long long value, int width) {

@@ -128,6 +128,12 @@ void vtOutClear() {
     State().buffer.clear();
 }
 
+bool vtOutPassesToMessageRoutine() {
+    const OutputState& state = State();
+    const bool passes = state.mode == kVtPassLines || state.mode == kVtPassBuffer;
+    return passes && state.buffer.empty() && state.sink == nullptr && message_routine != nullptr;
+}
+
 void vtOutSetMessageRoutine(VtMessageRoutine routine) {
     message_routine = routine;
 }

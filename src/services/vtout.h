@@ -42,6 +42,11 @@ void vtOutPrintLine(std::string_view line);
 // Empties the buffer without passing anything on.
 void vtOutClear();
 
+// True when text handed to vt_out now would go straight on to the message
+// routine: nothing is held in the buffer, the mode passes text on at once,
+// and the sink is the line printer with a message routine installed.
+bool vtOutPassesToMessageRoutine();
+
 // The message routine behind the line printer. Until one is installed
 // (the record-file layer installs its message routine), a line goes to the
 // standard output as one line.

@@ -179,8 +179,8 @@ TEST_F(PipelineCli, AGradeListOverABuiltDatabaseConvertsEveryGrade) {
 TEST_F(PipelineCli, AnInterruptLeavesNothingInTheTemporaryDirectory) {
     // Enough grades that the run is still going when the signal comes.
     std::string text;
-    for (int i = 0; i < 400; ++i) {
-        text += "Supplier S" + std::to_string(i % 10) + "\nGrade G" + std::to_string(i) +
+    for (int i = 0; i < 5000; ++i) {
+        text += "Supplier S" + std::to_string(i % 100) + "\nGrade G" + std::to_string(i) +
                 "\nManufacturer \"M\"\nTrade_Name \"T\"\nMelt_Density 950\n"
                 "Cross-WLF_Viscosity_Coefficients 1e12 263.15 0 27 51.6 25000 0.28\n";
     }
