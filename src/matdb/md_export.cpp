@@ -136,7 +136,9 @@ void Unpack(const MdProperty& item, MdExportSlots& s) {
         const std::string name(md_property_name(p));
         MdPrint("Warning: \"%s\" is not a usable model format for \"%s\"\n",
                 FormName(FormOfFormat(item.format)), name.c_str());
-        s.present[p] = true;
+        // A one-real keyword is still written, with the unset marker; a
+        // skipped list, table or text leaves its property absent.
+        if (form == Form::kSingle) s.present[p] = true;
         return;
     }
     switch (form) {

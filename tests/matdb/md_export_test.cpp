@@ -353,7 +353,7 @@ TEST_F(ExportTest, EveryTextKeywordIsCutToItsWidth) {
 TEST_F(ExportTest, ItemsOfUnusableFormsAreWarnedAboutAndSkipped) {
     BuildPersonal(root_, {Grade("ACME", "FORMS", "FORMS",
                                 {Single(58, 1), Text(2, "hot"), Coefficients(5, 0, {1, 2}),
-                                 Single(89, 4), Single(66, 910)})});
+                                 Single(89, 4), Single(59, 2), Single(66, 910)})});
     capture_.Take();
     ASSERT_EQ(Export("FORMS"), 0);
     const std::string printed = capture_.Take();
@@ -375,6 +375,7 @@ TEST_F(ExportTest, ItemsOfUnusableFormsAreWarnedAboutAndSkipped) {
               std::string::npos);
     EXPECT_EQ(file.find("MATERIAL_MATERIAL_FAMILY"), std::string::npos);
     EXPECT_EQ(file.find("MATERIAL_PVT_MODEL_TAIT_COEFFICIENTS"), std::string::npos);
+    EXPECT_EQ(file.find("MATERIAL_SHRINKAGE"), std::string::npos) << file;
     EXPECT_NE(file.find("MATERIAL_SOLID_DENSITY: 0.910000E+03\n"), std::string::npos);
 }
 
