@@ -12,6 +12,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "udm/udm_binary_tokens.h"
@@ -63,6 +64,17 @@ class BinaryTokenReader {
         pos_ += static_cast<std::size_t>(at - start);
         return static_cast<std::size_t>(at - start) / kDoubleTokenSize;
     }
+
+    // The unread bytes: at least `wanted` of them (at most the window's
+    // size) while input remains, fewer only at the end of the data. They
+    // stay valid until the next call of any member.
+    std::span<const std::uint8_t> Peek(std::size_t wanted) {
+        if (ended_) return {};
+        Ensure(wanted);
+        return {Here(), Available()};
+    }
+    // Passes over bytes given by Peek, which a caller has decoded itself.
+    void Skip(std::size_t count) { pos_ += count; }
 
     // The reader attached to the stream, or null.
     static BinaryTokenReader* Of(const UdmStream* stream) {

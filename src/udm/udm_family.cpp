@@ -290,12 +290,20 @@ void ReportBad(UdmStream* stream, int entity_class, const char* what) {
     ReportRead(stream, message.c_str());
 }
 
+}  // namespace
+
 void ReportBadMemory(UdmStream* stream, int entity_class) {
     const std::string message = std::string("bad ") + ClassInfoOf(entity_class).keyword + " memory";
     ReportReadMemory(stream, message.c_str());
 }
 
-}  // namespace
+void ReportCreateFailure(UdmStream* stream, int entity_class, int status) {
+    if (status == UDM_NO_MEMORY) {
+        ReportBadMemory(stream, entity_class);
+    } else {
+        ReportBad(stream, entity_class, status == UDM_KEY_IN_USE ? "label" : "memory");
+    }
+}
 
 // ---- Block cursor ------------------------------------------------------------------
 
@@ -468,11 +476,7 @@ void FamilyCreate(int entity_class, const EntityBlock& block, UdmStream* stream)
     void* payload = nullptr;
     const int status = NewEntity(entity_class, key1, key2, &payload);
     if (status != UDM_OK) {
-        if (status == UDM_NO_MEMORY) {
-            ReportBadMemory(stream, entity_class);
-        } else {
-            ReportBad(stream, entity_class, status == UDM_KEY_IN_USE ? "label" : "memory");
-        }
+        ReportCreateFailure(stream, entity_class, status);
         return;
     }
     const ReadResult result = ReadFields(&cursor, payload, family_spec, block, stream);

@@ -135,6 +135,13 @@ enum class ReadResult {
 void ReportRead(UdmStream* stream, const char* message);
 // Reports a failed allocation of the read in progress, which ends the read.
 void ReportReadMemory(UdmStream* stream, const char* message);
+// Reports "bad <KEYWORD> memory" for an entity of the class, a failed
+// allocation that ends the read.
+void ReportBadMemory(UdmStream* stream, int entity_class);
+// Reports why an entity of the class could not be made (the status of
+// NewEntity): "bad <KEYWORD> label" for a taken label, "bad <KEYWORD>
+// memory" otherwise (ending the read when memory ran out).
+void ReportCreateFailure(UdmStream* stream, int entity_class, int status);
 
 // ---- Field tables -------------------------------------------------------------------
 

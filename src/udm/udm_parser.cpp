@@ -16,7 +16,10 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "services/libvxenv.h"
@@ -26,6 +29,7 @@
 #include "udm/udm_binary_reader.h"
 #include "udm/udm_classes.h"
 #include "udm/udm_family.h"
+#include "udm/udm_flat_block.h"
 #include "udm/udm_keywords.h"
 #include "udm/udm_lexer.h"
 #include "udm/udm_reader.h"
@@ -293,6 +297,7 @@ class Parser {
   public:
     explicit Parser(UdmStream* stream) : stream_(stream), source_(TokenSource::Of(stream)) {
         g_current = &token_;
+        if (source_.binary != nullptr && InPlaceDecoding()) in_place_ = source_.binary;
     }
     ~Parser() { g_current = nullptr; }
     Parser(const Parser&) = delete;
@@ -324,6 +329,17 @@ class Parser {
         const std::size_t taken = source_.binary->TakeDoubles(sink);
         quiet_ = taken >= static_cast<std::size_t>(quiet_) ? 0 : quiet_ - static_cast<int>(taken);
     }
+    // Counts tokens taken past the parser's own Shift, as Shift counts.
+    void Taken(std::size_t count) {
+        quiet_ = count >= static_cast<std::size_t>(quiet_) ? 0 : quiet_ - static_cast<int>(count);
+    }
+    // Makes the close brace of a block decoded in place the current token,
+    // for the messages its creation may give.
+    void AtDecodedClose() {
+        token_.code = UDM_TOKEN_CLOSE;
+        token_.text = std::string_view();
+    }
+    bool NextIsKeyword(int keyword);
     bool At(int code) const { return token_.code == code; }
     bool AtNumber() const { return IsIntegerToken(token_.code) || IsRealToken(token_.code); }
 
@@ -353,13 +369,18 @@ class Parser {
     Result PropertySet();
     Result PropertyCode(CodeChain* codes);
     Result CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes);
+    Result AddCode(std::int32_t code, CodeChain* codes);
+    std::optional<Result> PackedCodes(CodeChain* codes);
     Result EntityBlockRead();
+    std::optional<Result> FlatBlocks(int keyword, const FamilySpec& flat);
     Result CollectBlock(bool* complete);
     void PushItem(const BlockItem& item);
     void PushText(BlockItem::Kind kind, int keyword);
 
     UdmStream* stream_;
     TokenSource source_;
+    // The binary source whose flat blocks and TCODs are decoded in place.
+    BinaryTokenReader* in_place_ = nullptr;
     UdmToken token_;
     // Tokens still to take before errors are reported again.
     int quiet_ = 0;
@@ -624,6 +645,9 @@ Result Parser::CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes
 // TCOD { code "description" values... }: built at its close brace and
 // chained; integers among the values are taken as doubles.
 Result Parser::PropertyCode(CodeChain* codes) {
+    if (in_place_ != nullptr) {
+        if (const std::optional<Result> result = PackedCodes(codes)) return *result;
+    }
     Shift();
     Result result = Open();
     if (result != Result::kOk) return result;
@@ -636,15 +660,63 @@ Result Parser::PropertyCode(CodeChain* codes) {
         TakeFollowingDoubles([](double value) { g_values.Push(value); });
         Shift();
     }
-    if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) {
-        UdmTcod* tcod = nullptr;
-        if (g_values.failed() || udm_tcod_new(code, code_description_.c_str(), g_values.count(),
-                                              g_values.values(), nullptr, &tcod) != UDM_OK) {
-            return OutOfMemory(kBadTcodMemory);
-        }
-        codes->Append(tcod);
-    }
+    if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) result = AddCode(code, codes);
     return EndLevel(result);
+}
+
+// Builds the TCOD of the values collected and chains it.
+Result Parser::AddCode(std::int32_t code, CodeChain* codes) {
+    UdmTcod* tcod = nullptr;
+    if (g_values.failed() || udm_tcod_new(code, code_description_.c_str(), g_values.count(),
+                                          g_values.values(), nullptr, &tcod) != UDM_OK) {
+        return OutOfMemory(kBadTcodMemory);
+    }
+    codes->Append(tcod);
+    return Result::kOk;
+}
+
+// The largest block decoded in place; a larger one is read token by token.
+constexpr std::size_t kInPlaceBlock = 4096;
+
+// Whether the binary bytes that come next are the word of the keyword as
+// the writer spells it; if so they are taken and it is the current token.
+bool Parser::NextIsKeyword(int keyword) {
+    const char* const name = KeywordText(keyword);
+    constexpr std::size_t kWordToken = 5 + kKeywordLength;
+    const std::span<const std::uint8_t> bytes = in_place_->Peek(kWordToken);
+    if (bytes.size() < kWordToken || bytes[0] != binary_form_of_code(UDM_TOKEN_WORD)->type ||
+        get_be32(&bytes[1]) != kKeywordLength ||
+        std::memcmp(&bytes[5], name, kKeywordLength) != 0) {
+        return false;
+    }
+    in_place_->Skip(kWordToken);
+    token_.code = keyword;
+    token_.text = name;
+    return true;
+}
+
+// The TCODs of a packed file, decoded in place from the current TCOD
+// keyword on, as long as they come one after the other. Gives what reading
+// them came to, the token after the last current; none when the current
+// TCOD's block is to be read token by token (nothing of it taken).
+std::optional<Result> Parser::PackedCodes(CodeChain* codes) {
+    // The keyword's text may point into the window, which a peek moves.
+    token_.text = KeywordText(kKeyTCOD);
+    do {
+        std::int32_t code = 0;
+        std::string_view description;
+        std::size_t tokens = 0;
+        const std::span<const std::uint8_t> bytes = in_place_->Peek(kInPlaceBlock);
+        const std::size_t size = MeasurePackedCode(bytes, &code, &description, &g_values, &tokens);
+        if (size == 0) return std::nullopt;
+        code_description_.assign(description);
+        in_place_->Skip(size);
+        AtDecodedClose();
+        if (const Result result = AddCode(code, codes); result != Result::kOk) return result;
+        Taken(tokens + 1);
+    } while (NextIsKeyword(kKeyTCOD));
+    Fetch();
+    return Result::kOk;
 }
 
 // ---- Other entities ---------------------------------------------------------------
@@ -655,6 +727,10 @@ Result Parser::PropertyCode(CodeChain* codes) {
 // and dropped.
 Result Parser::EntityBlockRead() {
     const int keyword = token_.code;
+    if (const FamilySpec* flat =
+            in_place_ != nullptr ? FlatSpecOf(EntityClassOf(keyword)) : nullptr) {
+        if (const std::optional<Result> result = FlatBlocks(keyword, *flat)) return *result;
+    }
     Shift();
     Result result = Open();
     if (result != Result::kOk) return result;
@@ -670,6 +746,29 @@ Result Parser::EntityBlockRead() {
         if (ReadRanOutOfMemory()) return Abort(UDM_PARSE_NO_MEMORY);
     }
     Shift();
+    return Result::kOk;
+}
+
+// Flat blocks of a packed file (see udm_flat_block.h), decoded in place
+// from the current keyword on, as long as blocks of that keyword follow one
+// another. Gives what reading them came to, the token after the last
+// current; none when the current keyword's block is to be collected token
+// by token (nothing of it taken).
+std::optional<Result> Parser::FlatBlocks(int keyword, const FamilySpec& flat) {
+    // The keyword's text may point into the window, which a peek moves.
+    token_.text = KeywordText(keyword);
+    do {
+        std::size_t tokens = 0;
+        const std::span<const std::uint8_t> bytes = in_place_->Peek(kInPlaceBlock);
+        const std::size_t size = MeasureFlatBlock(bytes, flat, &tokens);
+        if (size == 0) return std::nullopt;
+        in_place_->Skip(size);
+        AtDecodedClose();
+        CreateFlatEntity(flat, bytes.first(size), stream_);
+        if (ReadRanOutOfMemory()) return Abort(UDM_PARSE_NO_MEMORY);
+        Taken(tokens + 1);
+    } while (NextIsKeyword(keyword));
+    Fetch();
     return Result::kOk;
 }
 

@@ -6,12 +6,17 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cmath>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "reader_test_support.h"
 #include "udm/udm.h"
 #include "udm/udm_family.h"
+#include "udm/udm_flat_block.h"
+#include "udm/udm_lexer.h"
 
 using reader_test::HeldModel;
 using reader_test::ReadBytes;
@@ -154,6 +159,190 @@ TEST_F(EntityReadTest, DisplayWordsInACurrentFileAreASyntaxError) {
     EXPECT_NE(report_.find("parse error"), std::string::npos) << report_;
     EXPECT_EQ(Find(UDM_CLASS_TRI3, 2), nullptr);
     EXPECT_EQ(udm_class_count(UDM_CLASS_NODE), 1);
+}
+
+// ---- Packed blocks decoded in place ------------------------------------------------------
+
+// How a token of a text is changed on its way into a packed file: forms the
+// writer does not use but a packed file may hold.
+enum class Vary { kAsWritten, kShortIntegers, kBooleans, kSingles, kIntegralReals };
+
+UdmToken Varied(UdmToken token, Vary vary) {
+    const bool small =
+        token.code == UDM_TOKEN_INT32 && token.integer >= 0 && token.integer <= 65535;
+    const bool integral = token.code == UDM_TOKEN_DOUBLE && std::fabs(token.real) < 1e9 &&
+                          token.real == std::floor(token.real);
+    if (vary == Vary::kShortIntegers && small) token.code = UDM_TOKEN_INT16;
+    if (vary == Vary::kBooleans && small && token.integer <= 1) {
+        token.code = token.integer == 1 ? UDM_TOKEN_TRUE : UDM_TOKEN_FALSE;
+    }
+    if (vary == Vary::kSingles && token.code == UDM_TOKEN_DOUBLE) token.code = UDM_TOKEN_FLOAT;
+    if (vary == Vary::kIntegralReals && integral) {
+        token.code = UDM_TOKEN_INT32;
+        token.integer = static_cast<std::int32_t>(token.real);
+    }
+    return token;
+}
+
+// A quoted string of this text stands for LongText() in a packed file.
+constexpr std::string_view kLongTextMarker = "@long@";
+const std::string& LongText() {
+    static const std::string text(6000, 'g');
+    return text;
+}
+
+// The tokens of a text file written token for token in the packed encoding.
+std::string PackedFrom(const std::string& text, Vary vary) {
+    UdmStream* in = udm_stream_open_read_memory("text", text, 1, nullptr);
+    std::string packed;
+    UdmStream* out = udm_stream_open_write_memory("packed", 8, &packed);
+    EXPECT_NE(in, nullptr);
+    EXPECT_NE(out, nullptr);
+    {
+        tarnvel::udm::TextLexer lexer(in);
+        UdmToken token;
+        for (int code = lexer.Next(&token);
+             code != UDM_TOKEN_END && code != tarnvel::udm::kTokenLexError;
+             code = lexer.Next(&token)) {
+            // A text longer than the lexer takes stands in as its marker.
+            if (token.code == UDM_TOKEN_STRING && token.text == kLongTextMarker) {
+                token.text = LongText();
+            }
+            udm_stream_put(out, Varied(token, vary));
+        }
+    }
+    udm_stream_close(in);
+    udm_stream_close(out);
+    return packed;
+}
+
+// The lines a write changes from one second to the next blanked.
+std::string WithoutStamps(const std::string& text) {
+    std::string kept;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line(text.data() + start, end - start);
+        const bool stamp = line.starts_with("  KEYW{") || line.starts_with("  DATE{") ||
+                           line.starts_with("  TIME{") || line.starts_with("    \"Version\"");
+        if (!stamp) kept.append(line);
+        kept += '\n';
+        start = end + 1;
+    }
+    return kept;
+}
+
+struct Reading {
+    int status = 0;
+    std::string report;
+    std::string model;
+};
+
+class InPlaceTest : public EntityReadTest {
+  protected:
+    ~InPlaceTest() override { tarnvel::udm::SetInPlaceDecoding(true); }
+
+    Reading ReadPacked(const std::string& packed, bool in_place) {
+        tarnvel::udm::SetInPlaceDecoding(in_place);
+        HeldModel fresh;
+        fresh.Select();
+        WriteBytes(path_, packed);
+        ::testing::internal::CaptureStderr();
+        Reading reading;
+        reading.status = udm_model_read(path_.c_str(), UDM_MODE_PACKED);
+        reading.report = ::testing::internal::GetCapturedStderr();
+        reading.model = WithoutStamps(Written(UDM_MODE_TEXT));
+        tarnvel::udm::SetInPlaceDecoding(true);
+        return reading;
+    }
+
+    // Reads the blocks as a packed file in each variation, decoded in place
+    // and token by token, and expects the same model and messages.
+    void ExpectSameBothWays(const std::string& blocks, int version = 4) {
+        const std::string text = Title(version) + blocks + "\nENDF\n";
+        for (Vary vary : {Vary::kAsWritten, Vary::kShortIntegers, Vary::kBooleans, Vary::kSingles,
+                          Vary::kIntegralReals}) {
+            const std::string packed = PackedFrom(text, vary);
+            const Reading fast = ReadPacked(packed, true);
+            const Reading slow = ReadPacked(packed, false);
+            const int variation = static_cast<int>(vary);
+            EXPECT_EQ(fast.status, slow.status) << blocks << " variation " << variation;
+            EXPECT_EQ(fast.report, slow.report) << blocks << " variation " << variation;
+            EXPECT_EQ(fast.model, slow.model) << blocks << " variation " << variation;
+        }
+    }
+};
+
+TEST_F(InPlaceTest, PackedFlatBlocksAndCodesReadAsTheyDoTokenByToken) {
+    const std::string blocks =
+        "COLR{40 \"teal\" 0.0 0.5 0.5}\n"
+        "TSET{21000 1 \"set\" TCOD{1992 \"family\" 1 2 3.5} TCOD{1993 \"\"}\n"
+        "  TCOD{11002 \"melt\" 4.5e+02 -1 0 65536}}\n"
+        "NODE{1 0 0 0 1.0e-05 0.0 0.0 0.0} NODE{2 1 3 40 0.1 1 -2.5 3}\n"
+        "NODE{3 0 0 0 0.1 1 2 3}\n"
+        "TEXT{1 0 2 7 \"note\" 12 \"Arial\" 0 0 0 1 1 1}\n"
+        "1DET{10 0 0 0 0 \"\" 21000 1 1 2}\n"
+        "TRI3{11 1 0 40 3 \"group\" 21000 1 1 2 3} TRI3{12 0 0 0 0 \"\" 21000 1 3 2 1}\n"
+        "TET4{13 0 0 0 0 \"\" 21000 1 1 2 3 1}\n"
+        "WEDG{14 0 0 0 0 \"w\" 21000 1 1 2 3 1 2 3}\n"
+        "INTE{15 0 0 0 0 \"i\" 21000 1 1 2 3 1 2 3 1}\n";
+    ExpectSameBothWays(blocks);
+    // The model itself is read, not only alike both ways.
+    const Reading fast =
+        ReadPacked(PackedFrom(Title(4) + blocks + "ENDF\n", Vary::kAsWritten), true);
+    EXPECT_EQ(fast.status, UDM_OK);
+    EXPECT_EQ(fast.report, "");
+    EXPECT_NE(fast.model.find("TRI3{11 1 0 40 3 \"group\" 21000 1 1 2 3}"), std::string::npos)
+        << fast.model;
+    EXPECT_NE(fast.model.find("NODE{2 1 3 40 1.000000e-01 1.000000e+00 -2.500000e+00 "
+                              "3.000000e+00}"),
+              std::string::npos)
+        << fast.model;
+    EXPECT_NE(fast.model.find("TCOD{11002 \"melt\"\n"), std::string::npos) << fast.model;
+}
+
+TEST_F(InPlaceTest, DamagedPackedBlocksEndWithTheSameMessages) {
+    const char* const cases[] = {
+        // Taken labels, also across the element classes.
+        "NODE{1 0 0 0 0.1 1 2 3} NODE{1 0 0 0 0.1 4 5 6} NODE{2 0 0 0 0.1 1 2 3}",
+        "TET4{3 0 0 0 0 \"\" 1 1 1 2 3 4} TRI3{3 0 0 0 0 \"\" 1 1 1 2 3} TRI3{4 0 0 0 0 \"\" 1 1 1 "
+        "2 "
+        "3}",
+        // Too few, too many and misplaced values.
+        "TRI3{1 0 0 0 0 \"\" 1 1 1 2} TRI3{2 0 0 0 0 \"\" 1 1 1 2 3 4} TRI3{5 0 0 0 0 \"\" 1 1 1 2 "
+        "3}",
+        "NODE{1 0 0 0 \"x\" 1 2 3} NODE{2 0 0 0 0.1 1 2 3 {}} NODE{3 0 0 0 0.1 1 2 3}",
+        "NODE{} NODE{4} COLR{1 2 3 4 5} COLR{2 \"c\" 0 0}",
+        // The older element form without a group reference.
+        "TRI3{1 0 0 0 0 1 1 1 2 3} TET4{2 0 0 0 0 1 1 1 2 3 4}",
+        // A comment inside a block, a word in place of a number.
+        "NODE{1 0 /* c */ 0 0 0.1 1 2 3} NODE{2 0 0 0 0.1 one 2 3} NODE{3 0 0 0 0.1 1 2 3}",
+        "TRI3{1 0 0 0 shaded \"\" 1 1 1 2 3}",
+        // TCODs: a word among the values, no description, a set label taken.
+        "TSET{21000 1 \"a\" TCOD{1 \"x\" 1 two 3} TCOD{2 \"y\" 4}}\n"
+        "TSET{21000 2 \"b\" TCOD{1 2 3}} TSET{21000 1 \"again\" TCOD{1 \"z\" 1}}",
+        // Recovery at the outermost level between blocks.
+        "NODE{1 0 0 0 0.1 1 2 3} stray 7 NODE{2 0 0 0 0.1 1 2 3} }} NODE{3 0 0 0 0.1 1 2 3}",
+    };
+    for (const char* blocks : cases) ExpectSameBothWays(blocks);
+    // The display word is read in an older file.
+    ExpectSameBothWays("TRI3{1 0 0 0 surf \"\" 1 1 1 2 3}", 3);
+}
+
+TEST_F(InPlaceTest, BlocksLargerThanTheirWindowAreReadTokenByToken) {
+    // A group reference and a TCOD longer than what is decoded in place.
+    std::string values;
+    for (int n = 0; n < 700; ++n) values += " " + std::to_string(n) + ".25";
+    const std::string blocks = std::string("TRI3{1 0 0 0 0 \"@long@\" 21000 1 1 2 3}\n") +
+                               "TRI3{2 0 0 0 0 \"\" 21000 1 1 2 3}\n" +
+                               "TSET{21000 1 \"s\" TCOD{7 \"long\"" + values + "} TCOD{8 \"\" 1}}";
+    ExpectSameBothWays(blocks);
+    const Reading fast =
+        ReadPacked(PackedFrom(Title(4) + blocks + "\nENDF\n", Vary::kAsWritten), true);
+    EXPECT_EQ(fast.report, "");
+    EXPECT_NE(fast.model.find(LongText()), std::string::npos);
+    EXPECT_NE(fast.model.find("6.992500e+02}"), std::string::npos);
 }
 
 }  // namespace
