@@ -13,7 +13,15 @@ namespace {
 constexpr std::size_t kWidthPerValue = 14;
 constexpr std::size_t kOneLineLimit = 129;
 
+// A text value ends at its first line end: the keyword file reader takes
+// a value from one line, and a line feed inside it would start a line of
+// its own.
+std::string_view OneLine(std::string_view text) {
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
 std::string_view TrimTrailing(std::string_view text) {
+    text = OneLine(text);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
     return text;
 }

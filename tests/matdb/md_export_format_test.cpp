@@ -21,6 +21,10 @@ TEST(ExportFormatTest, ValueFormsOfTheKeywordLines) {
     EXPECT_EQ(md_export_integer("K", -42), "K:      -42\n");
     EXPECT_EQ(md_export_text("K", "PP   "), "K: PP\n");
     EXPECT_EQ(md_export_long_text("K", "A grade  "), "K: \\\nA grade\n");
+    // A stored line end would start a keyword line of its own: the text
+    // ends there.
+    EXPECT_EQ(md_export_text("K", "PP  \nMATERIAL_GRADE: X"), "K: PP\n");
+    EXPECT_EQ(md_export_long_text("K", "notes\r\nMATERIAL_NOTES"), "K: \\\nnotes\n");
     EXPECT_EQ(md_export_list("K", std::vector<double>{1, 2}, 2),
               "K:  0.100000E+01  0.200000E+01  \n");
     EXPECT_EQ(md_export_list("K", std::vector<double>{}, 1), "");
