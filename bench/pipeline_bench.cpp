@@ -97,9 +97,20 @@ class BenchFolder {
         if (mkdtemp(pattern.data()) == nullptr) std::abort();
         path_ = pattern;
         fs::create_directories(path_ / "tmp");
-        vtOutSetSink(vtOutDiscard);
-        for (const int count : kSizes) inputs_[count] = Make(count);
-        vtOutSetSink(nullptr);
+        for (const int count : kSizes) inputs_[count] = Paths(count);
+        // The inputs are made in a child process: a child's peak resident
+        // size starts from that of the process it was forked from, so the
+        // bench itself stays small.
+        const pid_t child = fork();
+        if (child == 0) {
+            vtOutSetSink(vtOutDiscard);
+            for (const int count : kSizes) Make(count);
+            _exit(0);
+        }
+        int status = 0;
+        if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+            WEXITSTATUS(status) != 0)
+            std::abort();
     }
     ~BenchFolder() {
         std::error_code ignored;
@@ -112,13 +123,18 @@ class BenchFolder {
     const fs::path& path() const { return path_; }
 
   private:
-    Inputs Make(int count) const {
-        Inputs inputs;
+    Inputs Paths(int count) const {
+        const fs::path folder = path_ / std::to_string(count);
+        return {(folder / "grades.asc").string(), (folder / "db" / "grades.lst").string(),
+                (folder / "legacy.udm").string()};
+    }
+
+    void Make(int count) const {
+        const Inputs inputs = Paths(count);
         const fs::path folder = path_ / std::to_string(count);
         fs::create_directories(folder / "db");
         std::string text;
         for (int i = 0; i < count; ++i) AppendGrade(text, i);
-        inputs.ascii = (folder / "grades.asc").string();
         std::ofstream(inputs.ascii) << text;
         // The database that `matdb import` makes: the file read into a new
         // Local database of db/.
@@ -137,12 +153,10 @@ class BenchFolder {
             list += "|SUP" + std::to_string(i % kSuppliers) + "|G" +
                     std::to_string(i / kSuppliers) + "|\n";
         }
-        inputs.list = (folder / "db" / "grades.lst").string();
         std::ofstream(inputs.list) << list;
-        inputs.legacy = (folder / "legacy.udm").string();
-        if (!tarnvel::bench::WriteLegacyPropertyFile(inputs.legacy, count, UDM_MODE_TEXT))
+        if (!tarnvel::bench::WriteLegacyPropertyFile(inputs.legacy, count, UDM_MODE_TEXT)) {
             std::abort();
-        return inputs;
+        }
     }
 
     fs::path path_;
@@ -275,6 +289,12 @@ double Cost(const std::string& key) {
 }
 
 void PrintSummary(const std::vector<std::string>& labels) {
+    rusage self{};
+    getrusage(RUSAGE_SELF, &self);
+    std::printf(
+        "\nPeak resident size of the bench itself (a floor of every child's figure): "
+        "%.1f MiB\n",
+        static_cast<double>(self.ru_maxrss) / 1024.0);
     std::printf("\nCPU cost per grade (microseconds), growth 1,000 -> 10,000, against -vxmat:\n");
     for (const std::string& label : labels) {
         for (const char* road : {"asc", "rax", "vxmat"}) {
