@@ -4,7 +4,6 @@
 
 #include "driver/rax_pipeline.h"
 #include "matdb/matdb.h"
-#include "matdb/md_ascii.h"
 #include "matdb/md_export.h"
 #include "matdb/md_personal.h"
 
@@ -28,12 +27,8 @@ std::optional<std::string> ExportText(int argc, char** argv) {
     return matdb::md_export_entry_text(argc, argv);
 }
 
-bool ReadAsciiFile(const char* path) {
-    return md_read_ascii_file(path).opened;
-}
-
 void BuildPersonalDatabase(const char* name, int length, int messages, int& status) {
-    md_build_personal_database(name, length, messages, status, ReadAsciiFile);
+    MAKPDB(name, length, messages, &status);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "matdb/matdb.h"
+#include "matdb/md_ascii.h"
 #include "matdb/md_index.h"
 #include "services/sypenvvalue.h"
 #include "services/syppaths.h"
@@ -152,4 +153,11 @@ void md_build_personal_database(const char* name, int length, int messages_flag,
     }
     if (md_open_state(MD_STANDARD) != 0) md_close(MD_STANDARD);
     md_close(MD_LOCAL);
+}
+
+void MAKPDB(const char* name, int length, int messages, int* status) {
+    int built = 1;
+    md_build_personal_database(name, length, messages, built,
+                               [](const char* path) { return md_read_ascii_file(path).opened; });
+    if (status != nullptr) *status = built;
 }

@@ -13,3 +13,9 @@ using MdAsciiFileReader = bool (*)(const char* path);
 // build prints nothing. Files already written stay on failure.
 void md_build_personal_database(const char* name, int length, int messages, int& status,
                                 MdAsciiFileReader read_ascii);
+
+// The personal database build as the ASCII-file-to-UDB pipeline calls it:
+// the ASCII file's name (length characters of it), the messages flag, and
+// the status (1 when the database and the index were built, 0 otherwise),
+// with the tessel ASCII reader as its reading step.
+void MAKPDB(const char* name, int length, int messages, int* status);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "matdb/matdb.h"
+#include "matdb/md_lookup_cache.h"
 #include "rax_test_support.h"
 
 namespace {
@@ -147,6 +148,49 @@ TEST_F(Links, LinkedItemsAreInheritedWithTheModelExclusions) {
     EXPECT_EQ(Item(*grade, 17)->link_followed, 1);
     // The link item sorts last.
     EXPECT_EQ(grade->items.back().property, 17);
+}
+
+// What a grade read with its links holds, item by item.
+std::string Describe(const MdGrade& grade) {
+    std::string text;
+    for (const MdProperty& item : grade.items) {
+        text += std::to_string(item.property) + "/" + std::to_string(item.format) + "/" +
+                std::to_string(item.inherited) + "/" + item.text + ":";
+        for (const MdWord& word : item.values) text += std::to_string(word.bits) + ",";
+        text += "\n";
+    }
+    return text;
+}
+
+TEST_F(Links, AGenericGradeIsReadOnceWhileTheStandardDatabaseStaysOpen) {
+    BuildPersonal(root_, {Grade("ACME", "PP1", "", {Text(17, "GENERIC PP"), Single(3, 905.0f)}),
+                          Grade("ACME", "PP2", "", {Text(17, "GENERIC PP"), Single(2, 1800.0f)})});
+    md_open_all();
+    capture_.Take();
+    const std::string first = Describe(*md_read_by_name(MD_LOCAL, "ACME", "PP1"));
+    const std::string second = Describe(*md_read_by_name(MD_LOCAL, "ACME", "PP2"));
+    const std::string again = Describe(*md_read_by_name(MD_LOCAL, "ACME", "PP1"));
+    // Every link still says where it reads from.
+    const std::string said = capture_.Take();
+    std::size_t lines = 0;
+    for (std::size_t at = said.find("Reading GENERIC PP from Standard database.\n");
+         at != std::string::npos; at = said.find("Reading GENERIC PP", at + 1))
+        ++lines;
+    EXPECT_EQ(lines, 3u) << said;
+    EXPECT_EQ(first, again);
+    EXPECT_NE(first, second);
+    // The same grades read without the remembered lookups.
+    tarnvel::matdb::SetLookupCacheEnabled(false);
+    EXPECT_EQ(Describe(*md_read_by_name(MD_LOCAL, "ACME", "PP1")), first);
+    EXPECT_EQ(Describe(*md_read_by_name(MD_LOCAL, "ACME", "PP2")), second);
+    tarnvel::matdb::SetLookupCacheEnabled(true);
+    // A Standard database opened again is read again: nothing stale stays.
+    md_close_all();
+    BuildStandard(Path("std"), {Grade("GENERIC", "PP", "Generic PP", {Single(1, 0.5f)})});
+    md_open_all();
+    const auto reread = md_read_by_name(MD_LOCAL, "ACME", "PP1");
+    ASSERT_NE(Item(*reread, 1), nullptr);
+    EXPECT_EQ(Item(*reread, 1)->values[0].real(), 0.5f);
 }
 
 TEST_F(Links, MissingTargetKeepsTheGradeAndLoopsStop) {

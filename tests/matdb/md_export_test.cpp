@@ -101,6 +101,31 @@ TEST_F(ExportTest, AGradeOfViscosityPointsOnlyWritesThePointsAndTheFittedModels)
     EXPECT_DOUBLE_EQ(record->viscosityStdPoints[3 * 5 + 1], 100.0);
 }
 
+// The entry's text without the file is what the entry writes, with the same
+// messages; it gives nothing where the entry fails before writing.
+TEST_F(ExportTest, TheTextOfTheEntryIsTheFileItWrites) {
+    BuildPersonal(root_, {Grade("ACME", "G2", "VISCOUS", {Points(6, {1, 6}, ViscosityGrid())}),
+                          Grade("ACME", "G5", "X", {Single(2, 1800)})});
+    for (const char* grade : {"G2", "G5"}) {
+        const std::string output = Path("out.kwd");
+        const char* argv[] = {nullptr, "-supplier", "ACME",        "-grade",
+                              grade,   "-output",   output.c_str()};
+        capture_.Take();
+        const std::optional<std::string> text = md_export_entry_text(7, argv);
+        const std::string said = capture_.Take();
+        ASSERT_TRUE(text) << grade;
+        EXPECT_FALSE(std::filesystem::exists(output));
+        ASSERT_EQ(md_export_entry(7, argv), 0);
+        EXPECT_EQ(*text, Output()) << grade;
+        EXPECT_EQ(said, capture_.Take()) << grade;
+        std::filesystem::remove(output);
+    }
+    const char* missing[] = {nullptr, "-supplier", "ACME", "-grade", "NOPE", "-output", "x"};
+    EXPECT_FALSE(md_export_entry_text(7, missing));
+    const char* usage[] = {nullptr, "-supplier", "ACME", "-grade", "G5"};
+    EXPECT_FALSE(md_export_entry_text(5, usage));
+}
+
 TEST_F(ExportTest, AFailedFitWritesNoViscosityLine) {
     std::vector<float> values = ViscosityGrid();
     values.resize(11 * 3);

@@ -110,4 +110,34 @@ TEST_F(PersonalBuildTest, MessagesOnlyWithDiagnostics) {
     EXPECT_NE(said.find("|KESTREL |KR7   |"), std::string::npos);
 }
 
+TEST_F(PersonalBuildTest, MakpdbReadsTheAsciiFileAndExtendsAnExistingDatabase) {
+    const auto make = [&](const std::string& name, const std::string& text) {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        int status = 1;
+        MAKPDB(name.c_str(), static_cast<int>(name.size()), 0, &status);
+        return status;
+    };
+    ASSERT_EQ(make("first.asc", AsciiGrade("ALDERPOL", "AP100") + "Melt_Density 950\n"), 1);
+    ASSERT_EQ(make("second.asc", AsciiGrade("KESTREL", "KR7") + "Melt_Density 1040\n"), 1);
+    const std::vector<std::string> lines = IndexLines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kMdIndexHeaderLines + 2));
+    EXPECT_EQ(lines[9].substr(0, 17), "|ALDERPOL|AP100 |");
+    EXPECT_EQ(lines[10].substr(0, 17), "|KESTREL |KR7   |");
+    // Both grades hold what their files said: the real reader stored them.
+    md_open(MD_LOCAL, MD_READ);
+    for (const auto& [code, density] : {std::pair{"AP100", 950.0f}, std::pair{"KR7", 1040.0f}}) {
+        const std::unique_ptr<MdGrade> grade =
+            md_read_grade(md_find(MD_LOCAL, code[0] == 'A' ? "ALDERPOL" : "KESTREL", code));
+        ASSERT_NE(grade, nullptr) << code;
+        ASSERT_FALSE(grade->items.empty());
+        EXPECT_EQ(grade->items[0].property, 3);
+        EXPECT_FLOAT_EQ(grade->items[0].values[0].real(), density);
+    }
+    md_close(MD_LOCAL);
+    // A file that is not there leaves status 0.
+    int status = 1;
+    MAKPDB("none.asc", 8, 0, &status);
+    EXPECT_EQ(status, 0);
+}
+
 }  // namespace

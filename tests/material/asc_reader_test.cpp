@@ -24,9 +24,26 @@ class AscReaderTest : public ::testing::Test {
     }
     void TearDown() override { fs::remove_all(directory_); }
 
+    // Reads the content from a file, and checks that reading the same text
+    // from memory gives the same record, byte for byte, and the same log.
     std::unique_ptr<MaterialRecord> ReadContent(const std::string& content) {
         std::ofstream(path_, std::ios::binary) << content;
-        return MAscReader().Read(path_.c_str());
+        const std::size_t logged = Slurp(path_ + "_log").size();
+        std::unique_ptr<MaterialRecord> record = MAscReader().Read(path_.c_str());
+        const std::string memory_log = path_ + "_memory_log";
+        const std::unique_ptr<MaterialRecord> from_text =
+            MAscReader().ReadText(content, memory_log.c_str());
+        EXPECT_EQ(std::memcmp(record.get(), from_text.get(), sizeof(MaterialRecord)), 0)
+            << "reading from memory differs for: " << content;
+        EXPECT_EQ(Slurp(memory_log), Slurp(path_ + "_log").substr(logged));
+        fs::remove(memory_log);
+        return record;
+    }
+    static std::string Slurp(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
     }
     std::string LogContent() const {
         std::ifstream log(path_ + "_log", std::ios::binary);

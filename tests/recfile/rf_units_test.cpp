@@ -129,6 +129,34 @@ TEST(InternalFormat, ExponentFieldOfTwelveWithSixDigits) {
     EXPECT_EQ(rfFormatE(5, 14), "  0.500000E+01");
 }
 
+// Rounding as "%.*e" rounds, a carry into the exponent, exponents of three
+// digits, subnormal values, narrow fields and other digit counts.
+TEST(InternalFormat, ExponentFieldsAtTheEdges) {
+    const struct {
+        double value;
+        int width;
+        int digits;
+        const char* field;
+    } cases[] = {
+        {9.9999995, 12, 6, "0.100000E+02"},
+        {0.099999996, 12, 6, "0.100000E+00"},
+        {9.99999949e99, 12, 6, "0.100000+101"},
+        {1e-99, 12, 6, "0.100000E-98"},
+        {1e-100, 12, 6, "0.100000E-99"},
+        {5e-324, 12, 6, "0.494066-323"},
+        {1, 11, 6, ".100000E+01"},
+        {-1, 11, 6, "***********"},
+        {1, 14, 3, "     0.100E+01"},
+        {-2.5e-7, 16, 10, "-.2500000000E-06"},
+        {123456.5, 12, 6, "0.123456E+06"},
+        {0.0, 8, 2, "0.00E+00"},
+        {-0.0, 12, 6, "0.000000E+00"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(rfFormatE(c.value, c.width, c.digits), c.field) << c.value;
+    }
+}
+
 TEST(InternalFormat, IntegersAndListRecords) {
     EXPECT_EQ(rfFormatI(42), "      42");
     EXPECT_EQ(rfFormatI(-1234567), "-1234567");

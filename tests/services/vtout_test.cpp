@@ -84,3 +84,28 @@ TEST_F(VtOut, TheLinePrinterWritesEmptyLinesAsOneBlank) {
 }
 
 }  // namespace
+
+namespace {
+
+void NoRoutine(std::string_view) {}
+
+// Text goes straight to the message routine only with the line printer as
+// sink, a mode that passes text on, nothing held, and a routine installed.
+TEST_F(VtOut, TextPassesToTheMessageRoutineOnlyWhenNothingIsInBetween) {
+    vtOutSetMessageRoutine(NoRoutine);
+    EXPECT_FALSE(vtOutPassesToMessageRoutine());  // a sink of its own
+    vtOutSetSink(nullptr);
+    EXPECT_TRUE(vtOutPassesToMessageRoutine());
+    vtOutSetMode(kVtPassBuffer);
+    EXPECT_TRUE(vtOutPassesToMessageRoutine());
+    vtOutSetMode(kVtHoldAll);
+    EXPECT_FALSE(vtOutPassesToMessageRoutine());
+    vtOutSetMode(kVtPassLines);
+    vt_out("unfinished");
+    EXPECT_FALSE(vtOutPassesToMessageRoutine());
+    vtOutClear();
+    vtOutSetMessageRoutine(nullptr);
+    EXPECT_FALSE(vtOutPassesToMessageRoutine());
+}
+
+}  // namespace
