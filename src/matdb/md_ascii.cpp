@@ -30,6 +30,15 @@ constexpr std::size_t kCodeKept = 6;
 constexpr std::size_t kDescriptionKept = 80;
 constexpr char kSeparators[] = ", :\t\r\n";
 
+// A number stored as an integer word (a viscosity model number, a shrinkage
+// version), cut toward zero; a number no 32-bit integer holds gives the
+// unset marker instead of an undefined conversion.
+int WholeNumber(float value) {
+    constexpr float kLimit = 2147483520.0f;  // the largest float below 2^31
+    if (!(value >= -kLimit && value <= kLimit)) return -16384;
+    return static_cast<int>(value);
+}
+
 std::string UpperTrimmed(std::string_view text, std::size_t kept) {
     std::string result = vtTrimUpperCopy(text, std::string_view::npos);
     if (result.size() > kept) result.resize(kept);
@@ -262,12 +271,12 @@ class Reader {
             item.format = MD_COEFFICIENTS;
             std::size_t first = 0;
             if (property_ == md::kMdViscosity) {
-                item.model = static_cast<int>(numbers[0]);
+                item.model = WholeNumber(numbers[0]);
                 first = 1;
             }
             for (std::size_t i = first; i < numbers.size(); ++i) {
                 const bool integer = property_ == md::kMdShrinkage && i < 2;
-                item.values.push_back(integer ? MdWord::Integer(static_cast<int>(numbers[i]))
+                item.values.push_back(integer ? MdWord::Integer(WholeNumber(numbers[i]))
                                               : MdWord::Real(numbers[i]));
             }
         }

@@ -121,6 +121,17 @@ TEST_F(AsciiReader, CoefficientListsOfViscosityAndShrinkage) {
     EXPECT_EQ(Item(*grade, 1)->values.size(), 2u);
 }
 
+TEST_F(AsciiReader, IntegerWordsOutOfRangeHoldTheUnsetMarker) {
+    Read("SUPPLIER A\nGRADE G1\nVISCOSITY 3e30 1 2\nSHRINKAGE -1e20 2.9 0.5\n");
+    const auto grade = Stored("A", "G1");
+    ASSERT_NE(grade, nullptr);
+    EXPECT_EQ(Item(*grade, tarnvel::matdb::kMdViscosity)->model, -16384);
+    const MdProperty* shrinkage = Item(*grade, tarnvel::matdb::kMdShrinkage);
+    ASSERT_NE(shrinkage, nullptr);
+    EXPECT_EQ(shrinkage->values[0].integer(), -16384);
+    EXPECT_EQ(shrinkage->values[1].integer(), 2);
+}
+
 TEST_F(AsciiReader, StandardPointTables) {
     Read(
         "SUPPLIER A\nGRADE G1\n"
