@@ -1,7 +1,7 @@
-// Measuring and creating flat entity blocks from binary token bytes. One
-// walk over the family's fields serves both: measuring runs it with the
-// values thrown away, creating runs it again storing them, so the two can
-// never disagree about a block's form.
+// Measuring and creating flat entity blocks from binary token bytes: one
+// walk over the family's fields decodes every value and checks the form,
+// and the entity is made from the decoded values only once the whole block
+// has the form its fields ask for.
 #include "udm/udm_flat_block.h"
 
 #include <array>
@@ -93,23 +93,26 @@ class TokenBytes {
         return Advance(5 + std::size_t{length});
     }
 
-    // Takes the run of double tokens that comes next, handing each value
-    // to sink; false when memory ran out.
-    template <typename Sink>
-    bool Doubles(Sink&& sink) {
-        const std::uint8_t* at = at_;
-        std::size_t taken = 0;
-        while (end_ - at >= 9 && *at == kDoubleType) {
-            const std::uint64_t wide = (std::uint64_t{get_be32(at + 1)} << 32) | get_be32(at + 5);
-            double value;
-            std::memcpy(&value, &wide, sizeof wide);
-            if (!sink(value)) return false;
-            at += 9;
-            ++taken;
+    // How many whole double tokens come next.
+    std::size_t DoubleRun() const {
+        const std::size_t whole = Left() / 9;
+        std::size_t count = 0;
+        while (count < whole && at_[9 * count] == kDoubleType) ++count;
+        return count;
+    }
+    // Takes count double tokens (counted by DoubleRun), their values into
+    // out, or passing over them when out is null.
+    void TakeDoubles(std::size_t count, double* out) {
+        if (out != nullptr) {
+            for (std::size_t n = 0; n < count; ++n) {
+                const std::uint8_t* token = at_ + 9 * n;
+                const std::uint64_t wide =
+                    (std::uint64_t{get_be32(token + 1)} << 32) | get_be32(token + 5);
+                std::memcpy(&out[n], &wide, sizeof wide);
+            }
         }
-        at_ = at;
-        tokens_ += taken;
-        return true;
+        at_ += 9 * count;
+        tokens_ += count;
     }
     // Whether a number (an integer or a real, no boolean) comes next.
     bool AtNumber() const {
@@ -132,107 +135,85 @@ class TokenBytes {
     std::size_t tokens_ = 0;
 };
 
-// Where a walk puts the values: nowhere while measuring, into the entity's
-// header and payload while creating.
-struct Target {
-    EntityHeader* header = nullptr;
-    char* payload = nullptr;
-
-    template <typename T>
-    T* At(const Field& field) const {
-        return reinterpret_cast<T*>(payload + field.offset);
-    }
-};
-
-// What a walk came to.
+// What storing a block came to.
 enum class Walk { kOk, kShape, kMemory };
 
-Walk StoreText(const Target& target, const Field& field, std::string_view text) {
-    if (target.header == nullptr || text.empty()) return Walk::kOk;
+// One field after the label, decoded into its value as the family's
+// general reader takes it.
+bool DecodeField(TokenBytes* in, const Field& field, FlatValue* value) {
+    switch (field.kind) {
+        case FieldKind::kFlag6:
+        case FieldKind::kFlag7:
+        case FieldKind::kLayer:
+        case FieldKind::kColour:
+        case FieldKind::kDisplay:
+        case FieldKind::kTypeEnabled:
+        case FieldKind::kInt:
+        case FieldKind::kNode:
+            return in->Integer(&value->integer);
+        case FieldKind::kTset:
+            return in->Integer(&value->integer) && in->Integer(&value->second);
+        case FieldKind::kDouble:
+            return in->Real(&value->real);
+        case FieldKind::kText:
+            value->text = std::string_view();
+            if (in->Text(&value->text)) return true;
+            // Old files leave an optional text out.
+            return (field.flags & kFieldOptional) != 0 && !in->At(kStringType);
+        default:
+            return false;
+    }
+}
+
+Walk StoreText(char** slot, std::string_view text) {
+    if (text.empty()) return Walk::kOk;
     try {
         const std::string copy(text);
-        return ReplaceText(target.At<char*>(field), copy.c_str()) ? Walk::kOk : Walk::kMemory;
+        return ReplaceText(slot, copy.c_str()) ? Walk::kOk : Walk::kMemory;
     } catch (const std::bad_alloc&) {
         return Walk::kMemory;
     }
 }
 
-// One field after the label, read and, when creating, stored as the
-// family's general reader stores it.
-Walk WalkField(TokenBytes* in, const Field& field, const Target& target) {
-    const bool store = target.header != nullptr;
-    EntityHeader* header = target.header;
-    std::int32_t value = 0;
+// Stores a decoded field as the family's general reader stores it.
+Walk StoreField(void* payload, const Field& field, const FlatValue& value) {
+    EntityHeader* header = HeaderOf(payload);
+    char* const place = static_cast<char*>(payload) + field.offset;
     switch (field.kind) {
         case FieldKind::kFlag6:
         case FieldKind::kFlag7:
-            if (!in->Integer(&value)) return Walk::kShape;
-            if (store)
-                udm_entity_set_flag(target.payload, field.kind == FieldKind::kFlag6 ? 6 : 7,
-                                    value != 0);
+            udm_entity_set_flag(payload, field.kind == FieldKind::kFlag6 ? 6 : 7,
+                                value.integer != 0);
             return Walk::kOk;
         case FieldKind::kLayer:
-            if (!in->Integer(&value)) return Walk::kShape;
-            if (store) header->layer = value;
+            header->layer = value.integer;
             return Walk::kOk;
         case FieldKind::kColour:
-            if (!in->Integer(&value)) return Walk::kShape;
-            if (store) header->colour = static_cast<std::uint16_t>(value);
+            header->colour = static_cast<std::uint16_t>(value.integer);
             return Walk::kOk;
         case FieldKind::kDisplay:
-            if (!in->Integer(&value)) return Walk::kShape;
-            if (store) header->value = static_cast<std::uint8_t>(value);
+            header->value = static_cast<std::uint8_t>(value.integer);
             return Walk::kOk;
         case FieldKind::kTypeEnabled:
-            if (!in->Integer(&value)) return Walk::kShape;
-            if (store) {
-                header->value = (value & 2) != 0 ? 1 : 0;
-                udm_entity_set_flag(target.payload, 7, value & 1);
-            }
+            header->value = (value.integer & 2) != 0 ? 1 : 0;
+            udm_entity_set_flag(payload, 7, value.integer & 1);
             return Walk::kOk;
         case FieldKind::kInt:
         case FieldKind::kNode:
-            if (!in->Integer(&value)) return Walk::kShape;
-            if (store) *target.At<std::int32_t>(field) = value;
+            std::memcpy(place, &value.integer, sizeof value.integer);
             return Walk::kOk;
-        case FieldKind::kTset: {
-            std::int32_t label = 0;
-            if (!in->Integer(&value) || !in->Integer(&label)) return Walk::kShape;
-            if (store) {
-                target.At<std::int32_t>(field)[0] = value;
-                target.At<std::int32_t>(field)[1] = label;
-            }
+        case FieldKind::kTset:
+            std::memcpy(place, &value.integer, sizeof value.integer);
+            std::memcpy(place + sizeof value.integer, &value.second, sizeof value.second);
             return Walk::kOk;
-        }
-        case FieldKind::kDouble: {
-            double real = 0.0;
-            if (!in->Real(&real)) return Walk::kShape;
-            if (store) *target.At<double>(field) = real;
+        case FieldKind::kDouble:
+            std::memcpy(place, &value.real, sizeof value.real);
             return Walk::kOk;
-        }
-        case FieldKind::kText: {
-            std::string_view text;
-            if (!in->Text(&text)) {
-                // Old files leave an optional text out.
-                const bool optional = (field.flags & kFieldOptional) != 0;
-                return optional && !in->At(kStringType) ? Walk::kOk : Walk::kShape;
-            }
-            return StoreText(target, field, text);
-        }
+        case FieldKind::kText:
+            return StoreText(reinterpret_cast<char**>(place), value.text);
         default:
             return Walk::kShape;
     }
-}
-
-// Walks a block from its open brace: the label, the other fields, the
-// close brace.
-Walk WalkBlock(TokenBytes* in, const FamilySpec& family_spec, const Target& target,
-               std::int32_t* label) {
-    if (!in->Take(kOpenType) || !in->Integer(label)) return Walk::kShape;
-    for (const Field& field : family_spec.fields.subspan(1)) {
-        if (const Walk walk = WalkField(in, field, target); walk != Walk::kOk) return walk;
-    }
-    return in->Take(kCloseType) ? Walk::kOk : Walk::kShape;
 }
 
 bool IsFlatField(FieldKind kind) {
@@ -254,6 +235,7 @@ bool IsFlat(const FamilySpec* family_spec) {
     const UdmFamily* family = ClassInfoOf(family_spec->entity_class).family;
     if (family == nullptr || family->create != &FamilyCreate) return false;
     if (family_spec->fields[0].kind != FieldKind::kKey1) return false;
+    if (family_spec->fields.size() > kMaxFlatFields) return false;
     for (const Field& field : family_spec->fields) {
         if (!IsFlatField(field.kind)) return false;
     }
@@ -284,33 +266,37 @@ const FamilySpec* FlatSpecOf(int entity_class) {
     return IsValidClass(entity_class) ? flat[static_cast<std::size_t>(entity_class)] : nullptr;
 }
 
-std::size_t MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilySpec& family_spec,
-                             std::size_t* tokens) {
+bool MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilySpec& family_spec,
+                      FlatBlock* block) {
     TokenBytes in(bytes.data(), bytes.data() + bytes.size());
-    std::int32_t label = 0;
-    if (WalkBlock(&in, family_spec, Target{}, &label) != Walk::kOk) return 0;
-    *tokens = in.tokens();
-    return static_cast<std::size_t>(in.at() - bytes.data());
+    if (!in.Take(kOpenType) || !in.Integer(&block->label)) return false;
+    const std::span<const Field> fields = family_spec.fields.subspan(1);
+    for (std::size_t n = 0; n < fields.size(); ++n) {
+        if (!DecodeField(&in, fields[n], &block->values[n])) return false;
+    }
+    if (!in.Take(kCloseType)) return false;
+    block->tokens = in.tokens();
+    block->size = static_cast<std::size_t>(in.at() - bytes.data());
+    return true;
 }
 
-void CreateFlatEntity(const FamilySpec& family_spec, std::span<const std::uint8_t> block,
-                      UdmStream* stream) {
+void CreateFlatEntity(const FamilySpec& family_spec, const FlatBlock& block, UdmStream* stream) {
     const int entity_class = family_spec.entity_class;
-    TokenBytes label_bytes(block.data() + 1, block.data() + block.size());
-    std::int32_t label = 0;
-    label_bytes.Integer(&label);
     void* payload = nullptr;
-    const int status = NewEntity(entity_class, label, UDM_KEY_NONE, &payload);
+    const int status = NewEntity(entity_class, block.label, UDM_KEY_NONE, &payload);
     if (status != UDM_OK) {
         ReportCreateFailure(stream, entity_class, status);
         return;
     }
-    TokenBytes in(block.data(), block.data() + block.size());
-    const Target target{HeaderOf(payload), static_cast<char*>(payload)};
-    if (WalkBlock(&in, family_spec, target, &label) == Walk::kOk) return;
-    // The form was measured, so only memory can fail here.
-    udm_entity_delete(payload);
-    ReportBadMemory(stream, entity_class);
+    const std::span<const Field> fields = family_spec.fields.subspan(1);
+    for (std::size_t n = 0; n < fields.size(); ++n) {
+        if (StoreField(payload, fields[n], block.values[n]) != Walk::kOk) {
+            // The form was measured, so only memory can fail here.
+            udm_entity_delete(payload);
+            ReportBadMemory(stream, entity_class);
+            return;
+        }
+    }
 }
 
 std::size_t MeasurePackedCode(std::span<const std::uint8_t> bytes, std::int32_t* code,
@@ -322,15 +308,14 @@ std::size_t MeasurePackedCode(std::span<const std::uint8_t> bytes, std::int32_t*
         !in.Text(description)) {
         return 0;
     }
-    const auto push = [values](double value) {
-        values->Push(value);
-        return true;
-    };
     while (in.AtNumber()) {
+        if (const std::size_t run = in.DoubleRun(); run > 0) {
+            in.TakeDoubles(run, values->Extend(run));
+            continue;
+        }
         double value = 0.0;
         if (!in.Real(&value)) return 0;
         values->Push(value);
-        in.Doubles(push);
     }
     if (!in.Take(kCloseType)) return 0;
     *tokens = in.tokens();

@@ -11,6 +11,7 @@
 // packed encoding are measured here the same way.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -31,16 +32,37 @@ void SetInPlaceDecoding(bool enabled);
 // The field description of a class whose blocks are flat, or null.
 const FamilySpec* FlatSpecOf(int entity_class);
 
-// The size of a flat block, from its open brace up to and including its
-// close brace, at the start of bytes; 0 when the bytes do not hold such a
-// block whole. *tokens is set to the tokens it holds, braces included.
-std::size_t MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilySpec& family_spec,
-                             std::size_t* tokens);
+// The most fields a flat family has.
+inline constexpr std::size_t kMaxFlatFields = 16;
 
-// Makes the entity of a block measured by MeasureFlatBlock, with the
-// messages of the general creator (ReportCreateFailure, ReportBadMemory).
-void CreateFlatEntity(const FamilySpec& family_spec, std::span<const std::uint8_t> block,
-                      UdmStream* stream);
+// A field's value as decoded: an integer (a property set reference takes
+// two), a real or a text (pointing into the bytes decoded).
+struct FlatValue {
+    std::int32_t integer = 0;
+    std::int32_t second = 0;
+    double real = 0.0;
+    std::string_view text;
+};
+
+// A flat block as measured: its bytes from its open brace up to and
+// including its close brace, its tokens (braces included), its label and
+// the values of its other fields in field order.
+struct FlatBlock {
+    std::size_t size = 0;
+    std::size_t tokens = 0;
+    std::int32_t label = 0;
+    std::array<FlatValue, kMaxFlatFields> values;
+};
+
+// Decodes the flat block at the start of bytes; false when the bytes do
+// not hold such a block whole.
+bool MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilySpec& family_spec,
+                      FlatBlock* block);
+
+// Makes the entity of a measured block (its texts still in their bytes),
+// with the messages of the general creator (ReportCreateFailure,
+// ReportBadMemory).
+void CreateFlatEntity(const FamilySpec& family_spec, const FlatBlock& block, UdmStream* stream);
 
 // The size of a TCOD block (open brace: code, description, numbers, close
 // brace) at the start of bytes, read as the general reader reads it: the

@@ -68,20 +68,22 @@ class Collection {
     // so a key after the last one is appended at the end without a search.
     bool Insert(EntityHeader* entity) {
         const std::uint64_t key = CollectionKey(entity->key1, entity->key2);
-        if (items_.empty() || items_.rbegin()->first < key) {
+        if (last_ == nullptr || last_key_ < key) {
             items_.emplace_hint(items_.end(), key, entity);
+            last_ = entity;
+            last_key_ = key;
             return true;
         }
         return items_.try_emplace(key, entity).second;
     }
     EntityHeader* Find(std::int32_t key1, std::int32_t key2) const {
         const std::uint64_t key = CollectionKey(key1, key2);
-        if (items_.empty() || items_.rbegin()->first < key) return nullptr;
+        if (last_ == nullptr || last_key_ < key) return nullptr;
         auto it = items_.find(key);
         return it == items_.end() ? nullptr : it->second;
     }
     EntityHeader* First() const { return items_.empty() ? nullptr : items_.begin()->second; }
-    EntityHeader* Last() const { return items_.empty() ? nullptr : items_.rbegin()->second; }
+    EntityHeader* Last() const { return last_; }
     // The first entity whose key is at or after the given key.
     EntityHeader* AtOrAfter(std::uint64_t key) const {
         auto it = items_.lower_bound(key);
@@ -102,16 +104,30 @@ class Collection {
         auto it = items_.find(CollectionKey(entity->key1, entity->key2));
         if (it == items_.end() || it->second != entity) return false;
         items_.erase(it);
+        if (entity == last_) ForgetLast();
         return true;
     }
     std::size_t Count() const { return items_.size(); }
     bool Empty() const { return items_.empty(); }
     const Map& Items() const { return items_; }
     // Forgets every entity (the caller has released them).
-    void Reset() { items_.clear(); }
+    void Reset() {
+        items_.clear();
+        ForgetLast();
+    }
 
   private:
+    // Takes the last entity from the map again.
+    void ForgetLast() {
+        last_ = items_.empty() ? nullptr : items_.rbegin()->second;
+        last_key_ = items_.empty() ? 0 : items_.rbegin()->first;
+    }
+
     Map items_;
+    // The entity with the greatest key and its key (null when empty), kept
+    // apart so that the in-order appends of a read ask the map nothing.
+    EntityHeader* last_ = nullptr;
+    std::uint64_t last_key_ = 0;
 };
 
 // The title record.

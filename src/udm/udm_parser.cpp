@@ -293,6 +293,19 @@ class CodeChain {
     UdmTcod** tail_ = &head_;
 };
 
+// A keyword's word token as the writer puts it in a binary file: type
+// byte, 4-byte length, the four letters.
+struct KeywordBytes {
+    explicit KeywordBytes(int keyword) : code(keyword), name(KeywordText(keyword)) {
+        bytes[0] = binary_form_of_code(UDM_TOKEN_WORD)->type;
+        put_be32(&bytes[1], kKeywordLength);
+        std::memcpy(&bytes[5], name, kKeywordLength);
+    }
+    int code;
+    const char* name;
+    std::array<std::uint8_t, 5 + kKeywordLength> bytes{};
+};
+
 class Parser {
   public:
     explicit Parser(UdmStream* stream) : stream_(stream), source_(TokenSource::Of(stream)) {
@@ -339,7 +352,7 @@ class Parser {
         token_.code = UDM_TOKEN_CLOSE;
         token_.text = std::string_view();
     }
-    bool NextIsKeyword(int keyword);
+    bool NextIsKeyword(const KeywordBytes& keyword);
     bool At(int code) const { return token_.code == code; }
     bool AtNumber() const { return IsIntegerToken(token_.code) || IsRealToken(token_.code); }
 
@@ -391,6 +404,8 @@ class Parser {
     std::string text_;
     std::string set_description_;
     std::string code_description_;
+    // The flat block decoded in place last.
+    FlatBlock flat_block_;
     // The entity block being read (its storage reused block by block).
     EntityBlock block_;
 };
@@ -678,20 +693,17 @@ Result Parser::AddCode(std::int32_t code, CodeChain* codes) {
 // The largest block decoded in place; a larger one is read token by token.
 constexpr std::size_t kInPlaceBlock = 4096;
 
-// Whether the binary bytes that come next are the word of the keyword as
-// the writer spells it; if so they are taken and it is the current token.
-bool Parser::NextIsKeyword(int keyword) {
-    const char* const name = KeywordText(keyword);
-    constexpr std::size_t kWordToken = 5 + kKeywordLength;
-    const std::span<const std::uint8_t> bytes = in_place_->Peek(kWordToken);
-    if (bytes.size() < kWordToken || bytes[0] != binary_form_of_code(UDM_TOKEN_WORD)->type ||
-        get_be32(&bytes[1]) != kKeywordLength ||
-        std::memcmp(&bytes[5], name, kKeywordLength) != 0) {
+// Whether the binary bytes that come next are the keyword's word as the
+// writer spells it; if so they are taken and it is the current token.
+bool Parser::NextIsKeyword(const KeywordBytes& keyword) {
+    const std::span<const std::uint8_t> bytes = in_place_->Peek(keyword.bytes.size());
+    if (bytes.size() < keyword.bytes.size() ||
+        std::memcmp(bytes.data(), keyword.bytes.data(), keyword.bytes.size()) != 0) {
         return false;
     }
-    in_place_->Skip(kWordToken);
-    token_.code = keyword;
-    token_.text = name;
+    in_place_->Skip(keyword.bytes.size());
+    token_.code = keyword.code;
+    token_.text = keyword.name;
     return true;
 }
 
@@ -700,8 +712,9 @@ bool Parser::NextIsKeyword(int keyword) {
 // them came to, the token after the last current; none when the current
 // TCOD's block is to be read token by token (nothing of it taken).
 std::optional<Result> Parser::PackedCodes(CodeChain* codes) {
+    const KeywordBytes next(kKeyTCOD);
     // The keyword's text may point into the window, which a peek moves.
-    token_.text = KeywordText(kKeyTCOD);
+    token_.text = next.name;
     do {
         std::int32_t code = 0;
         std::string_view description;
@@ -714,7 +727,7 @@ std::optional<Result> Parser::PackedCodes(CodeChain* codes) {
         AtDecodedClose();
         if (const Result result = AddCode(code, codes); result != Result::kOk) return result;
         Taken(tokens + 1);
-    } while (NextIsKeyword(kKeyTCOD));
+    } while (NextIsKeyword(next));
     Fetch();
     return Result::kOk;
 }
@@ -755,19 +768,19 @@ Result Parser::EntityBlockRead() {
 // current; none when the current keyword's block is to be collected token
 // by token (nothing of it taken).
 std::optional<Result> Parser::FlatBlocks(int keyword, const FamilySpec& flat) {
+    const KeywordBytes next(keyword);
     // The keyword's text may point into the window, which a peek moves.
-    token_.text = KeywordText(keyword);
+    token_.text = next.name;
     do {
-        std::size_t tokens = 0;
         const std::span<const std::uint8_t> bytes = in_place_->Peek(kInPlaceBlock);
-        const std::size_t size = MeasureFlatBlock(bytes, flat, &tokens);
-        if (size == 0) return std::nullopt;
-        in_place_->Skip(size);
+        if (!MeasureFlatBlock(bytes, flat, &flat_block_)) return std::nullopt;
         AtDecodedClose();
-        CreateFlatEntity(flat, bytes.first(size), stream_);
+        // The block's texts are still in the window, taken but not moved.
+        in_place_->Skip(flat_block_.size);
+        CreateFlatEntity(flat, flat_block_, stream_);
         if (ReadRanOutOfMemory()) return Abort(UDM_PARSE_NO_MEMORY);
-        Taken(tokens + 1);
-    } while (NextIsKeyword(keyword));
+        Taken(flat_block_.tokens + 1);
+    } while (NextIsKeyword(next));
     Fetch();
     return Result::kOk;
 }

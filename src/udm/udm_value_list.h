@@ -49,6 +49,17 @@ class ValueList {
         values_[count_++] = value;
         return true;
     }
+    // Makes room for count more values and counts them in: their place, to
+    // be filled by the caller; null when the list has failed to grow (then
+    // nothing is added).
+    double* Extend(std::size_t count) {
+        while (capacity_ - count_ < count) {
+            if (!Grow()) return nullptr;
+        }
+        double* place = values_ + count_;
+        count_ += count;
+        return place;
+    }
     // Frees the storage; the list is empty and can be used again.
     void Release() {
         if (values_ != nullptr) sypFree(values_);
