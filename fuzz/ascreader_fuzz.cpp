@@ -1,12 +1,14 @@
-// Feeds arbitrary bytes to the keyword file reader as a file. Whatever the
-// content, a record comes back whose texts are terminated within their
-// fields and free of outer blanks.
+// Feeds arbitrary bytes to the keyword file reader as a file and as text in
+// memory. Whatever the content, a record comes back whose texts are
+// terminated within their fields and free of outer blanks, and both roads
+// give the same record.
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -47,6 +49,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto record = MAscReader().Read(path);
     if (record == nullptr) std::abort();
     CheckTexts(*record);
+    const std::string log = std::string(path) + "_memory_log";
+    const auto from_text = MAscReader().ReadText(
+        std::string_view(reinterpret_cast<const char*>(data), size), log.c_str());
+    if (from_text == nullptr ||
+        std::memcmp(record.get(), from_text.get(), sizeof(MaterialRecord)) != 0)
+        std::abort();
+    std::remove(log.c_str());
 
     std::remove(path);
     std::remove((std::string(path) + tarnvel::material::kKeywordLogSuffix).c_str());
