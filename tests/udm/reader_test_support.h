@@ -48,6 +48,23 @@ inline void WriteBytes(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
+// The lines a write changes (KEYW, DATE, TIME, the build version) blanked.
+inline std::string WithoutWriteStamps(const std::string& text) {
+    std::string kept;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(start, end - start);
+        const bool stamp = line.rfind("  KEYW{", 0) == 0 || line.rfind("  DATE{", 0) == 0 ||
+                           line.rfind("  TIME{", 0) == 0 || line.rfind("    \"Version\"", 0) == 0;
+        kept += stamp ? "" : line;
+        kept += '\n';
+        start = end + 1;
+    }
+    return kept;
+}
+
 // A fresh model, current while the holder lives; destroyed with it.
 class HeldModel {
   public:

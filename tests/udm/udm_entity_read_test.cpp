@@ -21,6 +21,7 @@
 using reader_test::HeldModel;
 using reader_test::ReadBytes;
 using reader_test::TempDir;
+using reader_test::WithoutWriteStamps;
 using reader_test::WriteBytes;
 
 namespace {
@@ -205,23 +206,6 @@ std::string PackedFrom(const std::string& text, Vary vary) {
     return packed;
 }
 
-// The lines a write changes from one second to the next blanked.
-std::string WithoutStamps(const std::string& text) {
-    std::string kept;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string_view line(text.data() + start, end - start);
-        const bool stamp = line.starts_with("  KEYW{") || line.starts_with("  DATE{") ||
-                           line.starts_with("  TIME{") || line.starts_with("    \"Version\"");
-        if (!stamp) kept.append(line);
-        kept += '\n';
-        start = end + 1;
-    }
-    return kept;
-}
-
 struct Reading {
     int status = 0;
     std::string report;
@@ -241,7 +225,7 @@ class InPlaceTest : public EntityReadTest {
         Reading reading;
         reading.status = udm_model_read(path_.c_str(), UDM_MODE_PACKED);
         reading.report = ::testing::internal::GetCapturedStderr();
-        reading.model = WithoutStamps(Written(UDM_MODE_TEXT));
+        reading.model = WithoutWriteStamps(Written(UDM_MODE_TEXT));
         tarnvel::udm::SetInPlaceDecoding(true);
         return reading;
     }

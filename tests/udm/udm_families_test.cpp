@@ -14,6 +14,7 @@
 using reader_test::HeldModel;
 using reader_test::ReadBytes;
 using reader_test::TempDir;
+using reader_test::WithoutWriteStamps;
 using reader_test::WriteBytes;
 
 namespace {
@@ -25,23 +26,6 @@ namespace {
 // with and without TRAN, LOCS with TYPE&ENABLED 3, a SUBC referring by 7.
 const std::string kEveryFamily =
     std::string(TARNVEL_SOURCE_DIR) + "/tests/udm/data/every-family.udm";
-
-// The lines a write changes (KEYW, DATE, TIME, the build version) blanked.
-std::string WithoutWriteStamps(const std::string& text) {
-    std::string kept;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        const std::string line = text.substr(start, end - start);
-        const bool stamp = line.rfind("  KEYW{", 0) == 0 || line.rfind("  DATE{", 0) == 0 ||
-                           line.rfind("  TIME{", 0) == 0 || line.rfind("    \"Version\"", 0) == 0;
-        kept += stamp ? "" : line;
-        kept += '\n';
-        start = end + 1;
-    }
-    return kept;
-}
 
 class FamiliesTest : public ::testing::Test {
   protected:
