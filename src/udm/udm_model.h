@@ -190,6 +190,12 @@ bool CopyText(const char* text, char** out);
 // memory.
 bool ReplaceText(char** slot, const char* text);
 
+// A new code entry holding a copy of length bytes of the description (none
+// when null) and of the values, in one block; null when memory is
+// exhausted. udm_tcod_new is this for a terminated text.
+UdmTcod* NewTcod(std::int32_t code, const char* description, std::size_t length, std::int32_t count,
+                 const double* values);
+
 // Frees every entity of one collection with its class's release function.
 void FreeEntities(Collection* collection);
 

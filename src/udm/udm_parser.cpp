@@ -382,7 +382,7 @@ class Parser {
     Result PropertySet();
     Result PropertyCode(CodeChain* codes);
     Result CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes);
-    Result AddCode(std::int32_t code, CodeChain* codes);
+    Result AddCode(std::int32_t code, std::string_view description, CodeChain* codes);
     std::optional<Result> PackedCodes(CodeChain* codes);
     Result EntityBlockRead();
     std::optional<Result> FlatBlocks(int keyword, const FamilySpec& flat);
@@ -675,17 +675,22 @@ Result Parser::PropertyCode(CodeChain* codes) {
         TakeFollowingDoubles([](double value) { g_values.Push(value); });
         Shift();
     }
-    if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) result = AddCode(code, codes);
+    if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) {
+        result = AddCode(code, code_description_, codes);
+    }
     return EndLevel(result);
 }
 
-// Builds the TCOD of the values collected and chains it.
-Result Parser::AddCode(std::int32_t code, CodeChain* codes) {
-    UdmTcod* tcod = nullptr;
-    if (g_values.failed() || udm_tcod_new(code, code_description_.c_str(), g_values.count(),
-                                          g_values.values(), nullptr, &tcod) != UDM_OK) {
-        return OutOfMemory(kBadTcodMemory);
-    }
+// Builds the TCOD of the values collected and chains it. Its description
+// is the text up to a NUL byte, as a terminated copy of it would be.
+Result Parser::AddCode(std::int32_t code, std::string_view description, CodeChain* codes) {
+    const std::size_t length = std::min(description.find('\0'), description.size());
+    // Every TCOD read has a description, empty or not.
+    const char* text = description.data() != nullptr ? description.data() : "";
+    UdmTcod* tcod = g_values.failed()
+                        ? nullptr
+                        : NewTcod(code, text, length, g_values.count(), g_values.values());
+    if (tcod == nullptr) return OutOfMemory(kBadTcodMemory);
     codes->Append(tcod);
     return Result::kOk;
 }
@@ -722,10 +727,12 @@ std::optional<Result> Parser::PackedCodes(CodeChain* codes) {
         const std::span<const std::uint8_t> bytes = in_place_->Peek(kInPlaceBlock);
         const std::size_t size = MeasurePackedCode(bytes, &code, &description, &g_values, &tokens);
         if (size == 0) return std::nullopt;
-        code_description_.assign(description);
-        in_place_->Skip(size);
         AtDecodedClose();
-        if (const Result result = AddCode(code, codes); result != Result::kOk) return result;
+        // The description is still in the window, taken but not moved.
+        in_place_->Skip(size);
+        if (const Result result = AddCode(code, description, codes); result != Result::kOk) {
+            return result;
+        }
         Taken(tokens + 1);
     } while (NextIsKeyword(next));
     Fetch();

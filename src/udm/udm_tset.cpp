@@ -285,15 +285,15 @@ int udm_tset_copy(UdmTset* target, const UdmTset* source) {
 
 // ---- Property code entries ---------------------------------------------------------------
 
-int udm_tcod_new(std::int32_t code, const char* description, std::int32_t count,
-                 const double* values, UdmTcod* next, UdmTcod** out) {
-    if (out == nullptr) return UDM_BAD_ARGUMENT;
-    *out = nullptr;
+namespace tarnvel::udm {
+
+UdmTcod* NewTcod(std::int32_t code, const char* description, std::size_t length, std::int32_t count,
+                 const double* values) {
     if (values == nullptr || count < 0) count = 0;
     const std::size_t value_bytes = sizeof(double) * static_cast<std::size_t>(count);
-    const std::size_t text_bytes = description != nullptr ? std::strlen(description) + 1 : 0;
+    const std::size_t text_bytes = description != nullptr ? length + 1 : 0;
     auto* tcod = static_cast<UdmTcod*>(sypMalloc(sizeof(UdmTcod) + value_bytes + text_bytes));
-    if (tcod == nullptr) return UDM_NO_MEMORY;
+    if (tcod == nullptr) return nullptr;
     *tcod = UdmTcod{};
     tcod->code = code;
     if (count > 0) {
@@ -306,8 +306,21 @@ int udm_tcod_new(std::int32_t code, const char* description, std::int32_t count,
     if (description != nullptr) {
         tcod->description = reinterpret_cast<char*>(tcod + 1) + value_bytes;
         tcod->in_block |= kTextInBlock;
-        std::memcpy(tcod->description, description, text_bytes);
+        std::memcpy(tcod->description, description, length);
+        tcod->description[length] = '\0';
     }
+    return tcod;
+}
+
+}  // namespace tarnvel::udm
+
+int udm_tcod_new(std::int32_t code, const char* description, std::int32_t count,
+                 const double* values, UdmTcod* next, UdmTcod** out) {
+    if (out == nullptr) return UDM_BAD_ARGUMENT;
+    *out = nullptr;
+    const std::size_t length = description != nullptr ? std::strlen(description) : 0;
+    UdmTcod* tcod = tarnvel::udm::NewTcod(code, description, length, count, values);
+    if (tcod == nullptr) return UDM_NO_MEMORY;
     tcod->next = next;
     *out = tcod;
     return UDM_OK;

@@ -299,6 +299,11 @@ TEST_F(InPlaceTest, DamagedPackedBlocksEndWithTheSameMessages) {
         "NODE{1 0 0 0 0.1 1 2 3} stray 7 NODE{2 0 0 0 0.1 1 2 3} }} NODE{3 0 0 0 0.1 1 2 3}",
     };
     for (const char* blocks : cases) ExpectSameBothWays(blocks);
+    // A NUL byte in a description or a text ends the stored copy.
+    const char nul_texts[] =
+        "TSET{21000 1 \"s\" TCOD{1 \"a\0b\" 1} TCOD{2 \"\0\"}}\n"
+        "TRI3{1 0 0 0 0 \"g\0h\" 1 1 1 2 3}";
+    ExpectSameBothWays(std::string(nul_texts, sizeof nul_texts - 1));
     // The display word is read in an older file.
     ExpectSameBothWays("TRI3{1 0 0 0 surf \"\" 1 1 1 2 3}", 3);
 }
