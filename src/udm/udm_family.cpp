@@ -13,17 +13,17 @@
 
 namespace tarnvel::udm {
 
-extern const FamilySpec kColrSpec, kLyerSpec, kViewSpec, kNodeSpec, kTextSpec, k1detSpec, kTri3Spec,
-    kCurvSpec, kSurfSpec, kRegnSpec, kNdbcSpec, kSubcSpec, kCtplSpec, kLocsSpec, kTet4Spec,
-    kStlrSpec, kBlobSpec, kWedgSpec, kInteSpec;
+extern const FamilyLayout kColrLayout, kLyerLayout, kViewLayout, kNodeLayout, kTextLayout,
+    k1detLayout, kTri3Layout, kCurvLayout, kSurfLayout, kRegnLayout, kNdbcLayout, kSubcLayout,
+    kCtplLayout, kLocsLayout, kTet4Layout, kStlrLayout, kBlobLayout, kWedgLayout, kInteLayout;
 
 namespace {
 
 // clang-format off
-constexpr std::array<const FamilySpec*, UDM_CLASS_COUNT> kSpecs = {
-    &kColrSpec, &kLyerSpec, nullptr,    &kViewSpec, &kNodeSpec, &kTextSpec, &k1detSpec,
-    &kTri3Spec, &kCurvSpec, &kSurfSpec, &kRegnSpec, &kNdbcSpec, &kSubcSpec, &kCtplSpec,
-    &kLocsSpec, &kTet4Spec, &kStlrSpec, &kBlobSpec, &kWedgSpec, &kInteSpec};
+constexpr std::array<const FamilyLayout*, UDM_CLASS_COUNT> kLayouts = {
+    &kColrLayout, &kLyerLayout, nullptr,    &kViewLayout, &kNodeLayout, &kTextLayout, &k1detLayout,
+    &kTri3Layout, &kCurvLayout, &kSurfLayout, &kRegnLayout, &kNdbcLayout, &kSubcLayout, &kCtplLayout,
+    &kLocsLayout, &kTet4Layout, &kStlrLayout, &kBlobLayout, &kWedgLayout, &kInteLayout};
 // clang-format on
 
 // Node labels of an element list are written five to a line.
@@ -31,8 +31,8 @@ constexpr int kNodesPerLine = 5;
 // The greatest label of the system colours, which have no entity.
 constexpr int kLastSystemColour = 32;
 
-const FamilySpec& Spec(const void* payload) {
-    return *kSpecs[ClassOf(HeaderOf(payload))];
+const FamilyLayout& FamilyLayoutOf(const void* payload) {
+    return *kLayouts[ClassOf(HeaderOf(payload))];
 }
 
 template <typename T>
@@ -266,16 +266,16 @@ ReadResult ReadField(BlockCursor* cursor, void* payload, const Field& field, Udm
     return ReadResult::kShape;
 }
 
-ReadResult ReadFields(BlockCursor* cursor, void* payload, const FamilySpec& family_spec,
+ReadResult ReadFields(BlockCursor* cursor, void* payload, const FamilyLayout& family_layout,
                       const EntityBlock& block, UdmStream* stream) {
-    for (const Field& field : family_spec.fields) {
+    for (const Field& field : family_layout.fields) {
         if (ReadResult result = ReadField(cursor, payload, field, stream);
             result != ReadResult::kOk) {
             return result;
         }
     }
-    if (family_spec.tail.read != nullptr) {
-        if (ReadResult result = family_spec.tail.read(cursor, payload, block, stream);
+    if (family_layout.tail.read != nullptr) {
+        if (ReadResult result = family_layout.tail.read(cursor, payload, block, stream);
             result != ReadResult::kOk) {
             return result;
         }
@@ -356,26 +356,26 @@ void ReportReadMemory(UdmStream* stream, const char* message) {
     udm_report_no_memory(stream, message);
 }
 
-const FamilySpec* SpecOf(int entity_class) {
-    return IsValidClass(entity_class) ? kSpecs[entity_class] : nullptr;
+const FamilyLayout* LayoutOfClass(int entity_class) {
+    return IsValidClass(entity_class) ? kLayouts[entity_class] : nullptr;
 }
 
 // ---- The generic family functions -------------------------------------------------------
 
 void FamilyRelease(void* payload) {
-    const FamilySpec& family_spec = Spec(payload);
-    for (const Field& field : family_spec.fields) {
+    const FamilyLayout& family_layout = FamilyLayoutOf(payload);
+    for (const Field& field : family_layout.fields) {
         if (field.kind == FieldKind::kText) {
             sypFree(At<char*>(payload, field));
             At<char*>(payload, field) = nullptr;
         }
     }
-    family_spec.destroy(payload);
+    family_layout.destroy(payload);
 }
 
 int FamilyCopy(void* target, const void* source) {
-    const FamilySpec& family_spec = Spec(source);
-    for (const Field& field : family_spec.fields) {
+    const FamilyLayout& family_layout = FamilyLayoutOf(source);
+    for (const Field& field : family_layout.fields) {
         switch (field.kind) {
             case FieldKind::kInt:
             case FieldKind::kNode:
@@ -411,13 +411,13 @@ int FamilyCopy(void* target, const void* source) {
                 break;
         }
     }
-    return family_spec.tail.copy != nullptr ? family_spec.tail.copy(target, source) : UDM_OK;
+    return family_layout.tail.copy != nullptr ? family_layout.tail.copy(target, source) : UDM_OK;
 }
 
 void FamilyFixReferences(void* payload) {
-    const FamilySpec& family_spec = Spec(payload);
+    const FamilyLayout& family_layout = FamilyLayoutOf(payload);
     EntityHeader* header = HeaderOf(payload);
-    for (const Field& field : family_spec.fields) {
+    for (const Field& field : family_layout.fields) {
         switch (field.kind) {
             case FieldKind::kLayer:
                 header->layer = MergeMapLabel(UDM_CLASS_LYER, header->layer);
@@ -444,31 +444,31 @@ void FamilyFixReferences(void* payload) {
                 break;
         }
     }
-    if (family_spec.tail.fix_references != nullptr) family_spec.tail.fix_references(payload);
+    if (family_layout.tail.fix_references != nullptr) family_layout.tail.fix_references(payload);
 }
 
 void FamilyWrite(UdmStream* stream, const void* payload) {
-    const FamilySpec& family_spec = Spec(payload);
+    const FamilyLayout& family_layout = FamilyLayoutOf(payload);
     udm_put_newlines(stream, 1);
-    udm_put_keyword(stream, ClassInfoOf(family_spec.entity_class).keyword);
+    udm_put_keyword(stream, ClassInfoOf(family_layout.entity_class).keyword);
     udm_put_open(stream);
     bool first = true;
-    for (const Field& field : family_spec.fields) {
+    for (const Field& field : family_layout.fields) {
         if (!first && !StartsLine(field.kind)) udm_put_blanks(stream, 1);
         WriteField(stream, payload, field);
         first = false;
     }
-    if (family_spec.tail.write != nullptr) family_spec.tail.write(stream, payload);
+    if (family_layout.tail.write != nullptr) family_layout.tail.write(stream, payload);
     udm_put_close(stream);
 }
 
 void FamilyCreate(int entity_class, const EntityBlock& block, UdmStream* stream) {
-    const FamilySpec& family_spec = *kSpecs[entity_class];
+    const FamilyLayout& family_layout = *kLayouts[entity_class];
     BlockCursor cursor(block);
     std::int32_t key1 = 0;
     std::int32_t key2 = UDM_KEY_NONE;
     if (!cursor.Integer(&key1) ||
-        (family_spec.fields.size() > 1 && family_spec.fields[1].kind == FieldKind::kKey2 &&
+        (family_layout.fields.size() > 1 && family_layout.fields[1].kind == FieldKind::kKey2 &&
          !cursor.Integer(&key2))) {
         ReportRead(stream, "parse error");
         return;
@@ -479,7 +479,7 @@ void FamilyCreate(int entity_class, const EntityBlock& block, UdmStream* stream)
         ReportCreateFailure(stream, entity_class, status);
         return;
     }
-    const ReadResult result = ReadFields(&cursor, payload, family_spec, block, stream);
+    const ReadResult result = ReadFields(&cursor, payload, family_layout, block, stream);
     if (result == ReadResult::kOk) return;
     udm_entity_delete(payload);
     if (result == ReadResult::kShape) ReportRead(stream, "parse error");

@@ -231,7 +231,7 @@ struct FamilyTail {
 
 // A family: its class, its fields in written order, its tail, and how its
 // payload is constructed and destroyed.
-struct FamilySpec {
+struct FamilyLayout {
     int entity_class;
     std::span<const Field> fields;
     FamilyTail tail;
@@ -240,7 +240,7 @@ struct FamilySpec {
 };
 
 // The field description of a class, or null when the class is not table-driven.
-const FamilySpec* SpecOf(int entity_class);
+const FamilyLayout* LayoutOfClass(int entity_class);
 
 // The generic family functions, driven by the field description of the entity's class.
 void FamilyRelease(void* payload);
@@ -260,9 +260,9 @@ void DestroyAs(void* payload) {
 
 // The field description of a payload type built and destroyed as a C++ object.
 template <typename Payload>
-constexpr FamilySpec TableSpec(int entity_class, std::span<const Field> fields,
-                               FamilyTail tail = {}) {
-    return FamilySpec{entity_class, fields, tail, ConstructAs<Payload>, DestroyAs<Payload>};
+constexpr FamilyLayout TableLayout(int entity_class, std::span<const Field> fields,
+                                   FamilyTail tail = {}) {
+    return FamilyLayout{entity_class, fields, tail, ConstructAs<Payload>, DestroyAs<Payload>};
 }
 
 // The UdmFamily of a table-driven payload type.

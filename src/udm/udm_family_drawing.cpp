@@ -233,20 +233,20 @@ constexpr Field kLocsFields[] = {
 
 }  // namespace
 
-extern const FamilySpec kColrSpec = TableSpec<UdmColour>(UDM_CLASS_COLR, kColrFields);
-extern const FamilySpec kLyerSpec = {UDM_CLASS_LYER,
-                                     kLyerFields,
-                                     {WriteLayerTail, ReadLayerTail, CopyLayerTail, nullptr},
-                                     ConstructLayer,
-                                     DestroyAs<LayerPayload>};
-extern const FamilySpec kViewSpec = {
+extern const FamilyLayout kColrLayout = TableLayout<UdmColour>(UDM_CLASS_COLR, kColrFields);
+extern const FamilyLayout kLyerLayout = {UDM_CLASS_LYER,
+                                         kLyerFields,
+                                         {WriteLayerTail, ReadLayerTail, CopyLayerTail, nullptr},
+                                         ConstructLayer,
+                                         DestroyAs<LayerPayload>};
+extern const FamilyLayout kViewLayout = {
     UDM_CLASS_VIEW, kViewFields, {}, ConstructWithIdentity<ViewPayload>, DestroyAs<ViewPayload>};
-extern const FamilySpec kCtplSpec = TableSpec<CuttingPlane>(UDM_CLASS_CTPL, kCtplFields);
-extern const FamilySpec kLocsSpec = {UDM_CLASS_LOCS,
-                                     kLocsFields,
-                                     {},
-                                     ConstructWithIdentity<CoordinateSystem>,
-                                     DestroyAs<CoordinateSystem>};
+extern const FamilyLayout kCtplLayout = TableLayout<CuttingPlane>(UDM_CLASS_CTPL, kCtplFields);
+extern const FamilyLayout kLocsLayout = {UDM_CLASS_LOCS,
+                                         kLocsFields,
+                                         {},
+                                         ConstructWithIdentity<CoordinateSystem>,
+                                         DestroyAs<CoordinateSystem>};
 
 constexpr UdmFamily kColrFamily = TableFamily<UdmColour>(
     "\n//  Beginning of color data set.\n//  COLR{LABEL NAME R G B}\n"

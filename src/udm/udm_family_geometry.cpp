@@ -389,12 +389,12 @@ void SetSubRecordAllocationHook(SubRecordAllocationHook hook) {
     g_allocation_hook = hook;
 }
 
-extern const FamilySpec kCurvSpec =
-    TableSpec<GeometryPayload>(UDM_CLASS_CURV, kGeometryFields, kGeometryTail);
-extern const FamilySpec kSurfSpec =
-    TableSpec<GeometryPayload>(UDM_CLASS_SURF, kGeometryFields, kGeometryTail);
-extern const FamilySpec kRegnSpec =
-    TableSpec<GeometryPayload>(UDM_CLASS_REGN, kGeometryFields, kGeometryTail);
+extern const FamilyLayout kCurvLayout =
+    TableLayout<GeometryPayload>(UDM_CLASS_CURV, kGeometryFields, kGeometryTail);
+extern const FamilyLayout kSurfLayout =
+    TableLayout<GeometryPayload>(UDM_CLASS_SURF, kGeometryFields, kGeometryTail);
+extern const FamilyLayout kRegnLayout =
+    TableLayout<GeometryPayload>(UDM_CLASS_REGN, kGeometryFields, kGeometryTail);
 
 constexpr UdmFamily kCurvFamily = TableFamily<GeometryPayload>(
     "\n//  Beginning of curve data set.\n"

@@ -206,18 +206,18 @@ bool PartsOf(void* element, ElementParts* parts) {
 
 }  // namespace
 
-// ---- The specs and families ----------------------------------------------------------------
+// ---- The layouts and families ----------------------------------------------------------------
 
-extern const FamilySpec kNodeSpec = {
+extern const FamilyLayout kNodeLayout = {
     UDM_CLASS_NODE, kNodeFields, {}, ConstructNode, DestroyAs<UdmNode>};
-extern const FamilySpec kTextSpec = TableSpec<TextPayload>(UDM_CLASS_TEXT, kTextFields);
-extern const FamilySpec k1detSpec = TableSpec<Udm1det>(UDM_CLASS_1DET, k1detFields);
-extern const FamilySpec kTri3Spec = TableSpec<UdmTri3>(UDM_CLASS_TRI3, kTri3Fields);
-extern const FamilySpec kTet4Spec = TableSpec<UdmTet4>(UDM_CLASS_TET4, kTet4Fields);
-extern const FamilySpec kWedgSpec = TableSpec<UdmWedg>(UDM_CLASS_WEDG, kWedgFields);
-extern const FamilySpec kInteSpec = TableSpec<InteElement>(UDM_CLASS_INTE, kInteFields);
-extern const FamilySpec kNdbcSpec = TableSpec<NodalCondition>(UDM_CLASS_NDBC, kNdbcFields);
-extern const FamilySpec kSubcSpec = TableSpec<SurfaceCondition>(
+extern const FamilyLayout kTextLayout = TableLayout<TextPayload>(UDM_CLASS_TEXT, kTextFields);
+extern const FamilyLayout k1detLayout = TableLayout<Udm1det>(UDM_CLASS_1DET, k1detFields);
+extern const FamilyLayout kTri3Layout = TableLayout<UdmTri3>(UDM_CLASS_TRI3, kTri3Fields);
+extern const FamilyLayout kTet4Layout = TableLayout<UdmTet4>(UDM_CLASS_TET4, kTet4Fields);
+extern const FamilyLayout kWedgLayout = TableLayout<UdmWedg>(UDM_CLASS_WEDG, kWedgFields);
+extern const FamilyLayout kInteLayout = TableLayout<InteElement>(UDM_CLASS_INTE, kInteFields);
+extern const FamilyLayout kNdbcLayout = TableLayout<NodalCondition>(UDM_CLASS_NDBC, kNdbcFields);
+extern const FamilyLayout kSubcLayout = TableLayout<SurfaceCondition>(
     UDM_CLASS_SUBC, kSubcFields, {nullptr, nullptr, nullptr, FixReferredEntity});
 
 constexpr UdmFamily kNodeFamily = {

@@ -231,9 +231,9 @@ int CopyBlobTail(void* target, const void* source) {
 
 }  // namespace
 
-extern const FamilySpec kStlrSpec = TableSpec<StlRegion>(
+extern const FamilyLayout kStlrLayout = TableLayout<StlRegion>(
     UDM_CLASS_STLR, kStlrFields, {WriteStlTail, ReadStlTail, CopyStlTail, nullptr});
-extern const FamilySpec kBlobSpec = TableSpec<Blob>(
+extern const FamilyLayout kBlobLayout = TableLayout<Blob>(
     UDM_CLASS_BLOB, kBlobFields, {WriteBlobTail, ReadBlobTail, CopyBlobTail, nullptr});
 
 constexpr UdmFamily kStlrFamily = TableFamily<StlRegion>(

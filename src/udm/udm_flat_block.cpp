@@ -228,15 +228,15 @@ bool IsFlatField(FieldKind kind) {
     }
 }
 
-bool IsFlat(const FamilySpec* family_spec) {
-    if (family_spec == nullptr || family_spec->fields.empty()) return false;
-    const FamilyTail& tail = family_spec->tail;
+bool IsFlat(const FamilyLayout* family_layout) {
+    if (family_layout == nullptr || family_layout->fields.empty()) return false;
+    const FamilyTail& tail = family_layout->tail;
     if (tail.write != nullptr || tail.read != nullptr) return false;
-    const UdmFamily* family = ClassInfoOf(family_spec->entity_class).family;
+    const UdmFamily* family = ClassInfoOf(family_layout->entity_class).family;
     if (family == nullptr || family->create != &FamilyCreate) return false;
-    if (family_spec->fields[0].kind != FieldKind::kKey1) return false;
-    if (family_spec->fields.size() > kMaxFlatFields) return false;
-    for (const Field& field : family_spec->fields) {
+    if (family_layout->fields[0].kind != FieldKind::kKey1) return false;
+    if (family_layout->fields.size() > kMaxFlatFields) return false;
+    for (const Field& field : family_layout->fields) {
         if (!IsFlatField(field.kind)) return false;
     }
     return true;
@@ -254,23 +254,23 @@ void SetInPlaceDecoding(bool enabled) {
     g_in_place = enabled;
 }
 
-const FamilySpec* FlatSpecOf(int entity_class) {
+const FamilyLayout* FlatLayoutOf(int entity_class) {
     static const auto flat = [] {
-        std::array<const FamilySpec*, UDM_CLASS_COUNT> specs{};
+        std::array<const FamilyLayout*, UDM_CLASS_COUNT> layouts{};
         for (int n = 0; n < UDM_CLASS_COUNT; ++n) {
-            const FamilySpec* family_spec = SpecOf(n);
-            specs[static_cast<std::size_t>(n)] = IsFlat(family_spec) ? family_spec : nullptr;
+            const FamilyLayout* family_layout = LayoutOfClass(n);
+            layouts[static_cast<std::size_t>(n)] = IsFlat(family_layout) ? family_layout : nullptr;
         }
-        return specs;
+        return layouts;
     }();
     return IsValidClass(entity_class) ? flat[static_cast<std::size_t>(entity_class)] : nullptr;
 }
 
-bool MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilySpec& family_spec,
+bool MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilyLayout& family_layout,
                       FlatBlock* block) {
     TokenBytes in(bytes.data(), bytes.data() + bytes.size());
     if (!in.Take(kOpenType) || !in.Integer(&block->label)) return false;
-    const std::span<const Field> fields = family_spec.fields.subspan(1);
+    const std::span<const Field> fields = family_layout.fields.subspan(1);
     for (std::size_t n = 0; n < fields.size(); ++n) {
         if (!DecodeField(&in, fields[n], &block->values[n])) return false;
     }
@@ -280,15 +280,16 @@ bool MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilySpec& fam
     return true;
 }
 
-void CreateFlatEntity(const FamilySpec& family_spec, const FlatBlock& block, UdmStream* stream) {
-    const int entity_class = family_spec.entity_class;
+void CreateFlatEntity(const FamilyLayout& family_layout, const FlatBlock& block,
+                      UdmStream* stream) {
+    const int entity_class = family_layout.entity_class;
     void* payload = nullptr;
     const int status = NewEntity(entity_class, block.label, UDM_KEY_NONE, &payload);
     if (status != UDM_OK) {
         ReportCreateFailure(stream, entity_class, status);
         return;
     }
-    const std::span<const Field> fields = family_spec.fields.subspan(1);
+    const std::span<const Field> fields = family_layout.fields.subspan(1);
     for (std::size_t n = 0; n < fields.size(); ++n) {
         if (StoreField(payload, fields[n], block.values[n]) != Walk::kOk) {
             // The form was measured, so only memory can fail here.

@@ -30,7 +30,7 @@ bool InPlaceDecoding();
 void SetInPlaceDecoding(bool enabled);
 
 // The field description of a class whose blocks are flat, or null.
-const FamilySpec* FlatSpecOf(int entity_class);
+const FamilyLayout* FlatLayoutOf(int entity_class);
 
 // The most fields a flat family has.
 inline constexpr std::size_t kMaxFlatFields = 16;
@@ -56,13 +56,13 @@ struct FlatBlock {
 
 // Decodes the flat block at the start of bytes; false when the bytes do
 // not hold such a block whole.
-bool MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilySpec& family_spec,
+bool MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilyLayout& family_layout,
                       FlatBlock* block);
 
 // Makes the entity of a measured block (its texts still in their bytes),
 // with the messages of the general creator (ReportCreateFailure,
 // ReportBadMemory).
-void CreateFlatEntity(const FamilySpec& family_spec, const FlatBlock& block, UdmStream* stream);
+void CreateFlatEntity(const FamilyLayout& family_layout, const FlatBlock& block, UdmStream* stream);
 
 // The size of a TCOD block (open brace: code, description, numbers, close
 // brace) at the start of bytes, read as the general reader reads it: the

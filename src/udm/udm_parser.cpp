@@ -385,7 +385,7 @@ class Parser {
     Result AddCode(std::int32_t code, std::string_view description, CodeChain* codes);
     std::optional<Result> PackedCodes(CodeChain* codes);
     Result EntityBlockRead();
-    std::optional<Result> FlatBlocks(int keyword, const FamilySpec& flat);
+    std::optional<Result> FlatBlocks(int keyword, const FamilyLayout& flat);
     Result CollectBlock(bool* complete);
     void PushItem(const BlockItem& item);
     void PushText(BlockItem::Kind kind, int keyword);
@@ -747,8 +747,8 @@ std::optional<Result> Parser::PackedCodes(CodeChain* codes) {
 // and dropped.
 Result Parser::EntityBlockRead() {
     const int keyword = token_.code;
-    if (const FamilySpec* flat =
-            in_place_ != nullptr ? FlatSpecOf(EntityClassOf(keyword)) : nullptr) {
+    if (const FamilyLayout* flat =
+            in_place_ != nullptr ? FlatLayoutOf(EntityClassOf(keyword)) : nullptr) {
         if (const std::optional<Result> result = FlatBlocks(keyword, *flat)) return *result;
     }
     Shift();
@@ -774,7 +774,7 @@ Result Parser::EntityBlockRead() {
 // another. Gives what reading them came to, the token after the last
 // current; none when the current keyword's block is to be collected token
 // by token (nothing of it taken).
-std::optional<Result> Parser::FlatBlocks(int keyword, const FamilySpec& flat) {
+std::optional<Result> Parser::FlatBlocks(int keyword, const FamilyLayout& flat) {
     const KeywordBytes next(keyword);
     // The keyword's text may point into the window, which a peek moves.
     token_.text = next.name;
