@@ -162,6 +162,9 @@ int udm_model_read_file(std::FILE* file, const char* path, int read_mode);
 // Counted whether or not the reader prints its messages.
 int udm_read_dropped_count();
 const char* udm_read_first_message();
+// The encoding the last read on this thread detected (0 when the file
+// could not be opened as UDM), so a caller need not open the file again.
+int udm_read_encoding();
 // Writes the current model: write mode 0 text, 1 packed, 2 as loaded.
 // Nothing happens (0) without a path or a current model; 1021 when the file
 // cannot be created or written; 1003 when a text mode was asked for and the

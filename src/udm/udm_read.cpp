@@ -77,7 +77,16 @@ int ParseStream(UdmStream* stream) {
 
 using namespace tarnvel::udm;
 
+namespace {
+thread_local int g_read_encoding = 0;
+}  // namespace
+
+int udm_read_encoding() {
+    return g_read_encoding;
+}
+
 int udm_model_read_file(std::FILE* file, const char* path, int read_mode) {
+    g_read_encoding = 0;
     if (file == nullptr) return UDM_BAD_ARGUMENT;
     UdmModel* model = CurrentModel();
     if (model == nullptr) return UDM_NO_CURRENT_MODEL;
@@ -86,6 +95,7 @@ int udm_model_read_file(std::FILE* file, const char* path, int read_mode) {
     ResetDropRecord();
     int encoding = 0;
     UdmStream* stream = udm_stream_open_read(path != nullptr ? path : "", file, 0, &encoding);
+    g_read_encoding = encoding;
     bool packed = false;
     int status = UDM_BAD_ARGUMENT;
     if (stream != nullptr && Accepts(read_mode, encoding, &packed)) {

@@ -93,6 +93,15 @@ TEST_F(UdmconvTest, DumpAndSummary) {
     EXPECT_NE(summary.out.find("\nTSET 3\n"), std::string::npos) << summary.out;
     EXPECT_NE(summary.out.find("\nNODE 0\n"), std::string::npos) << summary.out;
     EXPECT_NE(Udmconv({"--summary", text_}).out.find("encoding: 1 (text)\n"), std::string::npos);
+
+    // A pipe can be read only once: the summary names the encoding the read
+    // found, not what a second open of the input would see.
+    ProcessResult piped = RunProcess(
+        "/bin/sh",
+        {"-c", "cat '" + packed + "' | '" + BuiltProgram("udmconv") + "' --summary /dev/stdin"});
+    ASSERT_EQ(piped.exit_code, 0) << piped.err;
+    EXPECT_NE(piped.out.find("encoding: 8 (packed)\n"), std::string::npos) << piped.out;
+    EXPECT_NE(piped.out.find("\nTSET 3\n"), std::string::npos) << piped.out;
 }
 
 // A model with every entity family converts through packed and gzip back to

@@ -244,16 +244,10 @@ const char* EncodingName(int number) {
     return "unknown";
 }
 
-// The encoding the file starts with, as the reader detects it.
-int DetectEncoding(const std::string& path) {
-    File file(std::fopen(path.c_str(), "rb"));
-    int detected = 0;
-    if (file) udm_stream_close(udm_stream_open_read(path.c_str(), file.get(), 0, &detected));
-    return detected;
-}
-
+// The encoding is the one the read detected: the input is not opened a
+// second time, which a pipe or a device could not serve.
 int Summary(const std::string& path) {
-    const int encoding = DetectEncoding(path);
+    const int encoding = udm_read_encoding();
     const char* name = udm_title_name();
     std::printf("file: %s\nencoding: %d (%s)\ntitle: %s\n", path.c_str(), encoding,
                 EncodingName(encoding), name != nullptr ? name : "");
