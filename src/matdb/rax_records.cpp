@@ -1,6 +1,7 @@
 #include "matdb/rax_records.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 
@@ -35,22 +36,68 @@ void PutWord(std::span<std::uint8_t> record, int offset, std::int32_t value, boo
     std::memcpy(record.data() + offset, &word, sizeof word);
 }
 
+namespace {
+
+// A word of a record: its byte offset and the member that holds it. Each
+// record's encode and decode walk one table, so the two cannot disagree.
+template <class Record>
+struct WordField {
+    int offset;
+    std::int32_t Record::*member;
+};
+
+template <class Record, std::size_t N>
+void PutWords(const Record& source, const std::array<WordField<Record>, N>& fields,
+              std::span<std::uint8_t> record, bool swapped) {
+    for (const WordField<Record>& field : fields) {
+        PutWord(record, field.offset, source.*field.member, swapped);
+    }
+}
+
+template <class Record, std::size_t N>
+void GetWords(Record& target, const std::array<WordField<Record>, N>& fields,
+              std::span<const std::uint8_t> record, bool swapped) {
+    for (const WordField<Record>& field : fields) {
+        target.*field.member = GetWord(record, field.offset, swapped);
+    }
+}
+
+using H = HeaderRecord;
+constexpr std::array<WordField<H>, 5> kHeaderWords = {{
+    {H::kNextFreeOffset, &H::next_free},
+    {H::kAllocatedOffset, &H::allocated},
+    {H::kLimitOffset, &H::record_limit},
+    {H::kMagicOffset, &H::magic},
+    {H::kRecordLengthOffset, &H::record_length},
+}};
+
+using S = SupplierRecord;
+constexpr std::array<WordField<S>, 4> kSupplierWords = {{
+    {S::kNextOffset, &S::next},
+    {S::kFirstGradeOffset, &S::first_grade},
+    {S::kCountOffset, &S::grade_count},
+    {S::kCountCopyOffset, &S::grade_count_copy},
+}};
+
+using G = GradeRecord;
+constexpr std::array<WordField<G>, 5> kGradeWords = {{
+    {G::kNextOffset, &G::next},
+    {G::kPrimaryOffset, &G::primary},
+    {G::kLinkSupplierOffset, &G::link_supplier},
+    {G::kLinkGradeOffset, &G::link_grade},
+    {G::kExtendedOffset, &G::extended},
+}};
+
+}  // namespace
+
 void HeaderRecord::EncodeTo(std::span<std::uint8_t> record, bool swapped) const {
     std::fill(record.begin(), record.end(), 0);
-    PutWord(record, kNextFreeOffset, next_free, swapped);
-    PutWord(record, kAllocatedOffset, allocated, swapped);
-    PutWord(record, kLimitOffset, record_limit, swapped);
-    PutWord(record, kMagicOffset, magic, swapped);
-    PutWord(record, kRecordLengthOffset, record_length, swapped);
+    PutWords(*this, kHeaderWords, record, swapped);
 }
 
 HeaderRecord HeaderRecord::DecodeFrom(std::span<const std::uint8_t> record, bool swapped) {
     HeaderRecord header;
-    header.next_free = GetWord(record, kNextFreeOffset, swapped);
-    header.allocated = GetWord(record, kAllocatedOffset, swapped);
-    header.record_limit = GetWord(record, kLimitOffset, swapped);
-    header.magic = GetWord(record, kMagicOffset, swapped);
-    header.record_length = GetWord(record, kRecordLengthOffset, swapped);
+    GetWords(header, kHeaderWords, record, swapped);
     return header;
 }
 
@@ -85,19 +132,13 @@ void SupplierRecord::SetName(std::string_view text) {
 void SupplierRecord::EncodeTo(std::span<std::uint8_t> record, bool swapped) const {
     std::fill(record.begin(), record.end(), 0);
     std::memcpy(record.data(), name.data(), name.size());
-    PutWord(record, kNextOffset, next, swapped);
-    PutWord(record, kFirstGradeOffset, first_grade, swapped);
-    PutWord(record, kCountOffset, grade_count, swapped);
-    PutWord(record, kCountCopyOffset, grade_count_copy, swapped);
+    PutWords(*this, kSupplierWords, record, swapped);
 }
 
 SupplierRecord SupplierRecord::DecodeFrom(std::span<const std::uint8_t> record, bool swapped) {
     SupplierRecord supplier;
     std::memcpy(supplier.name.data(), record.data(), supplier.name.size());
-    supplier.next = GetWord(record, kNextOffset, swapped);
-    supplier.first_grade = GetWord(record, kFirstGradeOffset, swapped);
-    supplier.grade_count = GetWord(record, kCountOffset, swapped);
-    supplier.grade_count_copy = GetWord(record, kCountCopyOffset, swapped);
+    GetWords(supplier, kSupplierWords, record, swapped);
     return supplier;
 }
 
@@ -117,21 +158,13 @@ void GradeRecord::SetText(std::string_view code, std::string_view description) {
 void GradeRecord::EncodeTo(std::span<std::uint8_t> record, bool swapped) const {
     std::fill(record.begin(), record.end(), 0);
     std::memcpy(record.data(), text.data(), text.size());
-    PutWord(record, kNextOffset, next, swapped);
-    PutWord(record, kPrimaryOffset, primary, swapped);
-    PutWord(record, kLinkSupplierOffset, link_supplier, swapped);
-    PutWord(record, kLinkGradeOffset, link_grade, swapped);
-    PutWord(record, kExtendedOffset, extended, swapped);
+    PutWords(*this, kGradeWords, record, swapped);
 }
 
 GradeRecord GradeRecord::DecodeFrom(std::span<const std::uint8_t> record, bool swapped) {
     GradeRecord grade;
     std::memcpy(grade.text.data(), record.data(), grade.text.size());
-    grade.next = GetWord(record, kNextOffset, swapped);
-    grade.primary = GetWord(record, kPrimaryOffset, swapped);
-    grade.link_supplier = GetWord(record, kLinkSupplierOffset, swapped);
-    grade.link_grade = GetWord(record, kLinkGradeOffset, swapped);
-    grade.extended = GetWord(record, kExtendedOffset, swapped);
+    GetWords(grade, kGradeWords, record, swapped);
     return grade;
 }
 
