@@ -34,29 +34,8 @@ struct BuildCall {
     std::string directory;
 };
 
-class AsciiPipelineTest : public ::testing::Test {
+class AsciiPipelineTest : public PipelineFolderTest {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "ascii_pipeline_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        fs::create_directories(root_ / "tmp");
-        fs::create_directories(root_ / "run");
-        start_directory_ = fs::current_path();
-        fs::current_path(root_ / "run");
-        setenv("tmp", (root_ / "tmp").c_str(), 1);
-        services::ResetTempDirectoryForTesting();
-        if (const char* value = std::getenv(kVtPathVariable)) saved_vtpath_ = value;
-        unsetenv(kVtPathVariable);
-    }
-    void TearDown() override {
-        fs::current_path(start_directory_);
-        unsetenv("tmp");
-        services::ResetTempDirectoryForTesting();
-        if (saved_vtpath_) setenv(kVtPathVariable, saved_vtpath_->c_str(), 1);
-        fs::remove_all(root_);
-    }
-
     // The database: the build writes the index of the named file into the
     // working directory (and a marker file, as a database would).
     MaterialDatabase Access() {
@@ -79,12 +58,7 @@ class AsciiPipelineTest : public ::testing::Test {
         MAsciiToUdb pipeline(Access(), "");
         return pipeline.Convert(ascii.c_str(), Out().c_str(), vtpath);
     }
-    fs::path Out() const { return root_ / "run" / "out.udb"; }
-    bool TempDirectoryEmpty() const { return fs::is_empty(root_ / "tmp"); }
 
-    fs::path root_;
-    fs::path start_directory_;
-    std::optional<std::string> saved_vtpath_;
     TestDatabase database_;
     std::vector<BuildCall> builds_;
     int closes_ = 0;

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,11 +16,47 @@
 #include <vector>
 
 #include "driver/rax_pipeline.h"
+#include "services/syppaths.h"
 #include "udm/udm.h"
 
 namespace tarnvel::driver::pipeline_testing {
 
 namespace fs = std::filesystem;
+
+// A private folder per test with "tmp" (the temporary directory the
+// pipelines use, so a file left behind shows) and "run" (the working
+// directory); VTPATH is unset for the test and the start state restored.
+class PipelineFolderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "pipeline_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        fs::create_directories(root_ / "tmp");
+        fs::create_directories(root_ / "db");
+        fs::create_directories(root_ / "run");
+        start_directory_ = fs::current_path();
+        fs::current_path(root_ / "run");
+        setenv("tmp", (root_ / "tmp").c_str(), 1);
+        services::ResetTempDirectoryForTesting();
+        if (const char* value = std::getenv(kVtPathVariable)) saved_vtpath_ = value;
+        unsetenv(kVtPathVariable);
+    }
+    void TearDown() override {
+        fs::current_path(start_directory_);
+        unsetenv("tmp");
+        services::ResetTempDirectoryForTesting();
+        if (saved_vtpath_) setenv(kVtPathVariable, saved_vtpath_->c_str(), 1);
+        fs::remove_all(root_);
+    }
+
+    fs::path Out() const { return root_ / "run" / "out.udb"; }
+    bool TempDirectoryEmpty() const { return fs::is_empty(root_ / "tmp"); }
+
+    fs::path root_;
+    fs::path start_directory_;
+    std::optional<std::string> saved_vtpath_;
+};
 
 inline std::string Header() {
     std::string text;

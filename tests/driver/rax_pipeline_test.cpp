@@ -36,44 +36,15 @@ class RecordingPipeline : public MRaxToUdb {
     std::vector<std::string> progress;
 };
 
-class RaxPipelineTest : public ::testing::Test {
+class RaxPipelineTest : public PipelineFolderTest {
   protected:
-    void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "rax_pipeline_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        root_ = pattern;
-        fs::create_directories(root_ / "tmp");
-        fs::create_directories(root_ / "db");
-        fs::create_directories(root_ / "run");
-        start_directory_ = fs::current_path();
-        fs::current_path(root_ / "run");
-        // Temporary names come from a private directory, so that a file
-        // left behind shows.
-        setenv("tmp", (root_ / "tmp").c_str(), 1);
-        services::ResetTempDirectoryForTesting();
-        if (const char* value = std::getenv(kVtPathVariable)) saved_vtpath_ = value;
-        unsetenv(kVtPathVariable);
-    }
-    void TearDown() override {
-        fs::current_path(start_directory_);
-        unsetenv("tmp");
-        services::ResetTempDirectoryForTesting();
-        if (saved_vtpath_) setenv(kVtPathVariable, saved_vtpath_->c_str(), 1);
-        fs::remove_all(root_);
-    }
-
     bool Convert(const std::string& list, const std::string& lines,
                  const char* vtpath = "/data/standard") {
         WriteText(root_ / "db" / "grades.lst", Header() + lines);
         return pipeline_.Convert(list.c_str(), Out().c_str(), vtpath);
     }
     fs::path List() const { return root_ / "db" / "grades.lst"; }
-    fs::path Out() const { return root_ / "run" / "out.udb"; }
-    bool TempDirectoryEmpty() const { return fs::is_empty(root_ / "tmp"); }
 
-    fs::path root_;
-    fs::path start_directory_;
-    std::optional<std::string> saved_vtpath_;
     TestDatabase database_;
     RecordingPipeline pipeline_{database_};
 };
