@@ -12,6 +12,7 @@
 #include "paths_test_support.h"
 #include "services/sypcleanup.h"
 #include "services/syppaths.h"
+#include "support/process.h"
 
 namespace {
 
@@ -24,18 +25,7 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
-// Runs the action in a child process and returns its wait status.
-template <typename Action>
-int InChild(Action action) {
-    const pid_t child = fork();
-    if (child == 0) {
-        action();
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return status;
-}
+using tarnvel::testing::InChild;
 
 // In the scratch folder: a registered directory holding a registered file
 // and a registered subdirectory with a registered file, and a file that

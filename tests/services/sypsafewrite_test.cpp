@@ -22,6 +22,7 @@
 #include "services/sypcleanup.h"
 #include "services/syppaths.h"
 #include "services/sypsafewrite.h"
+#include "support/process.h"
 
 namespace {
 
@@ -53,18 +54,7 @@ mode_t ModeOf(const std::string& path) {
     return status.st_mode;
 }
 
-// Runs the action in a child process and returns its wait status.
-template <typename Action>
-int InChild(Action action) {
-    const pid_t child = fork();
-    if (child == 0) {
-        action();
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return status;
-}
+using tarnvel::testing::InChild;
 
 TEST(SafeWrite, CreatesANewFileAndReplacesAnOldOneKeepingItsMode) {
     ScratchDir scratch;

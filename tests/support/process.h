@@ -70,4 +70,17 @@ inline ProcessResult RunProcess(const std::string& program, const std::vector<st
     return result;
 }
 
+// Runs the action in a forked child that then exits 0; its wait status.
+template <typename Action>
+int InChild(Action action) {
+    const pid_t child = fork();
+    if (child == 0) {
+        action();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return status;
+}
+
 }  // namespace tarnvel::testing
