@@ -31,9 +31,9 @@ constexpr int kTriangles = 2'000'000;
 constexpr double kEntities = double{kNodes} + kTriangles;
 // Header in front of every payload.
 constexpr std::size_t kEntityHeaderBytes = 16;
-// A collection node: a red-black tree node (three links and a colour, 32
-// bytes) holding the 64-bit key and the entity pointer.
-constexpr std::size_t kCollectionNodeBytes = 32 + sizeof(std::pair<const std::uint64_t, void*>);
+// An entity's place in its class collection: the 64-bit key and the entity
+// pointer in a B-tree node.
+constexpr std::size_t kCollectionNodeBytes = sizeof(std::pair<const std::uint64_t, void*>);
 
 // The nodes of triangle e: cell e / 2 of the (side - 1)^2 cells, lower or
 // upper half.

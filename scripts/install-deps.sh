@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config git clang libclang-rt-dev
   clang-format libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev
-  libpugixml-dev libinih-dev libisal-dev nlohmann-json3-dev gzip
+  libpugixml-dev libinih-dev libisal-dev libabsl-dev nlohmann-json3-dev gzip
 )
 
 missing=()

@@ -34,18 +34,13 @@ constexpr std::array<ClassInfo, UDM_CLASS_COUNT> kClasses = {{
 }};
 // clang-format on
 
-// The rows in use: the table with the families put in by SetClassFamily.
-constinit std::array<ClassInfo, UDM_CLASS_COUNT> g_rows = kClasses;
-
 }  // namespace
 
-const ClassInfo& ClassInfoOf(int entity_class) {
-    return g_rows[entity_class];
-}
+constinit std::array<ClassInfo, UDM_CLASS_COUNT> g_class_rows = kClasses;
 
 bool SetClassFamily(int entity_class, const UdmFamily* family) {
     if (!IsValidClass(entity_class) || kClasses[entity_class].family != nullptr) return false;
-    g_rows[entity_class].family = family;
+    g_class_rows[entity_class].family = family;
     return true;
 }
 

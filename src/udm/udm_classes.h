@@ -67,8 +67,13 @@ struct ClassInfo {
     const UdmFamily* family;
 };
 
+// The rows in use: the table with the families put in by SetClassFamily.
+extern constinit std::array<ClassInfo, UDM_CLASS_COUNT> g_class_rows;
+
 // The row of a class (0..19).
-const ClassInfo& ClassInfoOf(int entity_class);
+inline const ClassInfo& ClassInfoOf(int entity_class) {
+    return g_class_rows[static_cast<std::size_t>(entity_class)];
+}
 
 // Puts a family into the row of a class that has none (or takes out one put
 // there this way, with null). The library's own families are named in the
@@ -115,6 +120,36 @@ extern const UdmFamily kInteFamily;
 // next free label), giving the status: 1032 for a taken key, 1012 for
 // exhausted memory, 1003 for a missing TSET or BLOB type.
 int NewEntity(int entity_class, std::int32_t key1, std::int32_t key2, void** payload);
+
+// Makes entities of one label-keyed class one after another, as NewEntity
+// does, for a caller that makes many in a row (the reader's runs of
+// blocks). The class's collection and row and the other element
+// collections are looked up once, so the current model must not change
+// while the run is in use. An entity whose label follows every label of
+// its class is appended without a search; any other goes through
+// NewEntity.
+class EntityRun {
+  public:
+    explicit EntityRun(int entity_class);
+    // As NewEntity(entity_class, label, UDM_KEY_NONE, payload), the entity
+    // then taking the header fields (keys and class aside) and the payload
+    // of an image: a header followed by a payload that NewEntity's defaults
+    // would allow (texts and arrays it owns are not copied).
+    int New(std::int32_t label, const EntityHeader* image, void** payload);
+
+  private:
+    void TakeImage(EntityHeader* entity, const EntityHeader* image) const;
+
+    int entity_class_;
+    // Null when the run cannot take the short way (no model, no family, a
+    // class keyed by type): every entity then goes through NewEntity.
+    const ClassInfo* info_ = nullptr;
+    Collection* collection_ = nullptr;
+    // The collections of the other element classes, whose labels an
+    // element's label must not take.
+    std::array<const Collection*, kElementClasses.size()> others_{};
+    std::size_t other_count_ = 0;
+};
 
 // Merge label map, for reference fixers: the label that the entity of the
 // class with the old source label received in the target (copying it now

@@ -1,6 +1,7 @@
 // Generic entity operations on the current model: creation, lookup,
 // walking, deletion, next free labels and the header fields.
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "services/sypmem.h"
@@ -97,6 +98,33 @@ bool HasColourLayer(const EntityHeader* entity) {
     return ClassInfoOf(ClassOf(entity)).has_colour_layer;
 }
 
+// The class bits of an entity's class_flags; the two above are flags.
+constexpr std::uint8_t kClassBits = 0x3F;
+
+// Allocates an entity of the class with the keys and adds it to the
+// collection; the key must be free. The header's other fields and the
+// payload are zero, or those of an image (a header followed by its
+// payload). Null when memory is exhausted.
+EntityHeader* AddEntity(Collection* collection, int entity_class, std::size_t payload_size,
+                        std::int32_t key1, std::int32_t key2, const EntityHeader* image) {
+    const std::size_t size = sizeof(EntityHeader) + payload_size;
+    void* block = image == nullptr ? sypCalloc(1, size) : sypMalloc(size);
+    if (block == nullptr) return nullptr;
+    if (image != nullptr) std::memcpy(block, image, size);
+    auto* entity = static_cast<EntityHeader*>(block);
+    entity->key1 = key1;
+    entity->key2 = key2;
+    entity->class_flags = static_cast<std::uint8_t>((entity->class_flags & ~kClassBits) |
+                                                    static_cast<std::uint8_t>(entity_class));
+    try {
+        collection->Insert(entity);
+    } catch (const std::bad_alloc&) {
+        sypFree(block);
+        return nullptr;
+    }
+    return entity;
+}
+
 }  // namespace
 
 int udm_entity_create(int entity_class, std::int32_t key1, std::int32_t key2, void** payload) {
@@ -108,24 +136,25 @@ int udm_entity_create(int entity_class, std::int32_t key1, std::int32_t key2, vo
     key2 = NormalKey2(entity_class, key2);
     if (collection->Find(key1, key2) != nullptr) return UDM_KEY_IN_USE;
     if (IsElementClass(entity_class) && FindElement(key1) != nullptr) return UDM_KEY_IN_USE;
-
-    void* block = sypCalloc(1, sizeof(EntityHeader) + family->payload_size);
-    if (block == nullptr) return UDM_NO_MEMORY;
-    auto* entity = new (block) EntityHeader{};
-    entity->key1 = key1;
-    entity->key2 = key2;
-    entity->class_flags = static_cast<std::uint8_t>(entity_class);
-    try {
-        collection->Insert(entity);
-    } catch (const std::bad_alloc&) {
-        sypFree(block);
-        return UDM_NO_MEMORY;
-    }
+    EntityHeader* entity =
+        AddEntity(collection, entity_class, family->payload_size, key1, key2, nullptr);
+    if (entity == nullptr) return UDM_NO_MEMORY;
     if (payload != nullptr) *payload = PayloadOf(entity);
     return UDM_OK;
 }
 
 namespace tarnvel::udm {
+
+namespace {
+
+// Gives a new payload its family's defaults and, for drawable classes, the
+// active layer.
+void InitialisePayload(const ClassInfo& info, void* payload, std::int32_t layer) {
+    if (info.family->init != nullptr) info.family->init(payload);
+    if (info.has_colour_layer) HeaderOf(payload)->layer = layer;
+}
+
+}  // namespace
 
 int NewEntity(int entity_class, std::int32_t key1, std::int32_t key2, void** payload) {
     *payload = nullptr;
@@ -145,9 +174,50 @@ int NewEntity(int entity_class, std::int32_t key1, std::int32_t key2, void** pay
     if (int status = udm_entity_create(entity_class, key1, key2, payload); status != UDM_OK) {
         return status;
     }
-    if (info.family->init != nullptr) info.family->init(*payload);
-    if (info.has_colour_layer) HeaderOf(*payload)->layer = udm_active_layer();
+    InitialisePayload(info, *payload, udm_active_layer());
     return UDM_OK;
+}
+
+EntityRun::EntityRun(int entity_class) : entity_class_(entity_class) {
+    Collection* collection = nullptr;
+    if (ClassCollection(entity_class, &collection) != UDM_OK) return;
+    const ClassInfo& info = ClassInfoOf(entity_class);
+    if (info.family == nullptr || info.keyed_by_type) return;
+    if (info.label_space == LabelSpace::kElement) {
+        for (int element_class : kElementClasses) {
+            if (element_class != entity_class)
+                others_[other_count_++] = CurrentCollection(element_class);
+        }
+    }
+    info_ = &info;
+    collection_ = collection;
+}
+
+int EntityRun::New(std::int32_t label, const EntityHeader* image, void** payload) {
+    if (collection_ == nullptr || label == 0 || !collection_->Follows(label, UDM_KEY_NONE)) {
+        const int status = NewEntity(entity_class_, label, UDM_KEY_NONE, payload);
+        if (status == UDM_OK) TakeImage(HeaderOf(*payload), image);
+        return status;
+    }
+    *payload = nullptr;
+    for (std::size_t n = 0; n < other_count_; ++n) {
+        if (others_[n]->Find(label, UDM_KEY_NONE) != nullptr) return UDM_KEY_IN_USE;
+    }
+    EntityHeader* entity = AddEntity(collection_, entity_class_, info_->family->payload_size, label,
+                                     UDM_KEY_NONE, image);
+    if (entity == nullptr) return UDM_NO_MEMORY;
+    *payload = PayloadOf(entity);
+    return UDM_OK;
+}
+
+void EntityRun::TakeImage(EntityHeader* entity, const EntityHeader* image) const {
+    entity->class_flags = static_cast<std::uint8_t>((entity->class_flags & kClassBits) |
+                                                    (image->class_flags & ~kClassBits));
+    entity->value = image->value;
+    entity->colour = image->colour;
+    entity->layer = image->layer;
+    std::memcpy(PayloadOf(entity), PayloadOf(image),
+                ClassInfoOf(entity_class_).family->payload_size);
 }
 
 }  // namespace tarnvel::udm

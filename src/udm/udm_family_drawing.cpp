@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <type_traits>
 
 #include "udm/udm_family.h"
 #include "udm/udm_keywords.h"
@@ -232,6 +233,9 @@ constexpr Field kLocsFields[] = {
 };
 
 }  // namespace
+
+// Colour blocks are read in place through a copied image of the payload.
+static_assert(std::is_trivially_copyable_v<UdmColour>);
 
 extern const FamilyLayout kColrLayout = TableLayout<UdmColour>(UDM_CLASS_COLR, kColrFields);
 extern const FamilyLayout kLyerLayout = {UDM_CLASS_LYER,

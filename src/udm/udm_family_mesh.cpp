@@ -3,6 +3,7 @@
 // creators.
 #include <algorithm>
 #include <cstddef>
+#include <type_traits>
 
 #include "udm/udm_family.h"
 #include "udm/udm_mesh.h"
@@ -207,6 +208,12 @@ bool PartsOf(void* element, ElementParts* parts) {
 }  // namespace
 
 // ---- The layouts and families ----------------------------------------------------------------
+
+// Blocks of these families are read in place through an image of the
+// payload (FlatRun), which is copied: plain data only.
+static_assert(std::is_trivially_copyable_v<UdmNode> && std::is_trivially_copyable_v<TextPayload> &&
+              std::is_trivially_copyable_v<Udm1det> && std::is_trivially_copyable_v<UdmTri3> &&
+              std::is_trivially_copyable_v<UdmTet4> && std::is_trivially_copyable_v<UdmWedg>);
 
 extern const FamilyLayout kNodeLayout = {
     UDM_CLASS_NODE, kNodeFields, {}, ConstructNode, DestroyAs<UdmNode>};

@@ -4,6 +4,7 @@
 // has the form its fields ask for.
 #include "udm/udm_flat_block.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <new>
@@ -135,85 +136,92 @@ class TokenBytes {
     std::size_t tokens_ = 0;
 };
 
-// What storing a block came to.
-enum class Walk { kOk, kShape, kMemory };
+void SetFlag(EntityHeader* header, int bit, bool on) {
+    const auto mask = static_cast<std::uint8_t>(1u << bit);
+    header->class_flags =
+        static_cast<std::uint8_t>(on ? header->class_flags | mask : header->class_flags & ~mask);
+}
 
-// One field after the label, decoded into its value as the family's
-// general reader takes it.
-bool DecodeField(TokenBytes* in, const Field& field, FlatValue* value) {
-    switch (field.kind) {
+template <typename Value>
+void Put(unsigned char* payload, const Field& field, Value value) {
+    std::memcpy(payload + field.offset, &value, sizeof value);
+}
+
+// One header value of a block after the label, decoded into the image as
+// the family's general reader stores it.
+bool DecodeHeaderField(TokenBytes* in, FieldKind kind, EntityHeader* header) {
+    std::int32_t value = 0;
+    if (!in->Integer(&value)) return false;
+    switch (kind) {
         case FieldKind::kFlag6:
         case FieldKind::kFlag7:
+            SetFlag(header, kind == FieldKind::kFlag6 ? 6 : 7, value != 0);
+            return true;
         case FieldKind::kLayer:
+            header->layer = value;
+            return true;
         case FieldKind::kColour:
+            header->colour = static_cast<std::uint16_t>(value);
+            return true;
         case FieldKind::kDisplay:
-        case FieldKind::kTypeEnabled:
+            header->value = static_cast<std::uint8_t>(value);
+            return true;
+        default:  // kTypeEnabled
+            header->value = (value & 2) != 0 ? 1 : 0;
+            SetFlag(header, 7, (value & 1) != 0);
+            return true;
+    }
+}
+
+// One field after the label, decoded into the image; a text is noted
+// (the image keeps its default until the entity is made).
+bool DecodeField(TokenBytes* in, const Field& field, EntityImage* image, FlatTexts* texts) {
+    unsigned char* const payload = image->payload.data();
+    switch (field.kind) {
         case FieldKind::kInt:
-        case FieldKind::kNode:
-            return in->Integer(&value->integer);
-        case FieldKind::kTset:
-            return in->Integer(&value->integer) && in->Integer(&value->second);
-        case FieldKind::kDouble:
-            return in->Real(&value->real);
-        case FieldKind::kText:
-            value->text = std::string_view();
-            if (in->Text(&value->text)) return true;
+        case FieldKind::kNode: {
+            std::int32_t value = 0;
+            if (!in->Integer(&value)) return false;
+            Put(payload, field, value);
+            return true;
+        }
+        case FieldKind::kTset: {
+            std::int32_t type = 0;
+            std::int32_t label = 0;
+            if (!in->Integer(&type) || !in->Integer(&label)) return false;
+            Put(payload, field, type);
+            std::memcpy(payload + field.offset + sizeof type, &label, sizeof label);
+            return true;
+        }
+        case FieldKind::kDouble: {
+            double value = 0.0;
+            if (!in->Real(&value)) return false;
+            Put(payload, field, value);
+            return true;
+        }
+        case FieldKind::kText: {
+            std::string_view text;
+            if (in->Text(&text)) {
+                if (!text.empty()) texts->items[texts->count++] = FlatText{field.offset, text};
+                return true;
+            }
             // Old files leave an optional text out.
             return (field.flags & kFieldOptional) != 0 && !in->At(kStringType);
+        }
         default:
-            return false;
+            return DecodeHeaderField(in, field.kind, &image->header);
     }
 }
 
-Walk StoreText(char** slot, std::string_view text) {
-    if (text.empty()) return Walk::kOk;
-    try {
-        const std::string copy(text);
-        return ReplaceText(slot, copy.c_str()) ? Walk::kOk : Walk::kMemory;
-    } catch (const std::bad_alloc&) {
-        return Walk::kMemory;
-    }
-}
-
-// Stores a decoded field as the family's general reader stores it.
-Walk StoreField(void* payload, const Field& field, const FlatValue& value) {
-    EntityHeader* header = HeaderOf(payload);
-    char* const place = static_cast<char*>(payload) + field.offset;
-    switch (field.kind) {
-        case FieldKind::kFlag6:
-        case FieldKind::kFlag7:
-            udm_entity_set_flag(payload, field.kind == FieldKind::kFlag6 ? 6 : 7,
-                                value.integer != 0);
-            return Walk::kOk;
-        case FieldKind::kLayer:
-            header->layer = value.integer;
-            return Walk::kOk;
-        case FieldKind::kColour:
-            header->colour = static_cast<std::uint16_t>(value.integer);
-            return Walk::kOk;
-        case FieldKind::kDisplay:
-            header->value = static_cast<std::uint8_t>(value.integer);
-            return Walk::kOk;
-        case FieldKind::kTypeEnabled:
-            header->value = (value.integer & 2) != 0 ? 1 : 0;
-            udm_entity_set_flag(payload, 7, value.integer & 1);
-            return Walk::kOk;
-        case FieldKind::kInt:
-        case FieldKind::kNode:
-            std::memcpy(place, &value.integer, sizeof value.integer);
-            return Walk::kOk;
-        case FieldKind::kTset:
-            std::memcpy(place, &value.integer, sizeof value.integer);
-            std::memcpy(place + sizeof value.integer, &value.second, sizeof value.second);
-            return Walk::kOk;
-        case FieldKind::kDouble:
-            std::memcpy(place, &value.real, sizeof value.real);
-            return Walk::kOk;
-        case FieldKind::kText:
-            return StoreText(reinterpret_cast<char**>(place), value.text);
-        default:
-            return Walk::kShape;
-    }
+// An owned copy of a text up to its first NUL byte, as a terminated copy
+// of it would be; null when memory is exhausted.
+char* CopyTextOf(std::string_view text) {
+    const std::size_t length = std::min(text.find('\0'), text.size());
+    auto* copy = static_cast<char*>(sypMalloc(length + 1));
+    if (copy == nullptr) return nullptr;
+    std::memcpy(copy, text.data(), length);
+    copy[length] = '\0';
+    return copy;
 }
 
 bool IsFlatField(FieldKind kind) {
@@ -230,16 +238,20 @@ bool IsFlatField(FieldKind kind) {
 
 bool IsFlat(const FamilyLayout* family_layout) {
     if (family_layout == nullptr || family_layout->fields.empty()) return false;
+    const UdmFamily* family = ClassInfoOf(family_layout->entity_class).family;
+    if (family == nullptr || family->payload_size > kMaxFlatPayload) return false;
+    if (ClassInfoOf(family_layout->entity_class).keyed_by_type) return false;
     const FamilyTail& tail = family_layout->tail;
     if (tail.write != nullptr || tail.read != nullptr) return false;
-    const UdmFamily* family = ClassInfoOf(family_layout->entity_class).family;
-    if (family == nullptr || family->create != &FamilyCreate) return false;
+    if (family->create != &FamilyCreate) return false;
     if (family_layout->fields[0].kind != FieldKind::kKey1) return false;
     if (family_layout->fields.size() > kMaxFlatFields) return false;
+    std::size_t texts = 0;
     for (const Field& field : family_layout->fields) {
         if (!IsFlatField(field.kind)) return false;
+        if (field.kind == FieldKind::kText) ++texts;
     }
-    return true;
+    return texts <= kMaxFlatTexts;
 }
 
 bool g_in_place = true;
@@ -266,37 +278,48 @@ const FamilyLayout* FlatLayoutOf(int entity_class) {
     return IsValidClass(entity_class) ? flat[static_cast<std::size_t>(entity_class)] : nullptr;
 }
 
-bool MeasureFlatBlock(std::span<const std::uint8_t> bytes, const FamilyLayout& family_layout,
-                      FlatBlock* block) {
+FlatRun::FlatRun(const FamilyLayout& family_layout)
+    : layout_(family_layout), run_(family_layout.entity_class) {
+    // The defaults NewEntity gives: a zeroed header and payload, the
+    // family's initialiser, and the active layer for drawable classes.
+    const int entity_class = family_layout.entity_class;
+    const ClassInfo& info = ClassInfoOf(entity_class);
+    defaults_ = EntityImage{};
+    defaults_.header.class_flags = static_cast<std::uint8_t>(entity_class);
+    if (info.family->init != nullptr) info.family->init(defaults_.payload.data());
+    if (info.has_colour_layer) defaults_.header.layer = udm_active_layer();
+}
+
+bool FlatRun::Measure(std::span<const std::uint8_t> bytes) {
     TokenBytes in(bytes.data(), bytes.data() + bytes.size());
-    if (!in.Take(kOpenType) || !in.Integer(&block->label)) return false;
-    const std::span<const Field> fields = family_layout.fields.subspan(1);
-    for (std::size_t n = 0; n < fields.size(); ++n) {
-        if (!DecodeField(&in, fields[n], &block->values[n])) return false;
+    if (!in.Take(kOpenType) || !in.Integer(&label_)) return false;
+    image_ = defaults_;
+    texts_.count = 0;
+    for (const Field& field : layout_.fields.subspan(1)) {
+        if (!DecodeField(&in, field, &image_, &texts_)) return false;
     }
     if (!in.Take(kCloseType)) return false;
-    block->tokens = in.tokens();
-    block->size = static_cast<std::size_t>(in.at() - bytes.data());
+    tokens_ = in.tokens();
+    size_ = static_cast<std::size_t>(in.at() - bytes.data());
     return true;
 }
 
-void CreateFlatEntity(const FamilyLayout& family_layout, const FlatBlock& block,
-                      UdmStream* stream) {
-    const int entity_class = family_layout.entity_class;
+void FlatRun::Create(UdmStream* stream) {
+    const int entity_class = layout_.entity_class;
     void* payload = nullptr;
-    const int status = NewEntity(entity_class, block.label, UDM_KEY_NONE, &payload);
+    const int status = run_.New(label_, &image_.header, &payload);
     if (status != UDM_OK) {
         ReportCreateFailure(stream, entity_class, status);
         return;
     }
-    const std::span<const Field> fields = family_layout.fields.subspan(1);
-    for (std::size_t n = 0; n < fields.size(); ++n) {
-        if (StoreField(payload, fields[n], block.values[n]) != Walk::kOk) {
-            // The form was measured, so only memory can fail here.
+    for (std::size_t n = 0; n < texts_.count; ++n) {
+        char* copy = CopyTextOf(texts_.items[n].text);
+        if (copy == nullptr) {
             udm_entity_delete(payload);
             ReportBadMemory(stream, entity_class);
             return;
         }
+        std::memcpy(static_cast<char*>(payload) + texts_.items[n].offset, &copy, sizeof copy);
     }
 }
 

@@ -20,14 +20,6 @@ namespace tarnvel::udm {
 
 namespace {
 
-// The calling thread's UDM context: its current model. Created on first
-// use and never freed.
-struct ThreadContext {
-    UdmModel* model = nullptr;
-};
-
-thread_local ThreadContext g_context;
-
 // Defaults of the title texts, in slot order NAME, VRSN, KEYW, DATE, TIME.
 constexpr std::array<const char*, kTitleTextCount> kTitleDefaults = {
     "Untitled", "VANTOREL", "1234567890", "DEC-31-1996", "00:00:00"};
@@ -88,20 +80,12 @@ int SetTitleDefaults(Title* title) {
 
 }  // namespace
 
-UdmModel* CurrentModel() {
-    return g_context.model;
-}
+constinit thread_local ThreadContext g_context;
 
 UdmModel* SwapCurrent(UdmModel* model) {
     UdmModel* previous = g_context.model;
     g_context.model = model;
     return previous;
-}
-
-Collection* CurrentCollection(int entity_class) {
-    UdmModel* model = g_context.model;
-    if (model == nullptr || entity_class < 0 || entity_class >= UDM_CLASS_COUNT) return nullptr;
-    return model->classes[entity_class];
 }
 
 bool CopyText(const char* text, char** out) {

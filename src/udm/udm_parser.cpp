@@ -404,8 +404,6 @@ class Parser {
     std::string text_;
     std::string set_description_;
     std::string code_description_;
-    // The flat block decoded in place last.
-    FlatBlock flat_block_;
     // The entity block being read (its storage reused block by block).
     EntityBlock block_;
 };
@@ -778,15 +776,16 @@ std::optional<Result> Parser::FlatBlocks(int keyword, const FamilyLayout& flat) 
     const KeywordBytes next(keyword);
     // The keyword's text may point into the window, which a peek moves.
     token_.text = next.name;
+    FlatRun run(flat);
     do {
         const std::span<const std::uint8_t> bytes = in_place_->Peek(kInPlaceBlock);
-        if (!MeasureFlatBlock(bytes, flat, &flat_block_)) return std::nullopt;
+        if (!run.Measure(bytes)) return std::nullopt;
         AtDecodedClose();
         // The block's texts are still in the window, taken but not moved.
-        in_place_->Skip(flat_block_.size);
-        CreateFlatEntity(flat, flat_block_, stream_);
+        in_place_->Skip(run.size());
+        run.Create(stream_);
         if (ReadRanOutOfMemory()) return Abort(UDM_PARSE_NO_MEMORY);
-        Taken(flat_block_.tokens + 1);
+        Taken(run.tokens() + 1);
     } while (NextIsKeyword(next));
     Fetch();
     return Result::kOk;

@@ -242,8 +242,9 @@ namespace tarnvel::udm {
 
 void WriteClass(UdmStream* stream, int entity_class) {
     const Collection* collection = CurrentCollection(entity_class);
+    if (collection == nullptr) return;
     const UdmFamily* family = ClassInfoOf(entity_class).family;
-    if (collection == nullptr || family == nullptr) return;
+    if (family == nullptr) return;
     udm_put_comment(stream, family->comment);
     for (const auto& [key, entity] : collection->Items()) family->write(stream, PayloadOf(entity));
 }

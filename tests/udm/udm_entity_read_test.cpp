@@ -282,6 +282,13 @@ TEST_F(InPlaceTest, DamagedPackedBlocksEndWithTheSameMessages) {
         "TET4{3 0 0 0 0 \"\" 1 1 1 2 3 4} TRI3{3 0 0 0 0 \"\" 1 1 1 2 3} TRI3{4 0 0 0 0 \"\" 1 1 1 "
         "2 "
         "3}",
+        // Label 0 takes the next free label; labels out of order and a
+        // label taken by an element of another class.
+        "NODE{0 0 0 0 0.1 1 2 3} NODE{5 0 0 0 0.1 1 2 3} NODE{0 0 0 0 0.1 4 5 6} "
+        "NODE{3 0 0 0 0.1 7 8 9} NODE{3 0 0 0 0.1 7 8 9}",
+        "TRI3{5 0 0 0 0 \"\" 1 1 1 2 3} TET4{4 0 0 0 0 \"\" 1 1 1 2 3 4} "
+        "TET4{5 0 0 0 0 \"\" 1 1 1 2 3 4} TET4{6 0 7 0 0 \"t\" 1 1 1 2 3 4} "
+        "TET4{0 0 0 0 0 \"\" 1 1 1 2 3 4}",
         // Too few, too many and misplaced values.
         "TRI3{1 0 0 0 0 \"\" 1 1 1 2} TRI3{2 0 0 0 0 \"\" 1 1 1 2 3 4} TRI3{5 0 0 0 0 \"\" 1 1 1 2 "
         "3}",
