@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "services/sypmem.h"
 #include "udm/udm.h"
 #include "udm/udm_encodings.h"
 
@@ -23,11 +24,13 @@ namespace udm_bench {
 
 inline constexpr std::size_t kChunk = 4096;
 
-// Heap bytes in use (C runtime blocks, the small-block allocator's chunks
-// among them).
+// Heap bytes in use: C runtime blocks and the pages of the small-block
+// allocator that hold live blocks.
 inline std::size_t HeapInUse() {
+    constexpr std::size_t kPageBytes = 4096;
     const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
+    return info.uordblks + info.hblkhd +
+           tarnvel::services::GetSmallBlockStats().pages_in_use * kPageBytes;
 }
 
 // The current model written in a mode, as the bytes of its file.

@@ -3,6 +3,7 @@
 #ifndef TARNVEL_SYSTEM_ALLOC
 
 #include <pthread.h>
+#include <sys/mman.h>
 #include <sys/single_threaded.h>
 
 #include <array>
@@ -23,7 +24,9 @@ struct FreeBlock {
 struct PageHeader {
     // Blocks handed out and not yet released.
     int in_use;
-    // Released blocks, plus at most one block never handed out yet.
+    // Released blocks. Blocks never handed out are not on it: they follow
+    // the in_use + (length of this list) blocks handed out so far, and are
+    // taken in address order when the list is empty.
     FreeBlock* free_list;
     // Neighbours in the ring of pages of this class that have free blocks;
     // next also links the shared list of completely free pages.
@@ -41,9 +44,16 @@ struct PageHeader {
 namespace {
 
 constexpr std::size_t kPageSize = 4096;
-// Chunks are taken from the C runtime in this size; the first page boundary
-// above the chunk start begins the first page, so a chunk yields 63 pages.
-constexpr std::size_t kChunkSize = 0x40000;
+// Chunks are taken in this size; the first page boundary above the chunk
+// start begins the first page, so a chunk yields 63 pages.
+constexpr std::size_t kChunkSize = kSmallBlockChunkSize;
+static_assert(kChunkSize == 0x40000);
+// Chunks are cut from regions of 2 MiB mapped from the system, aligned on
+// their size and marked for transparent huge pages: a model of millions of
+// entities then costs a few hundred page faults and TLB entries instead of
+// tens of thousands. Each chunk is unmapped on its own when released.
+constexpr std::size_t kRegionSize = kSmallBlockRegionSize;
+static_assert(kRegionSize % kChunkSize == 0);
 constexpr int kPagesPerChunk = 63;
 constexpr int kClassCount = 16;
 constexpr std::size_t kGranule = 8;
@@ -57,15 +67,19 @@ constexpr std::uint32_t kUnassignedClass = 0xffff;
 constexpr std::size_t kBlocksOffset = 64;
 static_assert(sizeof(PageHeader) <= kBlocksOffset && kBlocksOffset % 16 == 0);
 
-// The start of a chunk, ahead of its first page boundary (malloc aligns on
-// 16 bytes, so at least 16 bytes lie before that boundary).
+// The start of a chunk, ahead of its first page boundary.
 struct Chunk {
     // The next older chunk.
     Chunk* next;
     // Pages handed out so far, from the first page on.
     int pages_used;
+    // Set while ReleaseIdleChunks runs, in the first chunk of each region:
+    // whether a chunk of the region holds a live block, and the next region
+    // to unmap.
+    bool region_busy;
+    Chunk* next_region;
 };
-static_assert(sizeof(Chunk) <= alignof(std::max_align_t));
+static_assert(sizeof(Chunk) <= kPageSize);
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -203,6 +217,9 @@ struct Heap {
     PageHeader* free_pages;
     // All chunks, newest first; the newest is the one pages are cut from.
     Chunk* chunks;
+    // The part of the current region not cut into chunks yet.
+    std::uintptr_t region_next;
+    std::uintptr_t region_end;
     bool cleanup_registered;
 };
 
@@ -252,14 +269,54 @@ void LinkAfter(PageHeader* position, PageHeader* page) {
     position->next = page;
 }
 
+// Maps a region of kRegionSize bytes aligned on its size (twice the size is
+// mapped and the parts outside the aligned region unmapped again); null
+// when the system has no memory to give.
+void* MapRegion() {
+    void* mapped =
+        mmap(nullptr, 2 * kRegionSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED) return nullptr;
+    const std::uintptr_t start = Address(mapped);
+    const std::uintptr_t region = (start + kRegionSize - 1) & ~(kRegionSize - 1);
+    if (region > start) munmap(mapped, region - start);
+    const std::uintptr_t end = start + 2 * kRegionSize;
+    if (end > region + kRegionSize) {
+        munmap(reinterpret_cast<void*>(region + kRegionSize), end - region - kRegionSize);
+    }
+    // Only a hint: where huge pages are not to be had, 4 KiB pages serve.
+    madvise(reinterpret_cast<void*>(region), kRegionSize, MADV_HUGEPAGE);
+    return reinterpret_cast<void*>(region);
+}
+
+// The first chunk of a chunk's region, which is cut first and released
+// last.
+Chunk* RegionHead(const Chunk* chunk) {
+    return reinterpret_cast<Chunk*>(Address(chunk) & ~(kRegionSize - 1));
+}
+
+// The next chunk of the current region, mapping a new region when it is
+// used up; null when no memory can be had.
+void* CutChunk() {
+    if (g_heap.region_next == g_heap.region_end) {
+        void* region = MapRegion();
+        if (region == nullptr) return nullptr;
+        g_heap.region_next = Address(region);
+        g_heap.region_end = g_heap.region_next + kRegionSize;
+    }
+    void* chunk = reinterpret_cast<void*>(g_heap.region_next);
+    g_heap.region_next += kChunkSize;
+    return chunk;
+}
+
 Chunk* NewChunk() {
-    auto* chunk = static_cast<Chunk*>(std::malloc(kChunkSize));
+    auto* chunk = static_cast<Chunk*>(CutChunk());
     if (chunk == nullptr) return nullptr;
     chunk->next = g_heap.chunks;
     chunk->pages_used = 0;
     if (!g_page_map.Reserve(Address(PageOf(chunk, 0)),
                             Address(PageOf(chunk, kPagesPerChunk - 1)))) {
-        std::free(chunk);
+        // The chunk is cut again next time.
+        g_heap.region_next -= kChunkSize;
         return nullptr;
     }
     g_heap.chunks = chunk;
@@ -294,14 +351,13 @@ PageHeader* AcquirePage() {
 
 // Readies a page taken for a class. It holds no live block, so it starts
 // over with its first block, also when it served this class before: blocks
-// are then cut in address order, each one's link written just before it is
-// handed out, instead of following a free list left in memory long unused.
+// are then handed out in address order, without reading memory left long
+// unused.
 void AssignClass(PageHeader* page, std::uint32_t size_class) {
     page->in_use = 0;
     page->size_class = size_class;
     page->capacity = ClassCapacity(size_class);
-    page->free_list = BlockAt(page, 0);
-    page->free_list->next = nullptr;
+    page->free_list = nullptr;
 }
 
 // Puts a page into the empty ring of a class; null when none could be had.
@@ -313,24 +369,17 @@ void AssignClass(PageHeader* page, std::uint32_t size_class) {
     return page;
 }
 
-// Hands out the head of a ringed page's free list. Blocks are cut lazily:
-// when the list runs dry, the next never-used block (at index in_use) becomes
-// its only entry; a full page leaves the ring.
+// Hands out a block of a ringed page: the head of its free list, else the
+// first block never handed out (whose memory is not touched here, so the
+// caller's own writes are the first); a full page leaves the ring.
 void* TakeBlock(PageHeader* page) {
     FreeBlock* block = page->free_list;
-    page->free_list = block->next;
-    // Blocks are mostly taken one after another: the next one is fetched
-    // while the caller fills this one.
-    __builtin_prefetch(page->free_list, 1);
-    ++page->in_use;
-    if (page->free_list == nullptr) {
-        if (page->in_use < page->capacity) {
-            page->free_list = BlockAt(page, page->in_use);
-            page->free_list->next = nullptr;
-        } else {
-            Unlink(page);
-        }
+    if (block != nullptr) {
+        page->free_list = block->next;
+    } else {
+        block = BlockAt(page, page->in_use);
     }
+    if (++page->in_use == page->capacity) Unlink(page);
     return block;
 }
 
@@ -389,7 +438,7 @@ bool Release(void* block) {
     if (page == nullptr) return false;
     auto* freed = static_cast<FreeBlock*>(block);
     HeapGuard guard;
-    const bool was_full = page->free_list == nullptr;
+    const bool was_full = page->in_use == page->capacity;
     freed->next = page->free_list;
     page->free_list = freed;
     if (--page->in_use == 0) {
@@ -411,16 +460,21 @@ bool PageIsSound(PageHeader* page) {
     if (page->size_class >= kClassCount) return false;
     const int capacity = ClassCapacity(page->size_class);
     if (page->capacity != capacity || page->in_use < 0 || page->in_use > capacity) return false;
-    int free_blocks = 0;
+    // Released blocks lie below the blocks never handed out, which follow
+    // the in_use + (released) blocks handed out so far.
+    int released = 0;
+    for (FreeBlock* block = page->free_list; block != nullptr; block = block->next) {
+        if (++released > capacity - page->in_use) return false;
+    }
+    const std::uintptr_t handed_out = static_cast<std::uintptr_t>(page->in_use + released);
     for (FreeBlock* block = page->free_list; block != nullptr; block = block->next) {
         const std::uintptr_t offset = Address(block) - Address(BlockAt(page, 0));
-        if (++free_blocks > capacity - page->in_use ||
-            offset % ClassBlockSize(page->size_class) != 0 ||
-            offset >= capacity * ClassBlockSize(page->size_class)) {
+        if (offset % ClassBlockSize(page->size_class) != 0 ||
+            offset / ClassBlockSize(page->size_class) >= handed_out) {
             return false;
         }
     }
-    return (free_blocks == 0) == (page->in_use == capacity);
+    return true;
 }
 
 // Counts the pages of a ring, checking its links and that each page has
@@ -490,7 +544,7 @@ SmallBlockStats GetSmallBlockStats() {
             PageHeader* page = smallblock::PageOf(chunk, index);
             stats.consistent = stats.consistent && smallblock::PageIsSound(page);
             if (page->in_use > 0) ++stats.pages_in_use;
-            if (page->in_use > 0 && page->free_list != nullptr) ++partial_pages;
+            if (page->in_use > 0 && page->in_use < page->capacity) ++partial_pages;
         }
     }
     if (smallblock::g_heap.chunks != nullptr) {
@@ -517,33 +571,66 @@ int SmallBlockClass(const void* block) {
     return page == nullptr ? -1 : smallblock::SizeClass(page);
 }
 
-// Chunks that still hold live blocks stay: objects destroyed after this
-// cleanup (static objects constructed before the first chunk was taken) may
-// still release their blocks, and the process end reclaims the rest. The
-// work is linear in the pages held: every page header is read once to find
-// the idle chunks, and the free-page list is walked once to drop their pages
+namespace smallblock {
+namespace {
+
+// Marks in the first chunk of each region whether the region holds a live
+// block.
+void MarkBusyRegions() {
+    for (Chunk* chunk = g_heap.chunks; chunk != nullptr; chunk = chunk->next) {
+        RegionHead(chunk)->region_busy = false;
+    }
+    for (Chunk* chunk = g_heap.chunks; chunk != nullptr; chunk = chunk->next) {
+        if (!ChunkIsIdle(chunk)) RegionHead(chunk)->region_busy = true;
+    }
+}
+
+// Unmaps the regions listed through next_region; the rest of the current
+// region is not cut from any more when it is one of them.
+void UnmapRegions(Chunk* regions) {
+    while (regions != nullptr) {
+        Chunk* next = regions->next_region;
+        if (Address(regions) + kRegionSize == g_heap.region_end) {
+            g_heap.region_next = g_heap.region_end = 0;
+        }
+        munmap(regions, kRegionSize);
+        regions = next;
+    }
+}
+
+}  // namespace
+}  // namespace smallblock
+
+// Memory goes back a whole region at a time, so that huge pages are given
+// back whole: the chunks of a region that holds a live block stay, as do
+// chunks with live blocks, since objects destroyed after this cleanup
+// (static objects constructed before the first chunk was taken) may still
+// release their blocks; the process end reclaims the rest. The work is
+// linear in the pages held: every page header is read once to find the
+// idle regions, and the free-page list is walked once to drop their pages
 // from it (a page's chunk is known through the page map).
 void ReleaseIdleChunks() {
+    using smallblock::Chunk;
     smallblock::HeapGuard guard;
-    smallblock::Chunk* idle = nullptr;
-    smallblock::Chunk** link = &smallblock::g_heap.chunks;
-    while (smallblock::Chunk* chunk = *link) {
-        if (smallblock::ChunkIsIdle(chunk)) {
-            *link = chunk->next;
-            smallblock::ForgetPages(chunk);
-            chunk->next = idle;
-            idle = chunk;
-        } else {
+    smallblock::MarkBusyRegions();
+    Chunk* regions = nullptr;
+    Chunk** link = &smallblock::g_heap.chunks;
+    while (Chunk* chunk = *link) {
+        Chunk* head = smallblock::RegionHead(chunk);
+        if (head->region_busy) {
             link = &chunk->next;
+            continue;
+        }
+        *link = chunk->next;
+        smallblock::ForgetPages(chunk);
+        if (chunk == head) {
+            chunk->next_region = regions;
+            regions = chunk;
         }
     }
-    if (idle == nullptr) return;
+    if (regions == nullptr) return;
     smallblock::DropForgottenFreePages();
-    while (idle != nullptr) {
-        smallblock::Chunk* next = idle->next;
-        std::free(idle);
-        idle = next;
-    }
+    smallblock::UnmapRegions(regions);
 }
 
 }  // namespace tarnvel::services

@@ -1,6 +1,7 @@
 // The small-block allocator behind sypMalloc: 16 size classes of 8 to 128
-// bytes, served from 4096-byte pages cut out of 256 KiB chunks of the C
-// runtime's heap. Used only by the memory manager (sypmem.cpp).
+// bytes, served from 4096-byte pages cut out of 256 KiB chunks, which come
+// from 2 MiB regions mapped from the system for transparent huge pages.
+// Used only by the memory manager (sypmem.cpp).
 #pragma once
 
 #include <cstddef>

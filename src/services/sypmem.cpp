@@ -106,10 +106,21 @@ void ChooseMemoryManager() {
     }
 }
 
+// Blocks over 128 bytes come from the C runtime's heap. Freed memory at its
+// top stays mapped up to this much, and only blocks from this size on are
+// mapped apart: a model read after another one reuses the pages the first
+// one faulted in (the runtime would otherwise trim them at every release and
+// fault them in again, 4 KiB at a time), and large buffers made for every
+// file are not mapped and unmapped each time.
+constexpr int kHeapTrimThreshold = 256 << 20;
+constexpr int kHeapMapThreshold = 32 << 20;
+
 [[gnu::noinline]] void StartUp() {
     int expected = kNotStarted;
     if (g_startup.compare_exchange_strong(expected, kStarting, std::memory_order_acquire)) {
         t_starting = true;
+        mallopt(M_TRIM_THRESHOLD, kHeapTrimThreshold);
+        mallopt(M_MMAP_THRESHOLD, kHeapMapThreshold);
         smallblock::Initialise();
         ChooseMemoryManager();
         t_starting = false;

@@ -1,5 +1,5 @@
 // The memory manager: a small-block allocator for requests of 1 to 128
-// bytes on top of the C runtime's heap. It also serves the global allocation
+// bytes on top of memory mapped from the system. It also serves the global allocation
 // operators, and gives way to an external memory manager (libmemmgr.so)
 // when one is present.
 #pragma once
@@ -24,12 +24,17 @@ namespace tarnvel::services {
 
 // The largest request served by the small-block allocator, in bytes.
 inline constexpr std::size_t kSmallBlockLimit = 128;
+// The small-block allocator takes memory in chunks of this size, cut from
+// regions of the region size mapped from the system; idle memory goes back
+// a whole region at a time.
+inline constexpr std::size_t kSmallBlockChunkSize = std::size_t{256} << 10;
+inline constexpr std::size_t kSmallBlockRegionSize = std::size_t{2} << 20;
 
 // A snapshot of the small-block allocator, taken under its lock. All zero
 // (and consistent) when allocation goes to the C runtime or to an external
 // memory manager only.
 struct SmallBlockStats {
-    // Chunks taken from the C runtime and not yet returned.
+    // Chunks taken from the system and not yet returned.
     std::size_t chunks = 0;
     // Pages holding at least one live block.
     std::size_t pages_in_use = 0;
@@ -48,8 +53,8 @@ SmallBlockStats GetSmallBlockStats();
 // The size class (0 to 15) of a live small block, or -1 for any other block.
 int SmallBlockClass(const void* block);
 
-// Returns every chunk none of whose pages holds a live block to the C
-// runtime. Registered as an exit cleanup when the first chunk is taken.
+// Returns every chunk none of whose pages holds a live block to the
+// system. Registered as an exit cleanup when the first chunk is taken.
 void ReleaseIdleChunks();
 
 // True when the external memory manager serves the allocation functions.

@@ -221,88 +221,84 @@ TEST(SmallBlockThreads, ConcurrentUseKeepsBlocksApartAndReturnsEveryEmptiedPage)
     EXPECT_GE(after.free_pages, before.free_pages);
 }
 
-TEST(SmallBlockChunks, ReleasingIdleChunksKeepsEveryChunkThatHoldsALiveBlock) {
-    SKIP_WITHOUT_SMALL_BLOCKS();
-    const std::size_t chunks_before = GetSmallBlockStats().chunks;
-    std::vector<void*> blocks;
-    blocks.reserve(63 * 31 * 8);
-    while (blocks.size() % 31 != 0 || GetSmallBlockStats().chunks < chunks_before + 3) {
-        blocks.push_back(sypMalloc(128));
+std::uintptr_t RegionOf(const void* block) {
+    return reinterpret_cast<std::uintptr_t>(block) &
+           ~(tarnvel::services::kSmallBlockRegionSize - 1);
+}
+
+// Blocks of class 15 filling three regions' worth of new chunks, all
+// released but one, which is kept in the last region but one; then the
+// release of idle chunks. The last two regions hold only chunks cut here
+// (the region current at the start has fewer chunks left than one region).
+struct RegionRelease {
+    SmallBlockStats start;
+    SmallBlockStats after;
+    char* kept = nullptr;
+    void* in_dropped_region = nullptr;
+
+    RegionRelease() {
+        constexpr std::size_t kChunksPerRegion =
+            tarnvel::services::kSmallBlockRegionSize / tarnvel::services::kSmallBlockChunkSize;
+        tarnvel::services::ReleaseIdleChunks();
+        start = GetSmallBlockStats();
+        std::vector<void*> blocks;
+        while (GetSmallBlockStats().chunks < start.chunks + 3 * kChunksPerRegion) {
+            for (int n = 0; n < 31; ++n) blocks.push_back(sypMalloc(128));
+        }
+        in_dropped_region = blocks.back();
+        for (auto it = blocks.rbegin(); it != blocks.rend(); ++it) {
+            if (RegionOf(*it) != RegionOf(in_dropped_region)) {
+                kept = static_cast<char*>(*it);
+                *it = nullptr;
+                break;
+            }
+        }
+        std::strcpy(kept, "still here");
+        for (void* block : blocks) sypFree(block);
+        tarnvel::services::ReleaseIdleChunks();
+        after = GetSmallBlockStats();
     }
-    auto* kept = static_cast<char*>(blocks.back());
-    blocks.pop_back();
-    std::strcpy(kept, "still here");
-    for (void* block : blocks) sypFree(block);
-    tarnvel::services::ReleaseIdleChunks();
-    const SmallBlockStats after = GetSmallBlockStats();
-    EXPECT_TRUE(after.consistent);
-    EXPECT_LE(after.chunks, chunks_before + 1);
-    EXPECT_EQ(SmallBlockClass(kept), 15);
-    EXPECT_STREQ(kept, "still here");
-    sypFree(kept);
+};
+
+TEST(SmallBlockChunks, ReleasingIdleChunksKeepsEveryRegionThatHoldsALiveBlock) {
+    SKIP_WITHOUT_SMALL_BLOCKS();
+    const RegionRelease release;
+    EXPECT_TRUE(release.after.consistent);
+    // The kept block's region stays whole (8 chunks), with the chunks cut
+    // in the region current at the start (at most 7), which holds older
+    // live blocks; the last region goes.
+    EXPECT_GE(release.after.chunks, release.start.chunks + 8);
+    EXPECT_LE(release.after.chunks, release.start.chunks + 15);
+    EXPECT_EQ(SmallBlockClass(release.kept), 15);
+    EXPECT_STREQ(release.kept, "still here");
+    EXPECT_EQ(SmallBlockClass(release.in_dropped_region), -1);
+    sypFree(release.kept);
     void* fresh = sypMalloc(128);
     EXPECT_EQ(SmallBlockClass(fresh), 15);
     sypFree(fresh);
     EXPECT_TRUE(GetSmallBlockStats().consistent);
 }
 
-// Four fresh chunks, of which only the second keeps a live block: the free
-// pages of all four are mixed on the free-page list, and the release must
-// drop exactly the pages of the three idle ones from it.
-TEST(SmallBlockChunks, ReleasingIdleChunksKeepsTheFreePagesOfTheChunksThatStay) {
+// The free pages of the regions that stay and of the dropped one are mixed
+// on the free-page list; the release must drop exactly the dropped
+// region's pages from it.
+TEST(SmallBlockChunks, ReleasingIdleChunksKeepsTheFreePagesOfTheRegionsThatStay) {
     SKIP_WITHOUT_SMALL_BLOCKS();
-    tarnvel::services::ReleaseIdleChunks();
-    const SmallBlockStats start = GetSmallBlockStats();
-    ASSERT_TRUE(start.consistent);
-    std::vector<void*> blocks;
-    blocks.reserve((start.free_pages + start.untouched_pages + 4 * 63 + 2) * 31);
-    void* kept = nullptr;
-    void* in_dropped_chunk = nullptr;
-    std::size_t chunks = start.chunks;
-    std::uintptr_t page = 0;
-    for (bool last_page_taken = false; !last_page_taken;) {
-        void* block = sypMalloc(128);
-        ASSERT_NE(block, nullptr);
-        if (PageOf(block) != page) {
-            // A new page, so perhaps a new chunk.
-            page = PageOf(block);
-            const SmallBlockStats now = GetSmallBlockStats();
-            const bool new_chunk = now.chunks != chunks;
-            chunks = now.chunks;
-            last_page_taken = chunks == start.chunks + 4 && now.untouched_pages == 0;
-            if (new_chunk && chunks == start.chunks + 2) {
-                kept = block;
-                continue;
-            }
-            if (new_chunk && chunks == start.chunks + 3) in_dropped_chunk = block;
-        }
-        blocks.push_back(block);
-    }
-    ASSERT_NE(kept, nullptr);
-    for (void* block : blocks) sypFree(block);
-    tarnvel::services::ReleaseIdleChunks();
-
-    const SmallBlockStats after = GetSmallBlockStats();
-    EXPECT_TRUE(after.consistent);
-    EXPECT_EQ(after.chunks, start.chunks + 1);
-    EXPECT_EQ(after.untouched_pages, 0u);
-    // The old free and untouched pages, and every page of the kept chunk but
-    // the one holding the live block.
-    EXPECT_EQ(after.free_pages, start.free_pages + start.untouched_pages + 62);
-    EXPECT_EQ(SmallBlockClass(kept), 15);
-    EXPECT_EQ(SmallBlockClass(in_dropped_chunk), -1);
-
+    const RegionRelease release;
+    ASSERT_TRUE(release.after.consistent);
+    // Every page of the kept region but the one holding the live block.
+    EXPECT_GE(release.after.free_pages, release.start.free_pages + 8 * 63 - 1);
     // Every free page left on the list is sound: they serve blocks again
     // before any new chunk is taken.
-    blocks.clear();
-    const std::size_t enough = (after.free_pages + 1) * 31;
+    std::vector<void*> blocks;
+    const std::size_t enough = (release.after.free_pages + release.after.untouched_pages + 1) * 31;
     while (GetSmallBlockStats().free_pages > 0 && blocks.size() < enough) {
         for (int n = 0; n < 31; ++n) blocks.push_back(sypMalloc(128));
     }
     EXPECT_EQ(GetSmallBlockStats().free_pages, 0u);
-    EXPECT_EQ(GetSmallBlockStats().chunks, after.chunks);
+    EXPECT_EQ(GetSmallBlockStats().chunks, release.after.chunks);
     for (void* block : blocks) sypFree(block);
-    sypFree(kept);
+    sypFree(release.kept);
     EXPECT_TRUE(GetSmallBlockStats().consistent);
 }
 
