@@ -4,6 +4,8 @@
 // has the form its fields ask for.
 #include "udm/udm_flat_block.h"
 
+#include <endian.h>
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -37,7 +39,8 @@ constexpr std::uint8_t kStringType = TypeOf(UDM_TOKEN_STRING);
 // Each read takes a whole token or nothing.
 class TokenBytes {
   public:
-    TokenBytes(const std::uint8_t* at, const std::uint8_t* end) : at_(at), end_(end) {}
+    TokenBytes(const std::uint8_t* at, const std::uint8_t* end, std::size_t tokens = 0)
+        : at_(at), end_(end), tokens_(tokens) {}
 
     bool Take(std::uint8_t type) {
         if (at_ == end_ || *at_ != type) return false;
@@ -104,14 +107,7 @@ class TokenBytes {
     // Takes count double tokens (counted by DoubleRun), their values into
     // out, or passing over them when out is null.
     void TakeDoubles(std::size_t count, double* out) {
-        if (out != nullptr) {
-            for (std::size_t n = 0; n < count; ++n) {
-                const std::uint8_t* token = at_ + 9 * n;
-                const std::uint64_t wide =
-                    (std::uint64_t{get_be32(token + 1)} << 32) | get_be32(token + 5);
-                std::memcpy(&out[n], &wide, sizeof wide);
-            }
-        }
+        if (out != nullptr) DecodeDoubleRun(udm::DoubleRun{at_, count}, out);
         at_ += 9 * count;
         tokens_ += count;
     }
@@ -323,18 +319,39 @@ void FlatRun::Create(UdmStream* stream) {
     }
 }
 
+void DecodeDoubleRun(const DoubleRun& run, double* out) {
+    for (std::size_t n = 0; n < run.count; ++n) {
+        std::uint64_t wide;
+        std::memcpy(&wide, run.first + 9 * n + 1, sizeof wide);
+        wide = be64toh(wide);
+        std::memcpy(&out[n], &wide, sizeof wide);
+    }
+}
+
 std::size_t MeasurePackedCode(std::span<const std::uint8_t> bytes, std::int32_t* code,
-                              std::string_view* description, ValueList* values,
+                              std::string_view* description, ValueList* values, DoubleRun* run,
                               std::size_t* tokens) {
     TokenBytes in(bytes.data(), bytes.data() + bytes.size());
     values->Clear();
+    *run = DoubleRun{};
     if (!in.Take(kOpenType) || !(in.At(kInt32Type) || in.At(kInt16Type)) || !in.Integer(code) ||
         !in.Text(description)) {
         return 0;
     }
+    // The writer's form: one run of doubles, decoded later where it is kept.
+    if (const std::size_t count = in.DoubleRun(); count > 0) {
+        const std::uint8_t* first = in.at();
+        in.TakeDoubles(count, nullptr);
+        if (in.Take(kCloseType)) {
+            *run = DoubleRun{first, count};
+            *tokens = in.tokens();
+            return static_cast<std::size_t>(in.at() - bytes.data());
+        }
+        in = TokenBytes(first, bytes.data() + bytes.size(), in.tokens() - count);
+    }
     while (in.AtNumber()) {
-        if (const std::size_t run = in.DoubleRun(); run > 0) {
-            in.TakeDoubles(run, values->Extend(run));
+        if (const std::size_t count = in.DoubleRun(); count > 0) {
+            in.TakeDoubles(count, values->Extend(count));
             continue;
         }
         double value = 0.0;

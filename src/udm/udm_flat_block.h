@@ -94,13 +94,25 @@ class FlatRun {
     std::size_t tokens_ = 0;
 };
 
+// A run of double tokens left in the bytes: where its first token starts
+// and how many follow one another.
+struct DoubleRun {
+    const std::uint8_t* first = nullptr;
+    std::size_t count = 0;
+};
+
+// Decodes a run of double tokens into out.
+void DecodeDoubleRun(const DoubleRun& run, double* out);
+
 // The size of a TCOD block (open brace: code, description, numbers, close
 // brace) at the start of bytes, read as the general reader reads it: the
-// code a 16- or 32-bit integer, the numbers pushed onto values (cleared
-// first). 0 when the bytes do not hold such a block whole; values may then
-// hold part of it.
+// code a 16- or 32-bit integer. Numbers that are one run of double tokens
+// (as the writer writes them) are left in the bytes and described in *run;
+// any others are pushed onto values (cleared first) and *run is empty. 0
+// when the bytes do not hold such a block whole; values may then hold part
+// of it.
 std::size_t MeasurePackedCode(std::span<const std::uint8_t> bytes, std::int32_t* code,
-                              std::string_view* description, ValueList* values,
+                              std::string_view* description, ValueList* values, DoubleRun* run,
                               std::size_t* tokens);
 
 }  // namespace tarnvel::udm

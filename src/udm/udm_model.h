@@ -216,6 +216,9 @@ bool ReplaceText(char** slot, const char* text);
 // exhausted. udm_tcod_new is this for a terminated text.
 UdmTcod* NewTcod(std::int32_t code, const char* description, std::size_t length, std::int32_t count,
                  const double* values);
+// The same with room for count values left for the caller to fill.
+UdmTcod* NewTcodWithRoom(std::int32_t code, const char* description, std::size_t length,
+                         std::int32_t count);
 
 // Frees every entity of one collection with its class's release function.
 void FreeEntities(Collection* collection);

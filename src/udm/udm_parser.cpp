@@ -299,10 +299,11 @@ struct KeywordBytes {
     explicit KeywordBytes(int keyword) : code(keyword), name(KeywordText(keyword)) {
         bytes[0] = binary_form_of_code(UDM_TOKEN_WORD)->type;
         put_be32(&bytes[1], kKeywordLength);
-        std::memcpy(&bytes[5], name, kKeywordLength);
+        std::memcpy(&bytes[5], name.data(), kKeywordLength);
     }
     int code;
-    const char* name;
+    // Measured once: it becomes the current token's text at every block.
+    std::string_view name;
     std::array<std::uint8_t, 5 + kKeywordLength> bytes{};
 };
 
@@ -382,7 +383,8 @@ class Parser {
     Result PropertySet();
     Result PropertyCode(CodeChain* codes);
     Result CreateSet(std::int32_t type, std::int32_t label, CodeChain* codes);
-    Result AddCode(std::int32_t code, std::string_view description, CodeChain* codes);
+    Result AddCode(std::int32_t code, std::string_view description, CodeChain* codes,
+                   const DoubleRun& run);
     std::optional<Result> PackedCodes(CodeChain* codes);
     Result EntityBlockRead();
     std::optional<Result> FlatBlocks(int keyword, const FamilyLayout& flat);
@@ -674,20 +676,27 @@ Result Parser::PropertyCode(CodeChain* codes) {
         Shift();
     }
     if (result == Result::kOk && At(UDM_TOKEN_CLOSE)) {
-        result = AddCode(code, code_description_, codes);
+        result = AddCode(code, code_description_, codes, DoubleRun{});
     }
     return EndLevel(result);
 }
 
 // Builds the TCOD of the values collected and chains it. Its description
 // is the text up to a NUL byte, as a terminated copy of it would be.
-Result Parser::AddCode(std::int32_t code, std::string_view description, CodeChain* codes) {
+// The values are those collected, or a run of double tokens still in the
+// bytes read.
+Result Parser::AddCode(std::int32_t code, std::string_view description, CodeChain* codes,
+                       const DoubleRun& run) {
     const std::size_t length = std::min(description.find('\0'), description.size());
     // Every TCOD read has a description, empty or not.
     const char* text = description.data() != nullptr ? description.data() : "";
-    UdmTcod* tcod = g_values.failed()
-                        ? nullptr
-                        : NewTcod(code, text, length, g_values.count(), g_values.values());
+    UdmTcod* tcod = nullptr;
+    if (run.count > 0 && run.count <= ValueList::kMaxCount) {
+        tcod = NewTcodWithRoom(code, text, length, static_cast<std::int32_t>(run.count));
+        if (tcod != nullptr) DecodeDoubleRun(run, tcod->values);
+    } else if (!g_values.failed()) {
+        tcod = NewTcod(code, text, length, g_values.count(), g_values.values());
+    }
     if (tcod == nullptr) return OutOfMemory(kBadTcodMemory);
     codes->Append(tcod);
     return Result::kOk;
@@ -722,13 +731,16 @@ std::optional<Result> Parser::PackedCodes(CodeChain* codes) {
         std::int32_t code = 0;
         std::string_view description;
         std::size_t tokens = 0;
+        DoubleRun run;
         const std::span<const std::uint8_t> bytes = in_place_->Peek(kInPlaceBlock);
-        const std::size_t size = MeasurePackedCode(bytes, &code, &description, &g_values, &tokens);
+        const std::size_t size =
+            MeasurePackedCode(bytes, &code, &description, &g_values, &run, &tokens);
         if (size == 0) return std::nullopt;
         AtDecodedClose();
-        // The description is still in the window, taken but not moved.
+        // The description and values are still in the window, taken but
+        // not moved.
         in_place_->Skip(size);
-        if (const Result result = AddCode(code, description, codes); result != Result::kOk) {
+        if (const Result result = AddCode(code, description, codes, run); result != Result::kOk) {
             return result;
         }
         Taken(tokens + 1);

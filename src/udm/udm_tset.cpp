@@ -287,9 +287,9 @@ int udm_tset_copy(UdmTset* target, const UdmTset* source) {
 
 namespace tarnvel::udm {
 
-UdmTcod* NewTcod(std::int32_t code, const char* description, std::size_t length, std::int32_t count,
-                 const double* values) {
-    if (values == nullptr || count < 0) count = 0;
+UdmTcod* NewTcodWithRoom(std::int32_t code, const char* description, std::size_t length,
+                         std::int32_t count) {
+    if (count < 0) count = 0;
     const std::size_t value_bytes = sizeof(double) * static_cast<std::size_t>(count);
     const std::size_t text_bytes = description != nullptr ? length + 1 : 0;
     auto* tcod = static_cast<UdmTcod*>(sypMalloc(sizeof(UdmTcod) + value_bytes + text_bytes));
@@ -299,7 +299,6 @@ UdmTcod* NewTcod(std::int32_t code, const char* description, std::size_t length,
     if (count > 0) {
         tcod->values = reinterpret_cast<double*>(tcod + 1);
         tcod->in_block |= kValuesInBlock;
-        std::memcpy(tcod->values, values, value_bytes);
         tcod->count = count;
         tcod->capacity = count;
     }
@@ -308,6 +307,16 @@ UdmTcod* NewTcod(std::int32_t code, const char* description, std::size_t length,
         tcod->in_block |= kTextInBlock;
         std::memcpy(tcod->description, description, length);
         tcod->description[length] = '\0';
+    }
+    return tcod;
+}
+
+UdmTcod* NewTcod(std::int32_t code, const char* description, std::size_t length, std::int32_t count,
+                 const double* values) {
+    if (values == nullptr) return NewTcodWithRoom(code, description, length, 0);
+    UdmTcod* tcod = NewTcodWithRoom(code, description, length, count);
+    if (tcod != nullptr && tcod->count > 0) {
+        std::memcpy(tcod->values, values, sizeof(double) * static_cast<std::size_t>(tcod->count));
     }
     return tcod;
 }
