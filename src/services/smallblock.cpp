@@ -51,7 +51,8 @@ static_assert(kChunkSize == 0x40000);
 // Chunks are cut from regions of 2 MiB mapped from the system, aligned on
 // their size and marked for transparent huge pages: a model of millions of
 // entities then costs a few hundred page faults and TLB entries instead of
-// tens of thousands. Each chunk is unmapped on its own when released.
+// tens of thousands. Memory goes back to the system a whole region at a
+// time (ReleaseIdleChunks), so that huge pages are given back whole.
 constexpr std::size_t kRegionSize = kSmallBlockRegionSize;
 static_assert(kRegionSize % kChunkSize == 0);
 constexpr int kPagesPerChunk = 63;
