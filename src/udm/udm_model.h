@@ -61,12 +61,19 @@ inline std::uint64_t CollectionKey(std::int32_t key1, std::int32_t key2) {
 
 // One entity collection, ordered by key. It holds the entities, it does
 // not own them: the model releases them through the class table. The keys
-// and entity pointers lie in a B-tree, 16 bytes an entity in nodes of
-// about 15, so that a model of millions of entities costs no node
-// allocation per entity and little memory beside the entities.
+// and entity pointers lie in a B-tree, 16 bytes an entity in nodes of 63,
+// so that a model of millions of entities costs no node allocation per
+// entity and little memory beside the entities.
 class Collection {
   public:
-    using Map = absl::btree_map<std::uint64_t, EntityHeader*>;
+    // absl::btree_map with nodes of 1 KiB (63 entries) instead of its
+    // 256 bytes: appends split a node a quarter as often, which makes the
+    // in-order appends of a read about a sixth cheaper.
+    static constexpr int kNodeBytes = 1024;
+    using Map = absl::container_internal::btree_map_container<
+        absl::container_internal::btree<absl::container_internal::map_params<
+            std::uint64_t, EntityHeader*, std::less<std::uint64_t>,
+            std::allocator<std::pair<const std::uint64_t, EntityHeader*>>, kNodeBytes, false>>>;
 
     // False when the key is taken. May throw std::bad_alloc.
     // Entities read from a file or built in a loop mostly come in key order,
