@@ -603,10 +603,10 @@ void UnmapRegions(Chunk* regions) {
 }  // namespace smallblock
 
 // Memory goes back a whole region at a time, so that huge pages are given
-// back whole: the chunks of a region that holds a live block stay, as do
-// chunks with live blocks, since objects destroyed after this cleanup
-// (static objects constructed before the first chunk was taken) may still
-// release their blocks; the process end reclaims the rest. The work is
+// back whole. Every chunk of a region that holds a live block stays, since
+// objects destroyed after this cleanup (static objects constructed before
+// the first chunk was taken) may still release their blocks; the process
+// end reclaims the rest. The work is
 // linear in the pages held: every page header is read once to find the
 // idle regions, and the free-page list is walked once to drop their pages
 // from it (a page's chunk is known through the page map).

@@ -9,8 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <new>
-#include <string>
 #include <string_view>
 
 #include "udm/udm_binary_tokens.h"
