@@ -35,6 +35,12 @@ constexpr double kSecondOrderMaxShearRate = 1000000.0;
 constexpr std::size_t kTaitCompleteCount = 10;
 // The indices of the Tait coefficients in `tait`.
 enum TaitIndex : std::size_t { kB5 = 0, kB1m = 2, kB2m = 3, kB1s = 6, kB2s = 7 };
+// The Tait coefficients of the solid domain and the transition: b5, b6,
+// b1s, b2s, b3s, b4s.
+constexpr std::size_t kSolidDomain[] = {0, 1, 6, 7, 8, 9};
+// The melt zone coefficients k7..k10 of the product's own PVT model.
+constexpr std::size_t kOwnMeltFirst = 7;
+constexpr std::size_t kOwnMeltCount = 4;
 // Room temperature in kelvin, at which the solid density is taken.
 constexpr double kRoomTemperature = 298.15;
 
@@ -126,17 +132,38 @@ void MeltFlowRate(SetWriter& w, std::int32_t code) {
 
 // ---- PVT --------------------------------------------------------------
 
+namespace {
+
+// The product's own PVT model has a melt zone unless its four coefficients
+// are all zero, the form the export writes for a point table without an
+// upper zone. Without one the melt volume would be 0/0.
+bool HasOwnMeltZone(const RealArray& k) {
+    return std::any_of(k.begin() + kOwnMeltFirst, k.begin() + kOwnMeltFirst + kOwnMeltCount,
+                       [](double v) { return v != 0.0; });
+}
+
+// A Tait set that holds the solid domain and no melt domain.
+bool SolidDomainOnly(const RealArray& t) {
+    return t[kB1m] == 0.0 && t[kB2m] == 0.0 && t[kB1s] != 0.0;
+}
+
+}  // namespace
+
 // The Tait coefficients, from the record, converted from the
 // product's own PVT model, or generic from L. The record keeps what is
-// written, or zeros.
+// written, or zeros. An own model without a melt zone cannot give the 13
+// values: the record's or the generic ones are written as if there were no
+// own model, and when neither is, the record keeps the solid domain that
+// the own model does give (for the solid density) and no 1004 is written.
 void Tait(SetWriter& w, std::int32_t code) {
     MaterialRecord& r = w.record();
     const std::span<const double, kOwnPvtCount> own_pvt(r.pvtVantorel.data(), kOwnPvtCount);
     const bool has_own_pvt = !AllZero(r.pvtVantorel, kOwnPvtCount);
+    const bool own_convertible = has_own_pvt && HasOwnMeltZone(r.pvtVantorel);
     const bool prefers_own = EqualsIgnoringCase(TextOf(r.defaultPvtModel), "VANTOREL");
 
     std::optional<TaitCoefficients> tait;
-    if (has_own_pvt && (prefers_own || !AllNonZero(r.tait, kTaitCompleteCount))) {
+    if (own_convertible && (prefers_own || !AllNonZero(r.tait, kTaitCompleteCount))) {
         tait = TaitFromOwnPvt(own_pvt);
     } else if (AllNonZero(r.tait, kTaitCompleteCount)) {
         tait.emplace();
@@ -148,16 +175,22 @@ void Tait(SetWriter& w, std::int32_t code) {
     }
     if (!tait) {
         std::fill_n(r.tait.begin(), kTaitCount, 0.0);
+        if (has_own_pvt && !own_convertible) {
+            const TaitCoefficients solid = TaitFromOwnPvt(own_pvt);
+            for (std::size_t i : kSolidDomain) r.tait[i] = solid[i];
+        }
         return;
     }
     std::copy(tait->begin(), tait->end(), r.tait.begin());
     w.WriteValues(code, *tait);
 }
 
-// The melt density at the melt temperature, from the Tait coefficients.
+// The melt density at the melt temperature, from the Tait coefficients;
+// none from a set without a melt domain.
 void MeltDensity(SetWriter& w, std::int32_t code) {
     const MaterialRecord& r = w.record();
     const RealArray& t = r.tait;
+    if (SolidDomainOnly(t)) return;
     w.Write(code,
             {1.0 / ((r.meltTemperatureDefault + kKelvinOffset - t[kB5]) * t[kB2m] + t[kB1m])});
 }

@@ -82,6 +82,13 @@ const char* FormName(Form form) {
     return "";
 }
 
+// PVT Specific Volume comes as points (fitted) or as the product PVT
+// coefficients themselves; PVT matrix rows as points or as a coefficient
+// list of rows.
+bool TakesListForm(int property, int format) {
+    return format == MD_COEFFICIENTS && (property == kMdPvtSpecificVolume || property == 108);
+}
+
 bool KnownFormat(int format) {
     return format == MD_SINGLE_POINT || format == MD_STANDARD_POINTS || format == MD_COEFFICIENTS ||
            format == MD_TEXT || format == MD_TEXT_QUOTED;
@@ -129,9 +136,7 @@ void Unpack(const MdProperty& item, MdExportSlots& s) {
         s.link = item.text;
         return;
     }
-    // PVT matrix rows come as points or as a coefficient list of rows.
-    const bool matrix_list = p == 108 && item.format == MD_COEFFICIENTS;
-    const Form form = matrix_list ? Form::kCoefficients : FormOf(p);
+    const Form form = TakesListForm(p, item.format) ? Form::kCoefficients : FormOf(p);
     if (FormOfFormat(item.format) != form) {
         const std::string name(md_property_name(p));
         MdPrint("Warning: \"%s\" is not a usable model format for \"%s\"\n",
@@ -195,7 +200,8 @@ bool SupportsViscosity(const MdExportSlots& s, int code) {
 bool SupportsPvt(const MdExportSlots& s, int code) {
     switch (code) {
         case 1:
-            return HasList(s, 88) || (s.present[kMdPvtSpecificVolume] && s.pvt.available);
+            return HasList(s, 88) || HasList(s, kMdPvtSpecificVolume) ||
+                   (s.present[kMdPvtSpecificVolume] && s.pvt.available);
         case 2:
             return HasList(s, 89);
         case 3:
@@ -317,7 +323,9 @@ std::string md_export_text(const MdGrade& grade, const MdExportOptions& options,
                            MdModelChoice& chosen) {
     const MdExportSlots slots = md_export_unpack(grade);
     chosen = md_export_choose_models(slots, preferences);
-    md_print_report(grade, database, chosen.viscosity);
+    const std::string notes =
+        slots.present[kMdViscosity] ? md_viscosity_fit_notes(slots.viscosity) : std::string();
+    md_print_report(grade, database, chosen.viscosity, notes);
     return md_export_lines(grade, slots, options);
 }
 

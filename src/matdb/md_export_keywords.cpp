@@ -253,10 +253,14 @@ void Kinetic(Lines& out, const MdExportSlots& s) {
          Slice(s.reals[kMdKinetic], kKineticIndexCount, kKineticDataCount), 1);
 }
 
+// The product PVT coefficients: the grade's own list of them (property 88),
+// else PVT Specific Volume given as that list, else the fit of its points.
 void ProductPvt(Lines& out, const MdExportSlots& s) {
     std::vector<double> k;
     if (s.present[88]) {
         k = Slice(s.reals[88], 0, kPvtRows);
+    } else if (s.present[kMdPvtSpecificVolume] && !s.reals[kMdPvtSpecificVolume].empty()) {
+        k = Slice(s.reals[kMdPvtSpecificVolume], 0, kPvtRows);
     } else if (s.present[kMdPvtSpecificVolume] && s.pvt.available) {
         k = Slice(std::vector<double>(s.pvt.k.begin(), s.pvt.k.end()), 0, kPvtRows);
     }

@@ -327,14 +327,16 @@ Failure Fit(const MdPointTable& table, bool print_statistics, MdPvtFit& out) {
             TransitionLine(q[layout.transition], q[layout.transition + 1], intercept, gradient)) {
         return f;
     }
-    if (!upper_defined) {
+    // A table without an upper zone keeps zero coefficients for it.
+    std::span<const Point> upper_points;
+    Zone upper;
+    if (upper_defined) {
+        upper_points = points.subspan(layout.upper, 4);
+        if (Failure f = LinearZone(upper_points, kUpperMessages, upper)) return f;
+    } else {
         if (print_statistics) md_fit_print("No Upper Zone defined\n");
         out.no_upper_zone = true;
-        return {};
     }
-    const std::span<const Point> upper_points = points.subspan(layout.upper, 4);
-    Zone upper;
-    if (Failure f = LinearZone(upper_points, kUpperMessages, upper)) return f;
     const auto k = Coefficients(lower, upper, intercept, gradient);
     if (!fit::AllRepresentable(k)) return {kInvalidRatios};
     out.k = k;

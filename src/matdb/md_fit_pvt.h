@@ -28,7 +28,7 @@ struct MdPvtFit {
     // True when the coefficients reproduce the points and are all data.
     bool available = false;
     // True when the table's upper zone is not defined (its first
-    // temperature unset): no model then.
+    // temperature unset): its coefficients k7..k10 are then zero.
     bool no_upper_zone = false;
     // k0..k12, unset unless available.
     std::array<double, kMdPvtCoefficientCount> k{};

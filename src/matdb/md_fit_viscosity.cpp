@@ -152,10 +152,15 @@ std::optional<std::vector<double>> ScaledFit(const std::vector<Point>& p, const 
     return fit::LeastSquares(matrix, terms, rhs);
 }
 
+// The 2nd-order model; left unavailable (kUndetermined) when the points do
+// not determine it.
 Failure SecondOrder(const std::vector<Point>& p, const Scaling& s, MdViscosityFit& out,
                     bool& curved_up) {
     const auto d = ScaledFit(p, s, true);
-    if (!d) return {kWrongCount};
+    if (!d) {
+        out.second_order_unfitted = MdUnfitted::kUndetermined;
+        return {};
+    }
     const double a = s.xc, pw = s.xw, b = s.tc, q = s.tw;
     const std::vector<double>& e = *d;
     curved_up = e[3] > kSignTolerance * s.zsize;
@@ -170,9 +175,14 @@ Failure SecondOrder(const std::vector<Point>& p, const Scaling& s, MdViscosityFi
     return {};
 }
 
+// The 1st-order model; left unavailable (kUndetermined) when the points do
+// not determine it.
 Failure FirstOrder(const std::vector<Point>& p, const Scaling& s, MdViscosityFit& out) {
     const auto d = ScaledFit(p, s, false);
-    if (!d) return {kWrongCount};
+    if (!d) {
+        out.first_order_unfitted = MdUnfitted::kUndetermined;
+        return {};
+    }
     const std::vector<double>& e = *d;
     if (e[1] > kSignTolerance * s.zsize) return {kPositiveGradient};
     const double n = e[1] / s.xw;
@@ -184,9 +194,10 @@ Failure FirstOrder(const std::vector<Point>& p, const Scaling& s, MdViscosityFit
     return {};
 }
 
-// Both least-squares models. With fewer than 7 points a 2nd-order model
-// curved upward in ln s is an error; with more it only leaves both models
-// unavailable, the matrix model standing.
+// Both least-squares models, each made when the points determine it. With
+// fewer than 7 points a 2nd-order model curved upward in ln s is an error,
+// and so is a table that gives neither model; with a grid an upward curve
+// only leaves both models unavailable, the matrix model standing.
 Failure LeastSquaresModels(const std::vector<Point>& p, MdViscosityFit& out) {
     const Scaling s = ScalingOf(p);
     bool curved_up = false;
@@ -194,10 +205,13 @@ Failure LeastSquaresModels(const std::vector<Point>& p, MdViscosityFit& out) {
     if (curved_up) {
         out.second.fill(kUnset);
         if (p.size() < 7) return {kPositiveCurvature};
+        out.second_order_unfitted = MdUnfitted::kCurvedUp;
+        out.first_order_unfitted = MdUnfitted::kCurvedUp;
         return {};
     }
-    out.second_order = true;
+    out.second_order = out.second_order_unfitted == MdUnfitted::kNone;
     if (Failure f = FirstOrder(p, s, out)) return f;
+    if (!out.first_order && !out.second_order && !out.matrix) return {kNotRetrievable};
     return {};
 }
 
@@ -298,6 +312,25 @@ bool MdViscosityFit::available(int model) const {
         default:
             return false;
     }
+}
+
+std::string md_viscosity_fit_notes(const MdViscosityFit& fit) {
+    struct Model {
+        const char* name;
+        MdUnfitted reason;
+    };
+    const Model models[] = {{"1st Order", fit.first_order_unfitted},
+                            {"2nd Order", fit.second_order_unfitted}};
+    std::string notes;
+    for (const Model& m : models) {
+        if (fit.error != 0 || m.reason == MdUnfitted::kNone) continue;
+        notes += "Viscosity ";
+        notes += m.name;
+        notes += m.reason == MdUnfitted::kUndetermined
+                     ? " model not fitted: the points do not determine its coefficients\n"
+                     : " model not fitted: the 2nd order fit curves upward in ln(shear rate)\n";
+    }
+    return notes;
 }
 
 MdViscosityFit md_fit_viscosity(const MdPointTable& table) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 #include "matdb/md_fit_points.h"
 
@@ -23,6 +24,18 @@ enum MdViscosityModel : int {
     kMdMatrix = 3,
 };
 
+// Why a least-squares model that the table should give is unavailable.
+enum class MdUnfitted : int {
+    kNone = 0,
+    // The normal equations are singular: the points do not determine the
+    // model's coefficients (one temperature, or two temperatures or shear
+    // rates for the 2nd-order model).
+    kUndetermined,
+    // The 2nd-order fit of a grid curves upward in ln s; both least-squares
+    // models are dropped and the matrix model stands.
+    kCurvedUp,
+};
+
 struct MdViscosityFit {
     // 0 when the fit ended without an error report, else the code reported;
     // with an error no model is available and no points are kept.
@@ -30,6 +43,10 @@ struct MdViscosityFit {
     bool first_order = false;
     bool second_order = false;
     bool matrix = false;
+    // Why the 1st- and 2nd-order models are unavailable when the fit ended
+    // without an error report.
+    MdUnfitted first_order_unfitted = MdUnfitted::kNone;
+    MdUnfitted second_order_unfitted = MdUnfitted::kNone;
     // A, N, B of ln v = ln A + N ln s + B T.
     std::array<double, 3> first{fit::kUnset, fit::kUnset, fit::kUnset};
     // c1..c6 of ln v = c1 + c2 ln s + c3 T + c4 (ln s)^2 + c5 T ln s + c6 T^2.
@@ -55,7 +72,13 @@ struct MdViscosityFit {
 
 // Fits the viscosity models to a table whose first variable is
 // Temperature and whose second is Shear Rate. Errors are printed through
-// the fit error report.
+// the fit error report. A least-squares model whose normal equations are
+// singular is left unavailable (with its reason) while the others stand;
+// only a table of 6 points that gives neither model is an error (9025).
 MdViscosityFit md_fit_viscosity(const MdPointTable& table);
+
+// One line per least-squares model that the fit left unavailable without
+// an error, naming the model and the reason, for the grade report.
+std::string md_viscosity_fit_notes(const MdViscosityFit& fit);
 
 }  // namespace tarnvel::matdb

@@ -63,7 +63,7 @@ std::string_view MetricName(int unit) {
 }
 
 void AppendSummary(std::string& out, const MdGrade& grade, const char* database,
-                   int viscosity_model) {
+                   int viscosity_model, std::string_view viscosity_notes) {
     out += "\nMaterial DATABASE type : ";
     if (database)
         Appendf(out, "MATDB <%s>\n", database);
@@ -79,6 +79,7 @@ void AppendSummary(std::string& out, const MdGrade& grade, const char* database,
             out += "Material MODEL order   : DEFAULT\n";
         else
             Appendf(out, "Material MODEL order   : %d\n", viscosity_model);
+        out += viscosity_notes;
     }
     Appendf(out, "Material description   :\n%s %s\n\n", grade.code.c_str(),
             grade.description.c_str());
@@ -169,9 +170,10 @@ void AppendItem(std::string& out, const MdProperty& item) {
 
 }  // namespace
 
-std::string md_report_text(const MdGrade& grade, const char* database, int viscosity_model) {
+std::string md_report_text(const MdGrade& grade, const char* database, int viscosity_model,
+                           std::string_view viscosity_notes) {
     std::string out;
-    AppendSummary(out, grade, database, viscosity_model);
+    AppendSummary(out, grade, database, viscosity_model, viscosity_notes);
     int last_group = -1;
     for (const MdProperty& item : grade.items) {
         const MdPropertyInfo* info = md_property(item.property);
@@ -185,12 +187,13 @@ std::string md_report_text(const MdGrade& grade, const char* database, int visco
     return out;
 }
 
-void md_print_report(const MdGrade& grade, const char* database, int viscosity_model) {
+void md_print_report(const MdGrade& grade, const char* database, int viscosity_model,
+                     std::string_view viscosity_notes) {
     // A report that would go nowhere (straight to the message routine while
     // the record-file messages are off, as in the pipelines' exports) is not
     // composed at all: it would cost more than the rest of the export.
     if (vtOutPassesToMessageRoutine() && !rfMessagesShown()) return;
-    vt_out(md_report_text(grade, database, viscosity_model).c_str());
+    vt_out(md_report_text(grade, database, viscosity_model, viscosity_notes).c_str());
 }
 
 }  // namespace tarnvel::matdb

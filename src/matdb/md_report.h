@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "matdb/matdb.h"
 
@@ -11,10 +12,14 @@ namespace tarnvel::matdb {
 
 // The report of a grade, items in the grade's order. database names the
 // database the grade was read from (null: none); viscosity_model is the
-// selected viscosity model number (below 1: the default).
-std::string md_report_text(const MdGrade& grade, const char* database, int viscosity_model);
+// selected viscosity model number (below 1: the default); viscosity_notes
+// (whole lines) follow the model line of a grade with Viscosity, saying
+// which fitted models are unavailable and why.
+std::string md_report_text(const MdGrade& grade, const char* database, int viscosity_model,
+                           std::string_view viscosity_notes = {});
 
 // Prints the report through the console output.
-void md_print_report(const MdGrade& grade, const char* database, int viscosity_model);
+void md_print_report(const MdGrade& grade, const char* database, int viscosity_model,
+                     std::string_view viscosity_notes = {});
 
 }  // namespace tarnvel::matdb

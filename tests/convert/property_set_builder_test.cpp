@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -439,6 +440,62 @@ TEST_F(PropertySetBuilder, NoTaitCoefficientsAreZeroed) {
     EXPECT_EQ(built.Of(1000), Values{kInf});
 }
 
+// Every real of every code of the set is a finite number.
+void ExpectAllFinite(const Built& built) {
+    for (std::int32_t code : built.Codes()) {
+        for (double v : built.Of(code).value_or(Values{})) {
+            EXPECT_TRUE(std::isfinite(v)) << "code " << code << ": " << v;
+        }
+    }
+}
+
+// A product PVT model whose melt zone (k7..k10) is zero, as the export
+// writes a point table without an upper zone: no 1004 and no melt density
+// can come from it, the solid density can.
+TEST_F(PropertySetBuilder, AnOwnPvtModelWithoutMeltZoneGivesTheSolidDensityOnly) {
+    auto record = [] {
+        MaterialRecord r = EmptyRecord();
+        std::copy(property_test::kPvtWithoutExtra.begin(), property_test::kPvtWithoutExtra.end(),
+                  r.pvtVantorel.begin());
+        std::fill_n(r.pvtVantorel.begin() + 7, 4, 0.0);
+        r.meltTemperatureDefault = property_test::kMeltTemperature;
+        SetText(r.defaultPvtModel, "VANTOREL");
+        return r;
+    };
+    MaterialRecord r = record();
+    const Built alone(converter_, r);
+    EXPECT_FALSE(alone.Has(1004));
+    EXPECT_FALSE(alone.Has(1000));
+    // 1 / (k1 T / k2 + k0 / k3) at 25 deg.C and zero pressure.
+    const auto& k = property_test::kPvtWithoutExtra;
+    ASSERT_TRUE(alone.Has(1001));
+    EXPECT_NEAR((*alone.Of(1001))[0], 1.0 / (k[1] * 25.0 / k[2] + k[0] / k[3]),
+                (*alone.Of(1001))[0] * 1e-12);
+    // The record keeps the solid domain and the transition, nothing else.
+    for (std::size_t i : {2u, 3u, 4u, 5u, 10u, 11u, 12u}) EXPECT_EQ(r.tait[i], 0.0) << i;
+    for (std::size_t i : {0u, 1u, 6u, 7u, 8u, 9u}) EXPECT_NE(r.tait[i], 0.0) << i;
+    ExpectAllFinite(alone);
+
+    // With a generic link, the generic Tait model stands in for the whole
+    // model, as for a grade without a model of its own.
+    r = record();
+    SetText(r.genericLink, "GEN-PP");
+    const Built linked(converter_, r);
+    EXPECT_EQ(linked.Of(1004), kGenericTait);
+    EXPECT_TRUE(linked.Has(1000));
+    ExpectAllFinite(linked);
+    const std::optional<Values> generic = linked.Of(1890);
+    ASSERT_TRUE(generic);
+    EXPECT_NE(std::find(generic->begin(), generic->end(), 1004.0), generic->end());
+
+    // Complete Tait coefficients of the record are kept.
+    r = record();
+    for (int i = 0; i < 13; ++i) r.tait[i] = kGenericTait[i];
+    const Built own_tait(converter_, r);
+    EXPECT_EQ(own_tait.Of(1004), kGenericTait);
+    ExpectAllFinite(own_tait);
+}
+
 // ---- Fillers and texts -----------------------------------------------------------------------
 
 TEST_F(PropertySetBuilder, FillerComposition) {
@@ -497,6 +554,7 @@ TEST_F(PropertySetBuilder, NonFiniteInputsArePassedOn) {
     SetText(r.defaultViscosityModel, "2nd Order");
     r.viscosity2ndOrder[0] = kInf;
     r.pvtVantorel[0] = kNaN;
+    r.pvtVantorel[7] = 1.0;  // a melt zone, so that the model is converted
     SetText(r.meltFlowRate, "nan g/10min (inf C/nan kg)");
     std::fill_n(r.extensionalViscosity.begin(), 4, kNaN);
     std::fill_n(r.viscosity1stOrder.begin(), 3, kNaN);

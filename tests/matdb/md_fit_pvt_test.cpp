@@ -199,19 +199,29 @@ TEST(PvtFitTest, EqualInterceptsOrGradientsOfAZoneAreReported) {
     EXPECT_EQ(Fit(table).error, 15119);
 }
 
-TEST(PvtFitTest, AnUndefinedUpperZoneLeavesNoModel) {
-    Table table = TenPoints();
-    for (std::size_t row = 6; row < 10; ++row) {
-        for (std::size_t column = 0; column < 3; ++column) table.at(row, column) = kUnset;
+TEST(PvtFitTest, AnUndefinedUpperZoneGetsZeroCoefficients) {
+    for (const bool thirteen : {false, true}) {
+        Table table = thirteen ? ThirteenPoints() : TenPoints();
+        const std::size_t first_upper = thirteen ? 9 : 6;
+        // Only the first temperature of the zone decides; the rest may hold
+        // anything.
+        table.at(first_upper, 0) = kUnset;
+        table.at(first_upper + 1, 2) = kUnset;
+        std::string printed;
+        const MdPvtFit fit = Fit(table, &printed, true);
+        EXPECT_EQ(fit.error, 0);
+        EXPECT_TRUE(fit.no_upper_zone);
+        // The lower zone and the transition line as given, the upper zone
+        // zero.
+        Coefficients expected = thirteen ? kExponential : kLinear;
+        for (std::size_t i = 7; i <= 10; ++i) expected[i] = 0.0;
+        ExpectCoefficients(fit, expected, thirteen ? 1e-7 : 1e-9);
+        EXPECT_NE(printed.find("No Upper Zone defined\n"), std::string::npos);
+        // The statistics cover the lower zone's points only.
+        const std::string size = thirteen ? "7\n" : "4\n";
+        EXPECT_NE(printed.find("File Sample Size    " + size), std::string::npos) << printed;
+        EXPECT_EQ(printed.find("TESSEL ERROR"), std::string::npos);
     }
-    std::string printed;
-    const MdPvtFit fit = Fit(table, &printed, true);
-    EXPECT_EQ(fit.error, 0);
-    EXPECT_TRUE(fit.no_upper_zone);
-    EXPECT_FALSE(fit.available);
-    EXPECT_EQ(fit.k[7], kUnset);
-    EXPECT_NE(printed.find("No Upper Zone defined\n"), std::string::npos);
-    EXPECT_EQ(printed.find("TESSEL ERROR"), std::string::npos);
 }
 
 TEST(PvtFitTest, ALowerZoneWithoutAnExcessFailsItsEstimate) {

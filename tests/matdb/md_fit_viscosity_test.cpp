@@ -215,11 +215,69 @@ TEST(ViscosityFitTest, DegenerateValuesEndInAnErrorNotInInfinities) {
     ExpectUnavailable(fit);
 }
 
-TEST(ViscosityFitTest, RankDeficientGridsAreReported) {
+// Grids whose normal equations are singular for a least-squares model keep
+// the matrix model and every model the points do determine; the fit prints
+// no error, and the notes name what is missing.
+TEST(ViscosityFitTest, GridsThatDoNotDetermineAModelKeepTheOthers) {
     const std::vector<double> s4 = {10, 100, 1000, 10000};
-    EXPECT_EQ(Fit(Grid({200, 230}, s4)).error, 9027);
-    EXPECT_EQ(Fit(Grid({200, 220, 240, 260}, {10, 1000})).error, 9027);
-    EXPECT_EQ(Fit(Grid({200, 210, 220, 230, 240, 250, 260}, {100})).error, 9027);
+    struct Case {
+        const char* name;
+        Table table;
+        bool first;
+        std::size_t temperatures, shear_rates;
+    };
+    const std::vector<Case> cases = {
+        {"one temperature", Grid({200}, {10, 30, 100, 300, 1000, 3000, 10000}), false, 1, 7},
+        {"two temperatures", Grid({200, 230}, s4), true, 2, 4},
+        {"two shear rates", Grid({200, 220, 240, 260}, {10, 1000}), true, 4, 2},
+        {"one shear rate", Grid({200, 210, 220, 230, 240, 250, 260}, {100}), false, 7, 1},
+    };
+    for (const Case& c : cases) {
+        std::string printed;
+        const MdViscosityFit fit = Fit(c.table, &printed);
+        EXPECT_EQ(printed, "") << c.name;
+        ASSERT_EQ(fit.error, 0) << c.name;
+        EXPECT_TRUE(fit.available(kMdMatrix)) << c.name;
+        EXPECT_EQ(fit.temperature_count, c.temperatures) << c.name;
+        EXPECT_EQ(fit.shear_count, c.shear_rates) << c.name;
+        EXPECT_FALSE(fit.available(kMdSecondOrder)) << c.name;
+        EXPECT_EQ(fit.second[0], kUnset) << c.name;
+        EXPECT_EQ(fit.second_order_unfitted, MdUnfitted::kUndetermined) << c.name;
+        EXPECT_EQ(fit.available(kMdFirstOrder), c.first) << c.name;
+        EXPECT_EQ(fit.first_order_unfitted, c.first ? MdUnfitted::kNone : MdUnfitted::kUndetermined)
+            << c.name;
+        EXPECT_EQ(fit.point_count, 6u) << c.name;
+        const std::string notes = md_viscosity_fit_notes(fit);
+        EXPECT_NE(notes.find("Viscosity 2nd Order model not fitted: the points do not determine "
+                             "its coefficients\n"),
+                  std::string::npos)
+            << c.name;
+        EXPECT_EQ(notes.find("1st Order") == std::string::npos, c.first) << c.name;
+    }
+    // Two temperatures determine the 1st-order model: the temperature
+    // coefficient and the shear exponent of the sampled 2nd-order model
+    // between the two temperatures.
+    const MdViscosityFit two = Fit(Grid({200, 230}, s4));
+    EXPECT_LT(two.first[1], 0.0);
+    EXPECT_LT(two.first[2], 0.0);
+    // A 2nd-order fit that the points do determine leaves no note.
+    EXPECT_EQ(md_viscosity_fit_notes(Fit(Grid({200, 230, 260}, s4))), "");
+}
+
+TEST(ViscosityFitTest, SixPointsThatDetermineNoModelAreAnError) {
+    // Two temperatures of three shear rates: the 1st-order model only.
+    const MdViscosityFit two = Fit(Grid({200, 230}, {10, 100, 1000}));
+    EXPECT_EQ(two.error, 0);
+    EXPECT_TRUE(two.available(kMdFirstOrder));
+    EXPECT_FALSE(two.available(kMdSecondOrder));
+    EXPECT_FALSE(two.available(kMdMatrix));
+    // One temperature: no model at all, and no matrix to keep.
+    std::string printed;
+    const MdViscosityFit one = Fit(Grid({200}, {10, 30, 100, 300, 1000, 3000}), &printed);
+    EXPECT_EQ(one.error, 9025);
+    EXPECT_NE(printed.find("Data relationship not retrievable ."), std::string::npos) << printed;
+    ExpectUnavailable(one);
+    EXPECT_EQ(md_viscosity_fit_notes(one), "");
 }
 
 TEST(ViscosityFitTest, UpwardCurvatureAndRisingGradientAreRefused) {
@@ -248,6 +306,11 @@ TEST(ViscosityFitTest, UpwardCurvatureAndRisingGradientAreRefused) {
     EXPECT_FALSE(fit.available(kMdSecondOrder));
     EXPECT_FALSE(fit.available(kMdFirstOrder));
     EXPECT_EQ(fit.point_count, 6u);
+    EXPECT_EQ(md_viscosity_fit_notes(fit),
+              "Viscosity 1st Order model not fitted: the 2nd order fit curves upward in "
+              "ln(shear rate)\n"
+              "Viscosity 2nd Order model not fitted: the 2nd order fit curves upward in "
+              "ln(shear rate)\n");
 
     // Viscosity rising with the shear rate: a straight model in ln s, so
     // that the 2nd-order curvature is only rounding.
