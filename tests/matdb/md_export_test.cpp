@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -430,6 +431,145 @@ TEST_F(ExportTest, ThreeViscosityPointsWriteTheFirstOrderModelOnly) {
     }
 }
 
+// Grids from which a least-squares model cannot be fitted keep the matrix
+// model and every model that can be.
+TEST_F(ExportTest, AGridThatDoesNotDetermineEveryModelKeepsTheMatrixModel) {
+    auto grid = [](std::vector<float> temperatures, std::vector<float> shear_rates) {
+        std::vector<float> values;
+        for (float t : temperatures) {
+            for (float s : shear_rates) values.insert(values.end(), {t, s, 5e4f / (t * s)});
+        }
+        return Points(6, {1, 6}, values);
+    };
+    BuildPersonal(root_,
+                  {Grade("ACME", "ONE", "", {grid({200}, {10, 30, 100, 300, 1000, 3000, 10000})}),
+                   Grade("ACME", "TWO", "", {grid({200, 230}, {10, 100, 1000, 10000})})});
+    const char* matrix[] = {"MATERIAL_VISCOSITY_MODEL_MATRIX_LN_SHEAR_COEFFICIENTS: \\\n",
+                            "MATERIAL_VISCOSITY_MODEL_MATRIX_TEMPERATURE_COEFFICIENTS: ",
+                            "MATERIAL_VISCOSITY_MODEL_MATRIX_LN_VISCOSITY_COEFFICIENTS: \\\n",
+                            "MATERIAL_VISCOSITY_STD_POINT_DATA: \\\n"};
+    const std::string undetermined =
+        " model not fitted: the points do not determine its coefficients\n";
+    struct Case {
+        const char* grade;
+        bool first;
+        int model;
+    };
+    for (const Case& c : {Case{"ONE", false, 3}, Case{"TWO", true, 1}}) {
+        capture_.Take();
+        ASSERT_EQ(Export(c.grade), 0);
+        const std::string printed = capture_.Take();
+        EXPECT_EQ(printed.find("TESSEL ERROR"), std::string::npos) << printed;
+        EXPECT_NE(
+            printed.find("Material MODEL order   : " + std::to_string(c.model) + "\nViscosity "),
+            std::string::npos)
+            << printed;
+        EXPECT_NE(printed.find("Viscosity 2nd Order" + undetermined), std::string::npos);
+        EXPECT_EQ(printed.find("Viscosity 1st Order" + undetermined) == std::string::npos, c.first);
+        const std::string file = Output();
+        for (const char* keyword : matrix) {
+            EXPECT_NE(file.find(keyword), std::string::npos) << c.grade << " " << keyword;
+        }
+        EXPECT_EQ(file.find("2ND_ORDER"), std::string::npos) << file;
+        EXPECT_EQ(file.find("1ST_ORDER") != std::string::npos, c.first) << file;
+        const auto record = ReadBack();
+        ASSERT_TRUE(record);
+        EXPECT_DOUBLE_EQ(record->viscosityMatrixTemperature[0], 200.0);
+        EXPECT_NEAR(record->viscosityMatrixLnShear[0], std::log(10.0), 1e-5);
+    }
+}
+
+// ---- PVT Specific Volume in its two forms ----------------------------------------------------
+
+// k0..k12 of a product PVT model, and ten points of it in the roles of the
+// point table (lower zone, transition, upper zone), in base units.
+const std::vector<float> kOwnPvt = {
+    2.55605e+06f, 625.718f, 2.79642e+09f, 2.79642e+09f, 0,           0,           0,
+    1.04477e+06f, 748.052f, 1.11857e+09f, 1.11857e+09f, -1.119e+09f, 6.66667e+06f};
+const std::vector<float> kPvtPoints = {20,      0,   0.91852e-3f,  80,      0,   0.931959e-3f,
+                                       20,      1e8, 0.900961e-3f, 80,      1e8, 0.910467e-3f,
+                                       167.84f, 0,   1.04618e-3f,  182.84f, 1e8, 1.01951e-3f,
+                                       200,     0,   1.06778e-3f,  280,     0,   1.12128e-3f,
+                                       200,     1e8, 0.994457e-3f, 280,     1e8, 1.02334e-3f};
+
+// A Standard database whose GENERIC PP holds every PVT model item that a
+// grade with its own PVT Specific Volume must not inherit.
+void BuildGenericPvt(const std::string& directory) {
+    tarnvel::testing::BuildStandard(
+        directory, {Grade("GENERIC", "PP", "Generic PP",
+                          {Coefficients(88, 0, std::vector<float>(13, 7.0f)),
+                           Coefficients(89, 0, std::vector<float>(13, 2.0f)),
+                           Coefficients(90, 0, {3.0f}), Text(106, "Tait"), Single(3, 900.0f)})});
+}
+
+std::vector<double> OwnPvtOf(const material::MaterialRecord& record) {
+    return {record.pvtVantorel.begin(), record.pvtVantorel.begin() + 13};
+}
+
+TEST_F(ExportTest, PvtSpecificVolumeInEitherFormIsTheGradesProductPvtModel) {
+    BuildGenericPvt(MakeDir("std"));
+    const MdProperty link = Text(17, "GENERIC PP");
+    const MdProperty coefficients = Coefficients(12, 0, kOwnPvt);
+    const MdProperty points = Points(12, {1, 4}, kPvtPoints);
+    BuildPersonal(
+        root_,
+        {Grade("ACME", "COEF", "", {coefficients}),
+         Grade("ACME", "COEFL", "", {coefficients, link}), Grade("ACME", "PTS", "", {points}),
+         Grade("ACME", "PTSL", "", {points, link}), Grade("ACME", "LINK", "", {link})});
+    std::map<std::string, std::vector<double>> own;
+    for (const char* grade : {"COEF", "COEFL", "PTS", "PTSL"}) {
+        capture_.Take();
+        ASSERT_EQ(Export(grade), 0) << grade;
+        EXPECT_EQ(capture_.Take().find("not a usable model format"), std::string::npos) << grade;
+        const std::string file = Output();
+        EXPECT_NE(file.find("MATERIAL_PVT_VANTOREL_COEFFICIENTS: \
+"),
+                  std::string::npos)
+            << grade << "\n"
+            << file;
+        // The linked grade's PVT models stay out of a grade with its own.
+        for (const char* keyword :
+             {"MATERIAL_PVT_MODEL_TAIT_COEFFICIENTS",
+              "MATERIAL_PVT_MODEL_COMPRESSIBILITY_COEFFICIENTS", "MATERIAL_DEFAULT_PVT_MODEL"}) {
+            EXPECT_EQ(file.find(keyword), std::string::npos) << grade << " " << keyword;
+        }
+        const auto record = ReadBack();
+        ASSERT_TRUE(record);
+        own[grade] = OwnPvtOf(*record);
+    }
+    // The list is written as given (six significant digits) ...
+    for (std::size_t i = 0; i < kOwnPvt.size(); ++i) {
+        EXPECT_NEAR(own["COEF"][i], kOwnPvt[i], std::fabs(kOwnPvt[i]) * 1e-5) << i;
+    }
+    // ... the points are fitted, and a link changes neither.
+    EXPECT_EQ(own["COEFL"], own["COEF"]);
+    EXPECT_EQ(own["PTSL"], own["PTS"]);
+    EXPECT_NE(own["PTS"][7], 0.0);
+    EXPECT_NE(Output().find("MATERIAL_PVT_STD_POINT_DATA: \
+"),
+              std::string::npos);
+    // A grade without PVT data of its own takes the linked models.
+    ASSERT_EQ(Export("LINK"), 0);
+    const auto linked = ReadBack();
+    ASSERT_TRUE(linked);
+    EXPECT_EQ(OwnPvtOf(*linked), std::vector<double>(13, 7.0));
+    EXPECT_NE(Output().find("MATERIAL_PVT_MODEL_TAIT_COEFFICIENTS"), std::string::npos);
+}
+
+TEST_F(ExportTest, APvtTableWithoutUpperZoneWritesItsCoefficientsZero) {
+    std::vector<float> values = kPvtPoints;
+    for (std::size_t row = 6; row < 10; ++row) values[row * 3] = -16384;
+    BuildPersonal(root_, {Grade("ACME", "LOWER", "", {Points(12, {1, 4}, values)})});
+    ASSERT_EQ(Export("LOWER"), 0);
+    const auto record = ReadBack();
+    ASSERT_TRUE(record);
+    const std::vector<double> k = OwnPvtOf(*record);
+    for (std::size_t i : {0u, 1u, 2u, 3u, 11u, 12u}) EXPECT_NE(k[i], 0.0) << i;
+    for (std::size_t i = 4; i <= 10; ++i) EXPECT_EQ(k[i], 0.0) << i;
+    // The transition line through the two transition points.
+    EXPECT_NEAR(k[12], 1e8 / 15.0, 1e8 / 15.0 * 1e-4);
+}
+
 // The database never hands out items of other forms or numbers, but the
 // export does not rely on it.
 TEST(ExportUnpackTest, ItemsOfUnknownFormOrNumberAreWarnedAboutAndAbsent) {
@@ -499,6 +639,15 @@ TEST(ExportModelChoiceTest, ShrinkageOrderAndFallback) {
     EXPECT_EQ(Choose({stress}, nullptr, nullptr, "RESIDUAL_STRAIN").shrinkage, 0);
     EXPECT_EQ(Choose({stress}, nullptr, nullptr, "1 2").shrinkage, 2);
     EXPECT_EQ(Choose({}, nullptr, nullptr, nullptr).shrinkage, 0);
+}
+
+TEST(ExportModelChoiceTest, PvtSpecificVolumeAsCoefficientsIsTheProductPvtModel) {
+    const MdProperty own = Coefficients(12, 0, kOwnPvt);
+    const MdProperty tait = Coefficients(89, 0, std::vector<float>(13, 2.0f));
+    EXPECT_EQ(Choose({own, tait}).pvt, 1);
+    EXPECT_EQ(Choose({own}, nullptr, "TAIT VANTOREL").pvt, 1);
+    // A list whose first value is not set is no model.
+    EXPECT_EQ(Choose({Coefficients(12, 0, {-16384, 1, 2})}).pvt, 0);
 }
 
 }  // namespace
