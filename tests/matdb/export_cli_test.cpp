@@ -28,9 +28,10 @@ class ExportCliTest : public tarnvel::testing::DatabaseTest {
                                      Coefficients(89, 0, std::vector<float>(13, 2.0f))})});
     }
     tarnvel::testing::ProcessResult Run(const std::vector<std::string>& args,
-                                        const std::string& pvt_order = "") {
+                                        const std::string& pvt_order = "",
+                                        const std::string& standard = "") {
         return RunProcess(BuiltProgram("tarnvel-export"), args, root_,
-                          {{"VTPATH", ""},
+                          {{"VTPATH", standard},
                            {"VTPROJ", ""},
                            {"VTCOMP", ""},
                            {"VTPVTORDER", pvt_order},
@@ -101,6 +102,38 @@ TEST_F(ExportCliTest, ExitCodesForUsageMissingGradesAndUnwritableFiles) {
     EXPECT_NE(unwritable.err.find("no/such/dir/x.kwd: keyword file not written"),
               std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(Path("x.kwd")));
+}
+
+// PVT Specific Volume held as the product PVT coefficients is the grade's
+// own PVT model: written, chosen, and keeping the linked grade's models out.
+TEST_F(ExportCliTest, PvtSpecificVolumeCoefficientsAreTheGradesOwnModel) {
+    const std::string standard = MakeDir("std");
+    tarnvel::testing::BuildStandard(
+        standard, {Grade("GENERIC", "PP", "Generic PP",
+                         {Coefficients(88, 0, std::vector<float>(13, 7.0f)),
+                          Coefficients(89, 0, std::vector<float>(13, 2.0f)), Text(106, "Tait")})});
+    const std::vector<float> own = {
+        2.55605e+06f, 625.718f, 2.79642e+09f, 2.79642e+09f, 0,           0,           0,
+        1.04477e+06f, 748.052f, 1.11857e+09f, 1.11857e+09f, -1.119e+09f, 6.66667e+06f};
+    BuildPersonal(
+        root_, {Grade("ACME", "OWN", "OWN PVT", {Coefficients(12, 0, own), Text(17, "GENERIC PP")}),
+                Grade("ACME", "LINK", "LINKED ONLY", {Text(17, "GENERIC PP")})});
+    const auto r = Run({"-supplier", "ACME", "-grade", "OWN", "-output", "own.kwd"}, "", standard);
+    ASSERT_EQ(r.exit_code, 0) << r.out << r.err;
+    EXPECT_EQ(r.out.find("not a usable model format"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("PVT VANTOREL,"), std::string::npos) << r.out;
+    const std::string file = ReadBytes(Path("own.kwd"));
+    EXPECT_NE(file.find("MATERIAL_PVT_VANTOREL_COEFFICIENTS: \\\n  0.255605E+07 \\\n"),
+              std::string::npos)
+        << file;
+    EXPECT_EQ(file.find("TAIT"), std::string::npos) << file;
+    // The linked Tait model is not the grade's: preferring it finds none.
+    const auto tait =
+        Run({"-supplier", "ACME", "-grade", "OWN", "-output", "own.kwd"}, "TAIT", standard);
+    EXPECT_NE(tait.out.find("PVT NONE,"), std::string::npos) << tait.out;
+    const auto linked =
+        Run({"-supplier", "ACME", "-grade", "LINK", "-output", "link.kwd"}, "TAIT", standard);
+    EXPECT_NE(linked.out.find("PVT TAIT,"), std::string::npos) << linked.out;
 }
 
 }  // namespace
