@@ -56,4 +56,25 @@ TEST(MdItems, MergeKeepsOwnDataAndFillsTheRest) {
     EXPECT_EQ(Item(own, 3)->values[0].real(), 1.0f);
 }
 
+TEST(MdItems, OwnPvtSpecificVolumeInAnyFormKeepsTheLinkedPvtModelsOut) {
+    const auto linked = [] {
+        return Grade("GENERIC", "PP", "",
+                     {Coefficients(88, 0, {1}), Coefficients(89, 0, {2}), Coefficients(90, 0, {3}),
+                      Text(106, "Tait"), Single(3, 900)});
+    };
+    for (const MdProperty& pvt :
+         {Coefficients(12, 0, {2.5e6f, 600}), Points(12, {1, 4}, {200, 0, 1e-3f})}) {
+        MdGrade own = Grade("S", "G", "", {pvt});
+        md_merge_grade(own, linked());
+        EXPECT_EQ(Properties(own), (std::vector<int>{3, 12})) << pvt.format;
+    }
+    // An inherited PVT Specific Volume is not the grade's own.
+    MdProperty inherited = Coefficients(12, 0, {1});
+    inherited.inherited = 1;
+    MdGrade grade = Grade("S", "G", "", {inherited});
+    md_merge_grade(grade, linked());
+    EXPECT_NE(Item(grade, 89), nullptr);
+    EXPECT_NE(Item(grade, 106), nullptr);
+}
+
 }  // namespace

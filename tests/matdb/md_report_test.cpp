@@ -77,6 +77,13 @@ TEST(ReportSummary, ModelOrderOnlyWhenViscosityIsPresent) {
               std::string::npos);
     EXPECT_EQ(md_report_text(Grade({Single(1, 0.2f)}), "Local", 3).find("MODEL order"),
               std::string::npos);
+    // The notes of the viscosity fit follow the model line, and only there.
+    const std::string note = "Viscosity 2nd Order model not fitted: reason\n";
+    EXPECT_NE(md_report_text(with, "Local", 3, note)
+                  .find("Material MODEL order   : 3\n" + note + "Material description"),
+              std::string::npos);
+    EXPECT_EQ(md_report_text(Grade({Single(1, 0.2f)}), "Local", 3, note).find(note),
+              std::string::npos);
 }
 
 TEST(ReportItems, SinglePointConductivityUnderThermalProperties) {
