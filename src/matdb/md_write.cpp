@@ -183,14 +183,12 @@ int md_store_grade(int slot, const MdGrade* grade) {
     if (copy.supplier.empty() || copy.code.empty()) {
         md::MdPrint(copy.supplier.empty() ? "Error: supplier name not set.\n"
                                           : "Error: grade name not set.\n");
-        md::MdPrint("Error writing grade - abandoned.\n");
-        return 0;
+    } else if (md::WriteGrade(target, copy)) {
+        return 1;
     }
-    if (!md::WriteGrade(target, copy)) {
-        md::MdPrint("Error writing grade - abandoned.\n");
-        return 0;
-    }
-    return 1;
+    md::MdPrint("Error writing grade - abandoned.\n");
+    ++md::Slot(target)->write_failures;
+    return 0;
 }
 
 void md_write_grade(int slot, const MdGrade* grade) {
