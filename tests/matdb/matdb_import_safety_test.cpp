@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -109,6 +110,30 @@ TEST_F(ImportSafety, ASuccessfulImportChangesTheDatabase) {
     const ProcessResult shown =
         RunProcess(BuiltProgram("matdb"), {"show", folder, "S0", "G14"}, "", {{"VTPATH", ""}});
     EXPECT_EQ(shown.exit_code, 0) << shown.err;
+}
+
+TEST_F(ImportSafety, AStandardBuildPutsItsThreeFilesInPlaceUnderANewGeneration) {
+    const std::string folder = root_ + "/standard";
+    const std::string file = File("standard.asc", ManyGrades(0, 12, 0));
+    const auto generations = [&] {
+        std::vector<std::int32_t> words;
+        for (const char* name : {"mtfs.rax", "mtgs.rax", "mtds.rax"}) {
+            std::int32_t word = -1;
+            std::memcpy(&word, ReadWholeFile(folder + "/" + name).data() + 12, 4);
+            words.push_back(word);
+        }
+        return words;
+    };
+    for (const std::int32_t generation : {1, 2}) {
+        const ProcessResult result = RunProcess(
+            BuiltProgram("matdb"), {"import", "--standard", file, folder}, "", {{"VTPATH", ""}});
+        ASSERT_EQ(result.exit_code, 0) << result.err;
+        EXPECT_EQ(generations(), std::vector<std::int32_t>(3, generation));
+        EXPECT_EQ(FolderContents(folder).size(), 3u);
+    }
+    const ProcessResult listed =
+        RunProcess(BuiltProgram("matdb"), {"list", folder}, "", {{"VTPATH", ""}});
+    EXPECT_EQ(listed.exit_code, 0) << listed.err;
 }
 
 // Imports a file of 600 grades, rewriting 200 of them, into a database and
