@@ -17,6 +17,7 @@
 
 #include "matdb/matdb.h"
 #include "rax_test_support.h"
+#include "services/sypcleanup.h"
 #include "support/process.h"
 
 namespace {
@@ -79,7 +80,9 @@ TEST_F(SaveTest, ChangesReachTheFilesOnlyWhenSaved) {
     EXPECT_EQ(during.size(), 6u);
     for (const char* name : kFiles) EXPECT_EQ(during[name], before.at(name)) << name;
     EXPECT_NE(md_read_grade(md_find(MD_LOCAL, "KESTREL", "KR7")), nullptr);
+    EXPECT_EQ(tarnvel::services::CleanupListSize(), 3);
     md_close(MD_LOCAL);
+    EXPECT_EQ(tarnvel::services::CleanupListSize(), 0);
     const auto after = Files();
     ASSERT_EQ(after.size(), 3u);
     for (const char* name : kFiles) {

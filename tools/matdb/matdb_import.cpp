@@ -5,6 +5,7 @@
 // folder under the Standard names with the Standard magic word.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -148,14 +149,15 @@ bool StageStandardFile(const std::string& work, const std::string& folder, const
     const bool written = out != nullptr &&
                          std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() &&
                          sypSyncFile(out) == 0;
-    if (out != nullptr && std::fclose(out) != 0) return false;
-    if (!written) std::fprintf(stderr, "matdb: cannot write %s\n", target.c_str());
-    return written;
+    const bool closed = out != nullptr && std::fclose(out) == 0;
+    if (!written || !closed) std::fprintf(stderr, "matdb: cannot write %s\n", target.c_str());
+    return written && closed;
 }
 
 // Puts the three Standard files in place together.
 bool WriteStandardFiles(const std::string& work, const std::string& folder) {
-    const std::int32_t generation = std::max(OldGeneration(folder), 0) + 1;
+    const std::int32_t old = std::max(OldGeneration(folder), 0);
+    const std::int32_t generation = old == INT32_MAX ? 1 : old + 1;
     std::array<StagedFile, 3> staged;
     bool written = true;
     for (std::size_t i = 0; i < staged.size() && written; ++i) {
