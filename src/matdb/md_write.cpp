@@ -1,7 +1,9 @@
 // Writing a grade into a writable database.
 //
-// The records of one database file are updated in place, so the write is
-// ordered to keep the old grade readable when it is abandoned part way:
+// The records are updated in place in the slot's private copies of its
+// files (saved over the files only when the slot is closed or committed),
+// and the write is ordered to keep the old grade readable in the copies
+// when it is abandoned part way:
 // every record number is allocated before anything is written; newly
 // allocated data records are written first, then the old chain records that
 // are reused; the grade record, which holds the chain starts, follows; the
