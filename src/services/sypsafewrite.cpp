@@ -204,7 +204,7 @@ std::FILE* sypOpenSibling(const char* path, bool copy, std::string* sibling, std
     *sibling = *target + kSiblingSuffix;
     const int descriptor = sypMakeRegisteredTempFile(sibling->data());
     if (descriptor < 0) return nullptr;
-    bool made = copy ? CopyInto(*target, descriptor) : fchmod(descriptor, NewFileMode()) == 0;
+    const bool made = copy ? CopyInto(*target, descriptor) : fchmod(descriptor, NewFileMode()) == 0;
     std::FILE* stream = made ? fdopen(descriptor, "w+b") : nullptr;
     if (stream != nullptr) return stream;
     const int saved_errno = errno;
