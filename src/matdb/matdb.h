@@ -137,7 +137,18 @@ int md_fopen(int code);
 // Record-file codes: 0 Standard, 1 Local, 2 Project, 3 Company.
 void md_fclos(int code);
 void md_close(int slot);
-// Closes Standard, Local, Project and Company, in that order.
+// A slot open for writing (or created) works on private copies of its
+// three files; the files themselves change only when the copies are saved
+// over them, all three together, so that a write cut short by a failure or
+// a signal leaves the database as it was. md_close saves the changes (a
+// failure is printed) and closes the slot; md_commit does the same and
+// gives 1 when the changes are saved (or there were none), 0 when not;
+// md_discard closes the slot throwing the changes away.
+int md_commit(int slot);
+void md_discard(int slot);
+// The grade writes into the slot that failed since it was opened.
+int md_write_failures(int slot);
+// Closes Standard, Local, Project and Company, in that order (saving).
 void md_close_all();
 // The sum of md_open(slot, 0) for Local, Project, Company, Standard.
 int md_open_all();

@@ -1,6 +1,8 @@
 #include "matdb/md_personal.h"
 
+#include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "matdb/matdb.h"
@@ -8,6 +10,7 @@
 #include "matdb/md_index.h"
 #include "services/sypenvvalue.h"
 #include "services/syppaths.h"
+#include "services/sypsafewrite.h"
 #include "services/vtout.h"
 
 namespace {
@@ -100,21 +103,69 @@ bool OpenLocal(const BuildMessages& messages) {
     return false;
 }
 
-// The index file: a new one with its header, or an existing one opened for
-// appending. Null on failure.
-std::FILE* OpenIndex(const BuildMessages& messages) {
-    std::FILE* index = nullptr;
-    if (!sypFileExists(kMdIndexFile)) {
-        if (sypOpenFile(&index, kMdIndexFile, "w") == kSypOk && md_write_index_header(index)) {
-            return index;
-        }
-        if (index != nullptr) sypCloseFile(index);
-        messages.Say("[MAKPDB - 3] Cannot Open Index file ", kMdIndexFile);
-        return nullptr;
+// The index file as it will be: an existing index and the lines this build
+// adds, or a new index with its header, gathered in memory and written
+// (through the safe write) only after the database is saved, so that the
+// index never names a grade the database does not hold.
+class IndexText {
+  public:
+    IndexText() = default;
+    ~IndexText() {
+        if (stream_ != nullptr) std::fclose(stream_);
+        std::free(buffer_);
     }
-    if (sypOpenFile(&index, kMdIndexFile, "a") == kSypOk) return index;
-    messages.Say("[MAKPDB - 4 ] Cannot Open Index Information", kMdIndexFile);
-    return nullptr;
+    IndexText(const IndexText&) = delete;
+    IndexText& operator=(const IndexText&) = delete;
+
+    // Starts the text from the existing index, or from a new header; false
+    // after printing the build's message.
+    bool Start(const BuildMessages& messages) {
+        stream_ = open_memstream(&buffer_, &size_);
+        if (!sypFileExists(kMdIndexFile)) {
+            if (stream_ != nullptr && sypCheckWritable(kMdIndexFile) != 0 &&
+                md_write_index_header(stream_))
+                return true;
+            messages.Say("[MAKPDB - 3] Cannot Open Index file ", kMdIndexFile);
+            return false;
+        }
+        if (stream_ != nullptr && sypCheckWritable(kMdIndexFile) != 0 && CopyExisting())
+            return true;
+        messages.Say("[MAKPDB - 4 ] Cannot Open Index Information", kMdIndexFile);
+        return false;
+    }
+    std::FILE* stream() const { return stream_; }
+    // Writes the index file whole: true when it is in place.
+    bool Save() {
+        const bool complete = std::fclose(stream_) == 0;
+        stream_ = nullptr;
+        return complete && sypWriteFile(kMdIndexFile, [this](std::FILE* out) {
+                               return std::fwrite(buffer_, 1, size_, out) == size_;
+                           }) == kSypOk;
+    }
+
+  private:
+    bool CopyExisting() {
+        std::FILE* in = nullptr;
+        if (sypOpenFile(&in, kMdIndexFile, "rb") != kSypOk) return false;
+        std::array<char, 8192> block{};
+        std::size_t count = 0;
+        bool copied = true;
+        while (copied && (count = std::fread(block.data(), 1, block.size(), in)) > 0) {
+            copied = std::fwrite(block.data(), 1, count, stream_) == count;
+        }
+        copied = copied && std::ferror(in) == 0;
+        return sypCloseFile(in) == kSypOk && copied;
+    }
+
+    std::FILE* stream_ = nullptr;
+    char* buffer_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// Ends a build that failed: the database is left as it was before it.
+void Abandon(int& status) {
+    md_discard(MD_LOCAL);
+    status = 0;
 }
 
 }  // namespace
@@ -134,25 +185,23 @@ void md_build_personal_database(const char* name, int length, int messages_flag,
         status = 0;
         return;
     }
-    std::FILE* index = OpenIndex(messages);
-    if (index == nullptr) {
-        status = 0;
-        return;
-    }
+    IndexText index;
+    if (!index.Start(messages)) return Abandon(status);
     if (read_ascii != nullptr) read_ascii(file.c_str());
-    if (MD4RAX(file.c_str(), index, messages.on()) != 0) {
+    if (MD4RAX(file.c_str(), index.stream(), messages.on()) != 0) {
         messages.Say("[MAKPDB - 6 ] Cannot Create Index Information", file);
-        sypCloseFile(index);
-        status = 0;
-        return;
-    }
-    if (sypCloseFile(index) != kSypOk) {
-        messages.Say("[MAKPDB - 5] Cannot Close Index Information", kMdIndexFile);
-        status = 0;
-        return;
+        return Abandon(status);
     }
     if (md_open_state(MD_STANDARD) != 0) md_close(MD_STANDARD);
-    md_close(MD_LOCAL);
+    // The database layer says why a save failed.
+    if (md_commit(MD_LOCAL) == 0) {
+        status = 0;
+        return;
+    }
+    if (!index.Save()) {
+        messages.Say("[MAKPDB - 5] Cannot Close Index Information", kMdIndexFile);
+        status = 0;
+    }
 }
 
 void MAKPDB(const char* name, int length, int messages, int* status) {

@@ -10,7 +10,9 @@ using MdAsciiFileReader = bool (*)(const char* path);
 // stays 1 when the database and the index were built and becomes 0
 // otherwise. The name is the ASCII file's path (length characters of it);
 // with messages not 0 the numbered messages are printed, otherwise the
-// build prints nothing. Files already written stay on failure.
+// build prints nothing. The database's changes are saved only when the
+// build succeeds, and the index file is written after them; a build that
+// fails (or is cut off by a signal) leaves both as they were.
 void md_build_personal_database(const char* name, int length, int messages, int& status,
                                 MdAsciiFileReader read_ascii);
 

@@ -1,6 +1,7 @@
 // Opening and closing the four databases.
 #include "matdb/md_slots.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -26,6 +27,18 @@ constexpr RaxFileKind kKinds[] = {RaxFileKind::kSupplier, RaxFileKind::kGrade, R
 
 using FileSet = std::array<std::unique_ptr<RaxFile>, kRaxFileKinds>;
 
+// The three files of a database are saved together; files from different
+// saves (a save cut off between its renames) make the database damaged.
+bool SameGeneration(const FileSet& files, std::string* why) {
+    const std::int32_t first = files[0]->header().generation;
+    const auto differs = [first](const auto& file) { return file->header().generation != first; };
+    if (std::none_of(files.begin(), files.end(), differs)) return true;
+    *why = "the database is damaged: its files come from different saves (generations";
+    for (const auto& file : files) *why += " " + std::to_string(file->header().generation);
+    *why += ")";
+    return false;
+}
+
 // Opens the three files of a slot and reads their headers in the byte order
 // the data file's magic decides. False with the saved error number, or with
 // words when there is no system error.
@@ -35,7 +48,8 @@ bool OpenFiles(int slot, bool writable, FileSet* files, int* saved_errno, std::s
     for (RaxFileKind kind : kKinds) {
         const std::string path = ExistingRaxPath(directory, slot, kind);
         auto& file = (*files)[static_cast<int>(kind)];
-        file = RaxFile::Open(path, kind, writable, saved_errno);
+        file = writable ? RaxFile::OpenStaged(path, kind, saved_errno)
+                        : RaxFile::Open(path, kind, false, saved_errno);
         if (file == nullptr) {
             *why = path;
             return false;
@@ -60,7 +74,7 @@ bool OpenFiles(int slot, bool writable, FileSet* files, int* saved_errno, std::s
     for (auto& file : *files) {
         if (!file->AdoptHeader(swapped, why)) return false;
     }
-    return true;
+    return SameGeneration(*files, why);
 }
 
 bool CreateFiles(int slot, FileSet* files) {
@@ -116,6 +130,7 @@ int Open(int slot, int mode) {
     entry.files = std::move(files);
     entry.state = result;
     entry.writable = result != MD_OPENED_READ;
+    entry.write_failures = 0;
     if (entry.writable) g_current_write = slot;
     if (slot == MD_STANDARD) g_version = md_slot_version(MD_STANDARD);
     return result;
@@ -178,15 +193,40 @@ void md_fclos(int code) {
     md_close(kSlotOfCode[code]);
 }
 
-void md_close(int slot) {
+namespace {
+
+// Closes the slot; the copies of a writable slot are saved first when save
+// is set, and thrown away otherwise. False when saving failed.
+bool CloseSlot(int slot, bool save) {
     SlotState* entry = Slot(slot);
-    if (entry == nullptr) return;
+    if (entry == nullptr) return false;
     const bool was_open = entry->state != 0;
+    const bool saved = !was_open || !save || tarnvel::matdb::SaveSlotFiles(*entry);
     tarnvel::matdb::ForgetLookups(slot);
     for (auto& file : entry->files) file.reset();
     if (was_open) tarnvel::matdb::MdPrint("Closed %s database.\n", entry->name);
     entry->state = 0;
     entry->writable = false;
+    return saved;
+}
+
+}  // namespace
+
+void md_close(int slot) {
+    CloseSlot(slot, true);
+}
+
+int md_commit(int slot) {
+    return CloseSlot(slot, true) ? 1 : 0;
+}
+
+void md_discard(int slot) {
+    CloseSlot(slot, false);
+}
+
+int md_write_failures(int slot) {
+    SlotState* entry = Slot(slot);
+    return entry != nullptr ? entry->write_failures : 0;
 }
 
 void md_close_all() {

@@ -1,7 +1,9 @@
 // Writing a grade into a writable database.
 //
-// The records of one database file are updated in place, so the write is
-// ordered to keep the old grade readable when it is abandoned part way:
+// The records are updated in place in the slot's private copies of its
+// files (saved over the files only when the slot is closed or committed),
+// and the write is ordered to keep the old grade readable in the copies
+// when it is abandoned part way:
 // every record number is allocated before anything is written; newly
 // allocated data records are written first, then the old chain records that
 // are reused; the grade record, which holds the chain starts, follows; the
@@ -183,14 +185,12 @@ int md_store_grade(int slot, const MdGrade* grade) {
     if (copy.supplier.empty() || copy.code.empty()) {
         md::MdPrint(copy.supplier.empty() ? "Error: supplier name not set.\n"
                                           : "Error: grade name not set.\n");
-        md::MdPrint("Error writing grade - abandoned.\n");
-        return 0;
+    } else if (md::WriteGrade(target, copy)) {
+        return 1;
     }
-    if (!md::WriteGrade(target, copy)) {
-        md::MdPrint("Error writing grade - abandoned.\n");
-        return 0;
-    }
-    return 1;
+    md::MdPrint("Error writing grade - abandoned.\n");
+    ++md::Slot(target)->write_failures;
+    return 0;
 }
 
 void md_write_grade(int slot, const MdGrade* grade) {

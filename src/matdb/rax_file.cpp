@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "matdb/md_print.h"
+#include "services/sypcleanup.h"
 #include "services/sypsafewrite.h"
 
 namespace tarnvel::matdb {
@@ -52,6 +53,8 @@ RaxFile::RaxFile(std::FILE* file, std::string path, RaxFileKind kind, bool writa
 RaxFile::~RaxFile() {
     if (registered_) UnregisterSwapped(this);
     std::fclose(file_);
+    // A copy that was never saved is thrown away: the file stays as it was.
+    if (!sibling_.empty()) sypCleanupRemove(sibling_.c_str());
 }
 
 std::unique_ptr<RaxFile> RaxFile::Open(const std::string& path, RaxFileKind kind, bool writable,
@@ -63,25 +66,41 @@ std::unique_ptr<RaxFile> RaxFile::Open(const std::string& path, RaxFileKind kind
     return std::unique_ptr<RaxFile>(new RaxFile(file, path, kind, writable));
 }
 
+std::unique_ptr<RaxFile> RaxFile::OpenStaged(const std::string& path, RaxFileKind kind,
+                                             int* saved_errno) {
+    std::string sibling;
+    std::string target;
+    errno = 0;
+    std::FILE* copy = sypOpenSibling(path.c_str(), true, &sibling, &target);
+    *saved_errno = errno;
+    if (copy == nullptr) return nullptr;
+    std::unique_ptr<RaxFile> file(new RaxFile(copy, path, kind, true));
+    file->sibling_ = std::move(sibling);
+    file->target_ = std::move(target);
+    return file;
+}
+
 std::unique_ptr<RaxFile> RaxFile::Create(const std::string& path, RaxFileKind kind,
                                          std::int32_t magic, int* saved_errno) {
-    // The new file is written whole (its header record) through the safe
-    // write, so an old database under the name is replaced only by a
-    // complete new file; it is then opened for in-place record updates.
     HeaderRecord header;
     header.magic = magic;
     header.record_length = DefaultRecordLength(kind);
     std::vector<std::uint8_t> record(static_cast<std::size_t>(header.record_length));
     header.EncodeTo(record, false);
+    std::string sibling;
+    std::string target;
     errno = 0;
-    const int status = sypWriteFile(path.c_str(), [&](std::FILE* out) {
-        return std::fwrite(record.data(), 1, record.size(), out) == record.size();
-    });
-    if (status != 0) {
+    std::FILE* made = sypOpenSibling(path.c_str(), false, &sibling, &target);
+    *saved_errno = errno;
+    if (made == nullptr) return nullptr;
+    std::unique_ptr<RaxFile> file(new RaxFile(made, path, kind, true));
+    file->sibling_ = std::move(sibling);
+    file->target_ = std::move(target);
+    if (!file->WriteAt(0, record) || !file->Flush()) {
         *saved_errno = errno != 0 ? errno : EIO;
         return nullptr;
     }
-    return Open(path, kind, true, saved_errno);
+    return file;
 }
 
 bool RaxFile::ReadRawMagic(std::int32_t* magic) {
@@ -203,6 +222,14 @@ int RaxFile::Allocate(int count) {
 
 bool RaxFile::Flush() {
     return std::fflush(file_) == 0;
+}
+
+bool RaxFile::PrepareSave(std::int32_t generation) {
+    std::array<std::uint8_t, 4> word{};
+    PutWord(word, 0, generation, swapped_);
+    if (!writable_ || !WriteAt(HeaderRecord::kGenerationOffset, word)) return false;
+    header_.generation = generation;
+    return sypSyncFile(file_) == 0;
 }
 
 }  // namespace tarnvel::matdb

@@ -21,8 +21,18 @@ class RaxFile {
     // the saved error number on failure.
     static std::unique_ptr<RaxFile> Open(const std::string& path, RaxFileKind kind, bool writable,
                                          int* saved_errno);
-    // Creates the file anew holding only its header record (replacing an
-    // existing one) and opens it for writing.
+    // Opens an existing file for writing through a private copy: a sibling
+    // "PATH.XXXXXX" in the same directory, on the cleanup list, holding the
+    // file's bytes and permission bits. Every read and write goes to the
+    // copy; the file itself is untouched until the copy is renamed over it
+    // (PrepareSave, then Saved). path() stays the file's own path. Null
+    // with the saved error number when the file cannot be opened for
+    // writing or the copy cannot be made.
+    static std::unique_ptr<RaxFile> OpenStaged(const std::string& path, RaxFileKind kind,
+                                               int* saved_errno);
+    // Creates the file anew holding only its header record, as a private
+    // sibling like OpenStaged's: an existing file under the name stays as
+    // it is until the new one is saved over it.
     static std::unique_ptr<RaxFile> Create(const std::string& path, RaxFileKind kind,
                                            std::int32_t magic, int* saved_errno);
     ~RaxFile();
@@ -65,6 +75,17 @@ class RaxFile {
     int Allocate(int count);
     bool Flush();
 
+    // The private copy the updates go to (an absolute path), and the path
+    // it is to be renamed over; sibling() is empty for a file opened in
+    // place and once the copy was saved.
+    const std::string& sibling() const { return sibling_; }
+    const std::string& target() const { return target_; }
+    // Writes the generation word into the copy's header and flushes the
+    // copy to the disk; false (errno set) when that failed.
+    bool PrepareSave(std::int32_t generation);
+    // The copy has been renamed over the file: the handle is the file's now.
+    void Saved() { sibling_.clear(); }
+
   private:
     RaxFile(std::FILE* file, std::string path, RaxFileKind kind, bool writable);
     bool ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer);
@@ -73,6 +94,8 @@ class RaxFile {
 
     std::FILE* file_;
     std::string path_;
+    std::string sibling_;
+    std::string target_;
     RaxFileKind kind_;
     bool writable_;
     bool swapped_ = false;

@@ -63,9 +63,10 @@ void GetWords(Record& target, const std::array<WordField<Record>, N>& fields,
 }
 
 using H = HeaderRecord;
-constexpr std::array<WordField<H>, 5> kHeaderWords = {{
+constexpr std::array<WordField<H>, 6> kHeaderWords = {{
     {H::kNextFreeOffset, &H::next_free},
     {H::kAllocatedOffset, &H::allocated},
+    {H::kGenerationOffset, &H::generation},
     {H::kLimitOffset, &H::record_limit},
     {H::kMagicOffset, &H::magic},
     {H::kRecordLengthOffset, &H::record_length},

@@ -47,6 +47,10 @@ struct HeaderRecord {
     std::int32_t next_free = 2;
     // Records allocated after the header.
     std::int32_t allocated = 0;
+    // The save the file belongs to: the three files of a database carry the
+    // same number, raised in all three each time changes are saved, so that
+    // a set mixed from two saves is recognised. 0 in a file never saved so.
+    std::int32_t generation = 0;
     // Written as 32700, not otherwise used.
     std::int32_t record_limit = kRecordLimit;
     // 133 personal, 27856 Standard.
@@ -56,6 +60,7 @@ struct HeaderRecord {
 
     static constexpr int kNextFreeOffset = 0;
     static constexpr int kAllocatedOffset = 8;
+    static constexpr int kGenerationOffset = 12;
     static constexpr int kLimitOffset = 16;
     static constexpr int kMagicOffset = 20;
     static constexpr int kRecordLengthOffset = 24;

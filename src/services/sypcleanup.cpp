@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -216,6 +217,19 @@ void sypCleanupRunAll() {
             std::free(Unlink(link));
         }
     }
+}
+
+int sypCleanupRenameInto(const char* const* from, const char* const* to, int count) {
+    if (from == nullptr || to == nullptr || count < 0) {
+        SYP_REPORT_MISUSE();
+        return 0;
+    }
+    const ListGuard guard;
+    for (int i = 0; i < count; ++i) {
+        if (std::rename(from[i], to[i]) != 0) return i;
+        if (CleanupNode* volatile* link = FindLink(from[i])) std::free(Unlink(link));
+    }
+    return count;
 }
 
 int sypMakeRegisteredTempFile(char* path_template) {

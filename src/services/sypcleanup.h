@@ -42,6 +42,12 @@ void sypCleanupForget(const char* path);
 int sypCleanupRemove(const char* path);
 // Removes everything on the list, as the exit cleanup does.
 void sypCleanupRunAll();
+// Renames each listed file from[i] over to[i], in order, with the signals
+// blocked, and takes each off the list as it is renamed: a set of private
+// siblings is put in place together, with no signal falling between the
+// renames. Returns how many were renamed: count, or the index of the first
+// rename that failed (errno tells why; the ones after it are not tried).
+int sypCleanupRenameInto(const char* const* from, const char* const* to, int count);
 // Creates a private file (mkstemp) or directory (mkdtemp) from a template
 // whose last six characters are "XXXXXX" and puts it on the list with the
 // signals blocked, so that no signal can leave it behind. The file variant

@@ -149,7 +149,86 @@ int WriteBySibling(const char* path, const std::string& target, const struct sta
     return kSypOk;
 }
 
+// An absolute form of path, for a name the working directory may change
+// under.
+std::string Absolute(const std::string& path) {
+    if (!path.empty() && path.front() == '/') return path;
+    std::array<char, PATH_MAX> cwd{};
+    if (getcwd(cwd.data(), cwd.size()) == nullptr) return path;
+    return std::string(cwd.data()) + "/" + path;
+}
+
+// Copies the whole of the file at source (opened for writing, so that a
+// file the process may not change is refused) into the descriptor, and
+// its permission bits and owner.
+bool CopyInto(const std::string& source, int descriptor) {
+    const int input = open(source.c_str(), O_RDWR | O_CLOEXEC);
+    if (input < 0) return false;
+    struct stat status {};
+    bool copied = fstat(input, &status) == 0 && S_ISREG(status.st_mode);
+    if (!copied && errno == 0) errno = EINVAL;
+    if (copied) {
+        if (fchown(descriptor, status.st_uid, status.st_gid) != 0) errno = 0;
+        copied = fchmod(descriptor, status.st_mode & 07777) == 0;
+    }
+    std::array<char, 65536> block{};
+    for (ssize_t got = 0; copied && (got = read(input, block.data(), block.size())) != 0;) {
+        if (got < 0) {
+            copied = errno == EINTR;
+            continue;
+        }
+        for (ssize_t put = 0; copied && put < got;) {
+            const ssize_t wrote = write(descriptor, block.data() + put, got - put);
+            if (wrote < 0 && errno == EINTR) continue;
+            copied = wrote > 0;
+            if (copied) put += wrote;
+        }
+    }
+    const int saved_errno = errno;
+    close(input);
+    errno = saved_errno;
+    return copied;
+}
+
 }  // namespace
+
+std::FILE* sypOpenSibling(const char* path, bool copy, std::string* sibling, std::string* target) {
+    if (path == nullptr || *path == '\0' || sibling == nullptr || target == nullptr) {
+        SYP_REPORT_MISUSE();
+        errno = EINVAL;
+        return nullptr;
+    }
+    std::string resolved;
+    if (!ResolveLinks(path, &resolved)) return nullptr;
+    *target = Absolute(resolved);
+    *sibling = *target + kSiblingSuffix;
+    const int descriptor = sypMakeRegisteredTempFile(sibling->data());
+    if (descriptor < 0) return nullptr;
+    const bool made = copy ? CopyInto(*target, descriptor) : fchmod(descriptor, NewFileMode()) == 0;
+    std::FILE* stream = made ? fdopen(descriptor, "w+b") : nullptr;
+    if (stream != nullptr) return stream;
+    const int saved_errno = errno;
+    close(descriptor);
+    sypCleanupRemove(sibling->c_str());
+    errno = saved_errno;
+    return nullptr;
+}
+
+int sypSyncFile(std::FILE* stream) {
+    if (stream == nullptr) return kSypCloseFailed;
+    if (std::fflush(stream) != 0 || fsync(fileno(stream)) != 0) return kSypCloseFailed;
+    return kSypOk;
+}
+
+void sypSyncDirectoryOf(const char* path) {
+    if (path == nullptr) return;
+    const std::string parent = DirectoryOf(path);
+    const std::string directory = parent.empty() ? std::string(".") : parent;
+    const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (descriptor < 0) return;
+    fsync(descriptor);
+    close(descriptor);
+}
 
 void tarnvel::services::SetWriteFileError(const char* path, const char* reason) {
     SetError(path, "%s", reason);

@@ -22,6 +22,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <string>
 
 namespace tarnvel::services {
 
@@ -44,3 +45,29 @@ int sypWriteFile(const char* path, const tarnvel::services::SypWriteBody& body);
 // failed, one line without a final full stop and naming the file, e.g.
 // "OUT: it is a directory"; empty after a successful sypWriteFile.
 const char* sypWriteFileError();
+
+// Files that are changed in place record by record (the material database)
+// are changed through a private sibling instead, renamed over the file
+// when the changes are complete:
+//
+//   std::string sibling, target;
+//   std::FILE* copy = sypOpenSibling(path, true, &sibling, &target);
+//   ... read and write copy ...
+//   sypSyncFile(copy);                      // before the rename
+//   sypCleanupRenameInto(&from, &to, 1);    // sypcleanup.h; many at once
+//   sypSyncDirectoryOf(target.c_str());
+//
+// Opens a private sibling "TARGET.XXXXXX" (on the cleanup list) of the file
+// at path for reading and writing ("w+b" position at the start). TARGET is
+// path with its symbolic links followed, made absolute. With copy the file
+// must exist and be open-able for writing: the sibling holds its bytes,
+// permission bits and (where the process may set them) owner; otherwise
+// the sibling is empty with the permission bits of a new file. The two
+// absolute paths come back in sibling and target. Null (errno set) on
+// failure, leaving no sibling.
+std::FILE* sypOpenSibling(const char* path, bool copy, std::string* sibling, std::string* target);
+// Flushes the stream and has the system write it to the disk: 0, or 301.
+int sypSyncFile(std::FILE* stream);
+// Has the system write the directory of path (its entries, after renames)
+// to the disk, as far as it can.
+void sypSyncDirectoryOf(const char* path);

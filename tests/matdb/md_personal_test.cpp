@@ -82,10 +82,22 @@ TEST_F(PersonalBuildTest, ASecondBuildExtendsTheDatabaseAndItsIndex) {
     EXPECT_EQ(md_open_state(MD_LOCAL), 0);
 }
 
-TEST_F(PersonalBuildTest, GradesWithoutManufacturerAreStoredButTheIndexFails) {
-    EXPECT_EQ(Build("grades.asc", AsciiGrade("ALDERPOL", "AP100", false)), 0);
-    EXPECT_TRUE(InLocal("ALDERPOL", "AP100"));
-    EXPECT_EQ(IndexLines().size(), static_cast<std::size_t>(kMdIndexHeaderLines));
+TEST_F(PersonalBuildTest, ABuildWhoseIndexFailsLeavesDatabaseAndIndexAsTheyWere) {
+    ASSERT_EQ(Build("first.asc", AsciiGrade("ALDERPOL", "AP100")), 1);
+    const auto files = {"mtfp.rax", "mtgp.rax", "mtdp.rax", kMdIndexFile};
+    std::vector<std::string> before;
+    for (const char* name : files) before.push_back(ReadBytes(Path(name)));
+    // The grade is written, but the build fails at the index step, so
+    // nothing of it is kept.
+    EXPECT_EQ(Build("grades.asc", AsciiGrade("KESTREL", "KR7", false)), 0);
+    std::vector<std::string> after;
+    for (const char* name : files) after.push_back(ReadBytes(Path(name)));
+    EXPECT_EQ(after, before);
+    EXPECT_FALSE(InLocal("KESTREL", "KR7"));
+    // No private copy is left beside them.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root_),
+                            std::filesystem::directory_iterator()),
+              6);
 }
 
 TEST_F(PersonalBuildTest, AMissingFileBuildsNothing) {

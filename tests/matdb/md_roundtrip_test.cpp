@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "matdb/matdb.h"
+#include "matdb/md_slots.h"
 #include "rax_test_support.h"
 
 namespace {
@@ -89,7 +90,14 @@ class Chains : public DatabaseTest {
         DatabaseTest::SetUp();
         ASSERT_EQ(md_open(MD_LOCAL, MD_CREATE), MD_CREATED);
     }
-    long DataRecords() { return static_cast<long>(ReadBytes(Path("mtdp.rax")).size() / 96); }
+    // The data file's records: those of the open slot's private copy, or
+    // of the file once the slot is closed.
+    long DataRecords() {
+        if (const auto* file =
+                tarnvel::matdb::SlotFile(MD_LOCAL, tarnvel::matdb::RaxFileKind::kData))
+            return file->RecordCount();
+        return static_cast<long>(ReadBytes(Path("mtdp.rax")).size() / 96);
+    }
     // A grade whose extended payload is exactly words long: entries of one
     // coefficient list (7 + values words) and the terminating 0.
     static MdGrade WithExtendedWords(int words) {

@@ -83,6 +83,11 @@ TEST_F(ByteOrder, ForeignFilesAreWrittenInTheirOwnOrder) {
     const std::string data = ReadBytes(Path("mtdp.rax"));
     EXPECT_EQ(static_cast<unsigned char>(data[foreign ? 3 : 0]), 6);
     EXPECT_NE(data.find("Maker"), std::string::npos);
+    // The save raised the generation word of all three files from 0 to 1,
+    // in their order, and the set opens again.
+    for (const char* name : {"mtfp.rax", "mtgp.rax", "mtdp.rax"}) {
+        EXPECT_EQ(static_cast<unsigned char>(ReadBytes(Path(name))[foreign ? 15 : 12]), 1) << name;
+    }
     md_open(MD_LOCAL, MD_READ);
     auto back = md_read_grade(md_find(MD_LOCAL, "ACME", "PP02"));
     ASSERT_NE(back, nullptr);

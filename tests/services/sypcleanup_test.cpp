@@ -71,6 +71,28 @@ TEST(CleanupList, AddForgetAndRemove) {
     EXPECT_TRUE(Exists(kept));
 }
 
+TEST(CleanupList, RenamingPutsListedFilesInPlaceAndTakesThemOff) {
+    ScratchDir scratch;
+    const std::string names[] = {scratch / "a.new", scratch / "b.new", scratch / "c.new"};
+    const std::string targets[] = {scratch / "a", scratch / "b", scratch / "missing/c"};
+    for (const std::string& name : names) {
+        WriteFile(name, name);
+        ASSERT_EQ(sypCleanupAddFile(name.c_str()), 0);
+    }
+    WriteFile(targets[0], "old a");
+    const char* from[] = {names[0].c_str(), names[1].c_str(), names[2].c_str()};
+    const char* to[] = {targets[0].c_str(), targets[1].c_str(), targets[2].c_str()};
+    // The third target's folder does not exist: two renames, then a stop.
+    EXPECT_EQ(sypCleanupRenameInto(from, to, 3), 2);
+    EXPECT_EQ(tarnvel::testing::ReadFile(targets[0]), names[0]);
+    EXPECT_EQ(tarnvel::testing::ReadFile(targets[1]), names[1]);
+    // Only the file not renamed is still listed, and a normal exit would
+    // remove it.
+    EXPECT_EQ(CleanupListSize(), 1);
+    EXPECT_EQ(sypCleanupRemove(names[2].c_str()), kSypOk);
+    EXPECT_FALSE(Exists(names[2]));
+}
+
 TEST(CleanupList, RemovingADirectoryTakesItsWholeTree) {
     ScratchDir scratch;
     const std::string directory = scratch / "tree";

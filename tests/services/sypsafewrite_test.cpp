@@ -86,6 +86,39 @@ TEST(SafeWrite, AFailedBodyLeavesTheOldFileAndNoSibling) {
     EXPECT_EQ(CleanupListSize(), 0);
 }
 
+TEST(SafeWrite, ASiblingCopiesTheFileAndItsModeAndIsListed) {
+    ScratchDir scratch;
+    const std::string path = scratch / "mtdp.rax";
+    WriteFile(path, "database bytes");
+    ASSERT_EQ(chmod(path.c_str(), 0640), 0);
+    std::string sibling;
+    std::string target;
+    std::FILE* copy = sypOpenSibling(path.c_str(), true, &sibling, &target);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(target, path);
+    EXPECT_EQ(sibling.substr(0, path.size() + 1), path + ".");
+    EXPECT_EQ(CleanupListSize(), 1);
+    // Writes reach the copy only; the file stays as it was.
+    ASSERT_EQ(std::fseek(copy, 0, SEEK_SET), 0);
+    std::fputs("DATABASE", copy);
+    EXPECT_EQ(sypSyncFile(copy), 0);
+    EXPECT_EQ(ReadFile(sibling), "DATABASE bytes");
+    EXPECT_EQ(ReadFile(path), "database bytes");
+    EXPECT_EQ(ModeOf(sibling) & 07777, 0640u);
+    std::fclose(copy);
+    EXPECT_EQ(sypCleanupRemove(sibling.c_str()), 0);
+    // A new file's sibling starts empty; a copy of a missing file fails and
+    // leaves nothing.
+    copy = sypOpenSibling((scratch / "new.rax").c_str(), false, &sibling, &target);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(ReadFile(sibling), "");
+    std::fclose(copy);
+    EXPECT_EQ(sypCleanupRemove(sibling.c_str()), 0);
+    EXPECT_EQ(sypOpenSibling((scratch / "none.rax").c_str(), true, &sibling, &target), nullptr);
+    EXPECT_EQ(Listing(scratch.path()), "mtdp.rax ");
+    EXPECT_EQ(CleanupListSize(), 0);
+}
+
 TEST(SafeWrite, WritesThroughSymbolicLinksAndKeepsThem) {
     ScratchDir scratch;
     std::filesystem::create_directory(scratch / "real");

@@ -3,6 +3,9 @@
 // With --standard the file is read into a fresh personal database in a
 // private temporary folder, whose three files are then written into the
 // folder under the Standard names with the Standard magic word.
+#include <algorithm>
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -29,6 +32,16 @@ bool OpenLocalForWriting() {
     return md_open(MD_LOCAL, MD_CREATE) == MD_CREATED;
 }
 
+// Why an import fails, or null when it succeeded: the database's changes
+// are saved only when it succeeds.
+const char* ImportFailure(const MdAsciiResult& result) {
+    if (!result.opened) return "cannot read the file";
+    if (result.aborted) return "the read was aborted";
+    if (md_write_failures(MD_LOCAL) > 0) return "a grade could not be written";
+    if (result.stored == 0) return "no grade stored";
+    return nullptr;
+}
+
 // Reads the ASCII file into the personal database of an existing folder.
 int ImportInto(const std::string& file, const std::string& folder) {
     char previous[4096];
@@ -40,20 +53,25 @@ int ImportInto(const std::string& file, const std::string& folder) {
     sypUnsetEnvironment("VTCOMP");
     sypUnsetEnvironment("VTPROJ");
     md_close_all();
-    MdAsciiResult result;
+    int status = kExitFailed;
     if (OpenLocalForWriting()) {
-        result = md_read_ascii_file(file.c_str());
+        const char* failure = ImportFailure(md_read_ascii_file(file.c_str()));
+        if (failure != nullptr) {
+            md_discard(MD_LOCAL);
+            std::fprintf(stderr, "matdb: %s: %s; the database in %s is left as it was\n",
+                         file.c_str(), failure, folder.c_str());
+        } else if (md_commit(MD_LOCAL) == 0) {
+            std::fprintf(stderr, "matdb: the database in %s cannot be saved\n", folder.c_str());
+        } else {
+            status = kExitOk;
+        }
     } else {
         std::fprintf(stderr, "matdb: cannot open the personal database in %s for writing\n",
                      folder.c_str());
     }
     md_close_all();
     sypChangeDirectory(previous);
-    if (!result.opened || result.stored == 0) {
-        if (result.opened) std::fprintf(stderr, "matdb: no grade stored from %s\n", file.c_str());
-        return kExitFailed;
-    }
-    return kExitOk;
+    return status;
 }
 
 using tarnvel::matdb::HeaderRecord;
@@ -82,14 +100,39 @@ bool ReadWhole(const std::string& path, std::vector<std::uint8_t>* bytes) {
     return sypCloseFile(in) == 0 && ok;
 }
 
-// Writes one personal file of the work folder into the target folder under
-// its Standard name, the header's magic word changed to the Standard one.
-// The personal files were just created here, so they are in native order.
-bool WriteStandardFile(const std::string& work, const std::string& folder,
-                       const StandardCopy& copy) {
+// The highest generation word among the Standard files already in the
+// folder (0 when there are none), so that the new set is told from the old.
+std::int32_t OldGeneration(const std::string& folder) {
+    std::int32_t highest = 0;
+    for (const StandardCopy& copy : kStandardCopies) {
+        std::vector<std::uint8_t> bytes;
+        if (!ReadWhole(folder + "/" + copy.standard, &bytes) ||
+            bytes.size() < static_cast<std::size_t>(HeaderRecord::kSize))
+            continue;
+        // A file in the other byte order shows a magic word that is neither.
+        const std::int32_t magic =
+            tarnvel::matdb::GetWord(bytes, HeaderRecord::kMagicOffset, false);
+        const bool swapped =
+            magic != tarnvel::matdb::kStandardMagic && magic != tarnvel::matdb::kPersonalMagic;
+        highest = std::max(highest, HeaderRecord::DecodeFrom(bytes, swapped).generation);
+    }
+    return highest;
+}
+
+// One Standard file being made: a private sibling of its final name.
+struct StagedFile {
+    std::string sibling;
+    std::string target;
+};
+
+// Writes one personal file of the work folder into a private sibling of its
+// Standard name in the target folder, the header's magic word changed to
+// the Standard one and its generation to the given one. The personal files
+// were just created here, so they are in native order.
+bool StageStandardFile(const std::string& work, const std::string& folder, const StandardCopy& copy,
+                       std::int32_t generation, StagedFile* staged) {
     std::vector<std::uint8_t> bytes;
     const std::string source = work + "/" + copy.personal;
-    const std::string target = folder + "/" + copy.standard;
     const auto header_length =
         static_cast<std::size_t>(tarnvel::matdb::DefaultRecordLength(copy.kind));
     if (!ReadWhole(source, &bytes) || bytes.size() < header_length) {
@@ -99,15 +142,41 @@ bool WriteStandardFile(const std::string& work, const std::string& folder,
     const std::span<std::uint8_t> record(bytes.data(), header_length);
     HeaderRecord header = HeaderRecord::DecodeFrom(record, false);
     header.magic = tarnvel::matdb::kStandardMagic;
+    header.generation = generation;
     header.EncodeTo(record, false);
-    const int status = sypWriteFile(target.c_str(), [&](std::FILE* out) {
-        return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
-    });
-    if (status != 0) {
-        std::fprintf(stderr, "matdb: cannot write %s\n", sypWriteFileError());
-        return false;
+    const std::string target = folder + "/" + copy.standard;
+    std::FILE* out = sypOpenSibling(target.c_str(), false, &staged->sibling, &staged->target);
+    const bool written = out != nullptr &&
+                         std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size() &&
+                         sypSyncFile(out) == 0;
+    const bool closed = out != nullptr && std::fclose(out) == 0;
+    if (!written || !closed) std::fprintf(stderr, "matdb: cannot write %s\n", target.c_str());
+    return written && closed;
+}
+
+// Puts the three Standard files in place together.
+bool WriteStandardFiles(const std::string& work, const std::string& folder) {
+    const std::int32_t old = std::max(OldGeneration(folder), 0);
+    const std::int32_t generation = old == INT32_MAX ? 1 : old + 1;
+    std::array<StagedFile, 3> staged;
+    bool written = true;
+    for (std::size_t i = 0; i < staged.size() && written; ++i) {
+        written = StageStandardFile(work, folder, kStandardCopies[i], generation, &staged[i]);
     }
-    return true;
+    std::array<const char*, 3> from{};
+    std::array<const char*, 3> to{};
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        from[i] = staged[i].sibling.c_str();
+        to[i] = staged[i].target.c_str();
+    }
+    const int renamed = written ? sypCleanupRenameInto(from.data(), to.data(), 3) : 0;
+    for (int i = renamed; i < 3; ++i) {
+        if (!staged[i].sibling.empty()) sypCleanupRemove(staged[i].sibling.c_str());
+    }
+    if (written && renamed != 3)
+        std::fprintf(stderr, "matdb: cannot put the files in %s in place\n", folder.c_str());
+    if (renamed > 0) sypSyncDirectoryOf(to[0]);
+    return renamed == 3;
 }
 
 // Imports into a private temporary folder beside the target and writes the
@@ -133,9 +202,7 @@ int ImportStandard(const std::string& file, const std::string& folder) {
         sypCleanupAddFile((work + "/" + copy.personal).c_str());
     }
     int status = ImportInto(file, work);
-    for (const StandardCopy& copy : kStandardCopies) {
-        if (status == kExitOk && !WriteStandardFile(work, folder, copy)) status = kExitFailed;
-    }
+    if (status == kExitOk && !WriteStandardFiles(work, folder)) status = kExitFailed;
     sypCleanupRemove(work.c_str());
     return status;
 }

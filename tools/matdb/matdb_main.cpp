@@ -41,7 +41,7 @@ constexpr char kUsage[] =
     "  --help      prints this text.\n"
     "\n"
     "Exit status: 0 success, 1 unreadable or damaged database or grade not\n"
-    "found, 2 usage error.\n";
+    "found, or a failed import (which leaves DIR as it was), 2 usage error.\n";
 
 struct Command {
     std::string_view name;
