@@ -27,7 +27,7 @@ int ExportResult(matdb::MdExportStatus status) {
         case matdb::MdExportStatus::kNotFound:
             return kExportNotFound;
         default:
-            return 1;
+            return kExportFailed;
     }
 }
 

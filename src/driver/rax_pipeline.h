@@ -30,9 +30,10 @@ inline constexpr std::size_t kGradeLineLimit = 1023;
 // The environment variable that names the Standard database directory.
 inline constexpr char kVtPathVariable[] = "VTPATH";
 
-// The results of the grade export as the pipeline tells them apart: any
-// other value than these two is an export that failed otherwise.
+// The results of the grade export as the pipeline tells them apart; any
+// other value than the first two counts as kExportFailed.
 inline constexpr int kExportWritten = 0;
+inline constexpr int kExportFailed = 1;
 inline constexpr int kExportNotFound = 2;
 
 // The material database as the pipeline uses it.

@@ -21,8 +21,6 @@ using services::kSypOk;
 constexpr char kKeywordLogPattern[] = "*.asc_log";
 // The database slots, 0 Standard to 3 Local.
 constexpr int kSlotCount = 4;
-// An export that failed for another reason than a grade not found.
-constexpr int kExportFailed = 1;
 
 }  // namespace
 

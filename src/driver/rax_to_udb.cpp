@@ -28,9 +28,6 @@ void Fail(const char* what, const char* path) {
     std::fprintf(stderr, "tarnvel: %s: %s\n", path, what);
 }
 
-// The export's result for a failure other than a grade not found.
-constexpr int kExportFailed = 1;
-
 // Why a grade of the list was not converted.
 constexpr char kSkipNotFound[] = "not found on any open database";
 constexpr char kSkipExportFailed[] = "the export failed";
@@ -210,9 +207,11 @@ std::unique_ptr<material::MaterialRecord> MRaxToUdb::ExportAndRead(const char* s
             result = kExportFailed;
         }
     }
-    *why = result == kExportNotFound  ? kSkipNotFound
-           : result != kExportWritten ? kSkipExportFailed
-                                      : kSkipUnreadable;
+    if (!record) {
+        *why = result == kExportNotFound  ? kSkipNotFound
+               : result != kExportWritten ? kSkipExportFailed
+                                          : kSkipUnreadable;
+    }
     return record;
 }
 
