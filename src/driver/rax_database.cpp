@@ -19,12 +19,29 @@ std::optional<std::string> DatabaseVersion(int slot) {
 
 namespace {
 
-int ExportGrade(int argc, char** argv) {
-    return matdb::md_export_entry(argc, argv);
+// The export's status as the pipeline's result code.
+int ExportResult(matdb::MdExportStatus status) {
+    switch (status) {
+        case matdb::MdExportStatus::kWritten:
+            return kExportWritten;
+        case matdb::MdExportStatus::kNotFound:
+            return kExportNotFound;
+        default:
+            return kExportFailed;
+    }
 }
 
-std::optional<std::string> ExportText(int argc, char** argv) {
-    return matdb::md_export_entry_text(argc, argv);
+int ExportGrade(int argc, char** argv) {
+    matdb::MdExportStatus status = matdb::MdExportStatus::kNotWritten;
+    matdb::md_export_entry(argc, argv, &status);
+    return ExportResult(status);
+}
+
+std::optional<std::string> ExportText(int argc, char** argv, int* result) {
+    matdb::MdExportStatus status = matdb::MdExportStatus::kNotWritten;
+    std::optional<std::string> text = matdb::md_export_entry_text(argc, argv, &status);
+    *result = ExportResult(status);
+    return text;
 }
 
 void BuildPersonalDatabase(const char* name, int length, int messages, int& status) {

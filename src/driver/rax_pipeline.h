@@ -30,17 +30,25 @@ inline constexpr std::size_t kGradeLineLimit = 1023;
 // The environment variable that names the Standard database directory.
 inline constexpr char kVtPathVariable[] = "VTPATH";
 
+// The results of the grade export as the pipeline tells them apart; any
+// other value than the first two counts as kExportFailed.
+inline constexpr int kExportWritten = 0;
+inline constexpr int kExportFailed = 1;
+inline constexpr int kExportNotFound = 2;
+
 // The material database as the pipeline uses it.
 struct MaterialDatabase {
     // The grade export entry: argument count and vector as a program gets
-    // them; 0 when the keyword file was written.
+    // them; kExportWritten when the keyword file was written,
+    // kExportNotFound when no open database holds the grade.
     std::function<int(int argc, char** argv)> export_grade;
     // The same entry without its file, when the database offers it: the
     // keyword file text that export_grade would write for the argument
-    // vector, or nothing where it would write none. The pipeline then hands
-    // the text to the keyword file reader in memory, which spares every
-    // grade a write and a read of the temporary keyword file.
-    std::function<std::optional<std::string>(int argc, char** argv)> export_text;
+    // vector, or nothing where it would write none, with the result that
+    // export_grade would give. The pipeline then hands the text to the
+    // keyword file reader in memory, which spares every grade a write and a
+    // read of the temporary keyword file.
+    std::function<std::optional<std::string>(int argc, char** argv, int* result)> export_text;
     // The version of the database in a slot (0 to 3): the name, without its
     // "$", of the first supplier whose name begins with "$". The slot is
     // opened for reading and closed again; nothing when it does not open or
@@ -172,11 +180,16 @@ class MRaxToUdb : public MRaxToAsc, public MAscToUdb {
 
   private:
     void OpenGradeList(const char* list_path);
+    // ExportGrade giving the export's result (kExportWritten, kExportNotFound
+    // or another value when it failed or the file cannot be appended to).
+    int ExportIntoFile(const char* supplier, const char* grade, const char* keyword_path);
     // Exports one grade and reads it back into a record: through the
     // keyword file, or in memory when the database offers the export text.
-    // Null when the export failed.
+    // Null, with the reason in `why`, when the export failed or its keyword
+    // text could not be read.
     std::unique_ptr<material::MaterialRecord> ExportAndRead(const char* supplier, const char* grade,
-                                                            const char* keyword_path);
+                                                            const char* keyword_path,
+                                                            const char** why);
     bool ConvertGrades(const char* list_path, const char* keyword_path, UdmModel* output);
 };
 

@@ -65,17 +65,22 @@ std::string VersionLine(const std::string& version) {
 }
 
 bool MRaxToUdb::ExportGrade(const char* supplier, const char* grade, const char* keyword_path) {
-    if (supplier == nullptr || grade == nullptr || keyword_path == nullptr) return false;
-    if (!database_.export_grade) return false;
+    return ExportIntoFile(supplier, grade, keyword_path) == kExportWritten;
+}
+
+int MRaxToUdb::ExportIntoFile(const char* supplier, const char* grade, const char* keyword_path) {
+    if (supplier == nullptr || grade == nullptr || keyword_path == nullptr) return kExportFailed;
+    if (!database_.export_grade) return kExportFailed;
     ExportArguments arguments(supplier, grade, keyword_path);
     // A failed export leaves the file as it was (the previous grade's lines),
     // so its result decides, not whether the file exists.
-    if (database_.export_grade(ExportArguments::kCount, arguments.argv()) != 0) return false;
+    const int result = database_.export_grade(ExportArguments::kCount, arguments.argv());
+    if (result != kExportWritten) return result;
     std::FILE* file = nullptr;
-    if (sypOpenFile(&file, keyword_path, "a") != kSypOk) return false;
+    if (sypOpenFile(&file, keyword_path, "a") != kSypOk) return kExportFailed;
     const std::string line = VersionLine(version_);
     const bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
-    return sypCloseFile(file) == kSypOk && written;
+    return sypCloseFile(file) == kSypOk && written ? kExportWritten : kExportFailed;
 }
 
 bool MRaxToUdb::DetectDatabaseVersion(int slot) {

@@ -28,6 +28,20 @@ void Fail(const char* what, const char* path) {
     std::fprintf(stderr, "tarnvel: %s: %s\n", path, what);
 }
 
+// Why a grade of the list was not converted.
+constexpr char kSkipNotFound[] = "not found on any open database";
+constexpr char kSkipExportFailed[] = "the export failed";
+constexpr char kSkipUnreadable[] = "its keyword text could not be read";
+constexpr char kSkipNoPropertySet[] = "no property set could be built from it";
+
+// A skipped grade is always named, whatever messages the run shows
+// otherwise: the run still succeeds, so this line is all that tells the
+// output lacks it.
+void ReportSkipped(const std::string& supplier, const std::string& grade, const char* why) {
+    std::fprintf(stderr, "tarnvel: grade %s %s skipped: %s\n", supplier.c_str(), grade.c_str(),
+                 why);
+}
+
 // Reads one line of at most kGradeLineLimit characters, its line feed
 // dropped. False at the end, for a last line without a line feed, and for
 // a longer line (which ends the list).
@@ -172,31 +186,47 @@ bool MRaxToUdb::ReadGradeLine(const char* list_path, std::string& supplier, std:
 
 std::unique_ptr<material::MaterialRecord> MRaxToUdb::ExportAndRead(const char* supplier,
                                                                    const char* grade,
-                                                                   const char* keyword_path) {
+                                                                   const char* keyword_path,
+                                                                   const char** why) {
+    int result = kExportFailed;
+    std::unique_ptr<material::MaterialRecord> record;
     if (!database_.export_text) {
-        if (!ExportGrade(supplier, grade, keyword_path)) return nullptr;
-        return reader_->Read(keyword_path);
+        result = ExportIntoFile(supplier, grade, keyword_path);
+        if (result == kExportWritten) record = reader_->Read(keyword_path);
+    } else {
+        ExportArguments arguments(supplier, grade, keyword_path);
+        std::optional<std::string> text =
+            database_.export_text(ExportArguments::kCount, arguments.argv(), &result);
+        if (text && result == kExportWritten) {
+            *text += VersionLine(version_);
+            // The reader's log of unrecognised lines is the one it keeps
+            // beside the keyword file, as when it reads the file.
+            record = reader_->ReadText(
+                *text, (std::string(keyword_path) + material::kKeywordLogSuffix).c_str());
+        } else if (result == kExportWritten) {
+            result = kExportFailed;
+        }
     }
-    ExportArguments arguments(supplier, grade, keyword_path);
-    std::optional<std::string> text =
-        database_.export_text(ExportArguments::kCount, arguments.argv());
-    if (!text) return nullptr;
-    *text += VersionLine(version_);
-    // The reader's log of unrecognised lines is the one it keeps beside the
-    // keyword file, as when it reads the file.
-    return reader_->ReadText(*text,
-                             (std::string(keyword_path) + material::kKeywordLogSuffix).c_str());
+    if (!record) {
+        *why = result == kExportNotFound  ? kSkipNotFound
+               : result != kExportWritten ? kSkipExportFailed
+                                          : kSkipUnreadable;
+    }
+    return record;
 }
 
 bool MRaxToUdb::ConvertGrades(const char* list_path, const char* keyword_path, UdmModel* output) {
     std::string supplier;
     std::string grade;
     for (int index = 1; ReadGradeLine(list_path, supplier, grade); ++index) {
+        const char* why = nullptr;
         const std::unique_ptr<material::MaterialRecord> record =
-            ExportAndRead(supplier.c_str(), grade.c_str(), keyword_path);
-        if (!record) continue;
-        UdmModel* model = convert::BuildPropertySet(*converter_, *record);
-        if (model == nullptr) continue;
+            ExportAndRead(supplier.c_str(), grade.c_str(), keyword_path, &why);
+        UdmModel* model = record ? convert::BuildPropertySet(*converter_, *record) : nullptr;
+        if (model == nullptr) {
+            ReportSkipped(supplier, grade, record ? kSkipNoPropertySet : why);
+            continue;
+        }
         udm_model_merge(output, model);
         udm_model_destroy(&model);
         PrintProgress(index, grade_count_, supplier.c_str(), grade.c_str());

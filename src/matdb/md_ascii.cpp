@@ -3,6 +3,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -152,6 +153,7 @@ class Reader {
         const auto name = Argument("SUPPLIER");
         StoreGrade();
         if (!name) return EndInput();
+        supplier_written_ = *name;
         supplier_ = UpperTrimmed(*name, kSupplierKept);
         property_ = 0;
         return true;
@@ -165,6 +167,7 @@ class Reader {
         grade_ = std::make_unique<MdGrade>();
         grade_->supplier = supplier_;
         grade_->code = UpperTrimmed(*code, kCodeKept);
+        written_ = {supplier_written_, *code, token.line};
         property_ = 0;
         return true;
     }
@@ -190,11 +193,14 @@ class Reader {
 
     void Header(const VtToken& token) {
         bool cut = false;
+        // The separators after HEADER are skipped already, line ends too.
+        const int text_line = vtLineNumber();
         std::string text = RestOfLine(&cut);
         if (!grade_) {
             Warn(token.line, "HEADER before any GRADE");
             return;
         }
+        if (text_line > token.line) WarnKeywordTaken(text, text_line, token.line);
         if (!grade_->description.empty()) {
             vt_out("Warning: Header repeated - overwriting earlier header.\n");
         }
@@ -209,6 +215,24 @@ class Reader {
                               : text.find_first_not_of(' '));
         }
         grade_->description = text;
+    }
+
+    // A HEADER alone on its line takes the next line whatever it holds; when
+    // that line begins with a keyword it was most likely meant as data (an
+    // empty header before the next SUPPLIER moves the next grade under the
+    // current supplier). Said on the error stream, since the database build
+    // silences the console output.
+    static void WarnKeywordTaken(const std::string& text, int text_line, int header_line) {
+        const std::string word =
+            UpperTrimmed(text.substr(0, text.find_first_of(kSeparators)), std::string::npos);
+        for (const TokKeyword& keyword : md::AsciiKeywords()) {
+            if (keyword.kind > md::kAscProperty || word != keyword.text) continue;
+            std::fprintf(stderr,
+                         "Warning at line %d: the empty HEADER of line %d takes this line, which "
+                         "begins with the keyword %.79s, as the grade's description.\n",
+                         text_line, header_line, keyword.text);
+            return;
+        }
     }
 
     void GenericLink(const VtToken& token) {
@@ -394,14 +418,48 @@ class Reader {
 
     void StoreGrade() {
         if (!grade_) return;
-        result_.stored += md_store_grade(MD_ALL_OPEN, grade_.get());
+        const int stored = md_store_grade(MD_ALL_OPEN, grade_.get());
+        if (stored == 1) NoteStored();
+        result_.stored += stored;
         grade_.reset();
         property_ = 0;
     }
 
+    // A grade stored under the names of one stored before in this read is
+    // merged into it by the database; the merge is named on the error
+    // stream, whatever the console output shows, with both grades as the
+    // file writes them.
+    void NoteStored() {
+        const std::string key = grade_->supplier + '\n' + grade_->code;
+        const auto [earlier, first] = stored_.try_emplace(key, written_);
+        if (first) return;
+        const Written& was = earlier->second;
+        const bool same = was.supplier == written_.supplier && was.code == written_.code;
+        std::fprintf(stderr,
+                     "Warning at line %d: grade %.79s %.79s is merged into grade %.79s %.79s of "
+                     "line %d (%s).\n",
+                     written_.line, written_.supplier.c_str(), written_.code.c_str(),
+                     was.supplier.c_str(), was.code.c_str(), was.line,
+                     same ? "the same grade is given twice"
+                          : "supplier names are cut to 8 characters and grade codes to 6");
+        ++result_.merged;
+    }
+
+    // A grade's names as the file writes them (upper-cased, not cut) and
+    // the line of its GRADE keyword.
+    struct Written {
+        std::string supplier;
+        std::string code;
+        int line = 0;
+    };
+
     std::FILE* in_;
     std::string supplier_;
+    std::string supplier_written_;
     std::unique_ptr<MdGrade> grade_;
+    Written written_;
+    // The grades stored in this read by their stored names.
+    std::map<std::string, Written> stored_;
     int property_ = 0;
     bool ended_ = false;
     MdAsciiResult result_;

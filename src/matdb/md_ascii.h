@@ -8,6 +8,9 @@
 struct MdAsciiResult {
     // Grades actually stored.
     int stored = 0;
+    // Of them, grades merged into one stored before in the same read (their
+    // names equal after the cut to 8 and 6 characters, or given twice).
+    int merged = 0;
     // The file could be opened.
     bool opened = false;
     // The read ended with an error (the grade in progress was lost).

@@ -373,21 +373,28 @@ MdExportStatus md_export_run(const MdExportOptions& options, MdExportMessages me
     return WriteFile(options.output, text) ? MdExportStatus::kWritten : MdExportStatus::kNotWritten;
 }
 
-int md_export_entry(int argc, const char* const* argv) {
+int md_export_entry(int argc, const char* const* argv, MdExportStatus* status) {
+    MdExportStatus ignored;
+    MdExportStatus& result = status != nullptr ? *status : ignored;
+    result = MdExportStatus::kNotWritten;
     const std::optional<MdExportOptions> options = ParseOrUsage(argc, argv);
     if (!options) return 1;
     const MdExportMessages messages{options->diagnostic, options->diagnostic};
-    return md_export_run(*options, messages) == MdExportStatus::kWritten ? 0 : 1;
+    result = md_export_run(*options, messages);
+    return result == MdExportStatus::kWritten ? 0 : 1;
 }
 
-std::optional<std::string> md_export_entry_text(int argc, const char* const* argv) {
+std::optional<std::string> md_export_entry_text(int argc, const char* const* argv,
+                                                MdExportStatus* status) {
+    MdExportStatus ignored;
+    MdExportStatus& result = status != nullptr ? *status : ignored;
+    result = MdExportStatus::kNotWritten;
     const std::optional<MdExportOptions> options = ParseOrUsage(argc, argv);
     if (!options) return std::nullopt;
     const MdExportMessages messages{options->diagnostic, options->diagnostic};
     std::string text;
-    if (ComposeText(*options, messages, nullptr, &text) != MdExportStatus::kWritten) {
-        return std::nullopt;
-    }
+    result = ComposeText(*options, messages, nullptr, &text);
+    if (result != MdExportStatus::kWritten) return std::nullopt;
     return text;
 }
 

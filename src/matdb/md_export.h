@@ -54,11 +54,14 @@ MdExportStatus md_export_run(const MdExportOptions& options, MdExportMessages me
 // The entry: 0 when the keyword file was written, 1 otherwise (usage,
 // grade not found, file not written). Without "-diagnostic" nothing of the
 // export reaches the screen; with it the report and every diagnostic do.
-int md_export_entry(int argc, const char* const* argv);
+// When status is given it receives why (a bad vector is kNotWritten).
+int md_export_entry(int argc, const char* const* argv, MdExportStatus* status = nullptr);
 
 // The entry without its file: the keyword file text that md_export_entry
 // would write for the argument vector, after the same messages and report;
-// nothing where the entry would return 1 before writing.
-std::optional<std::string> md_export_entry_text(int argc, const char* const* argv);
+// nothing where the entry would return 1 before writing. When status is
+// given it receives why, as for md_export_entry.
+std::optional<std::string> md_export_entry_text(int argc, const char* const* argv,
+                                                MdExportStatus* status = nullptr);
 
 }  // namespace tarnvel::matdb

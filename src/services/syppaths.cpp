@@ -97,11 +97,23 @@ std::string HomeDirectory() {
     return EnvironmentValue("HOME");
 }
 
-// Accepts the candidate (with "/" ensured) when it is usable; empty
-// candidates are skipped.
+// The candidate made absolute against the current directory: the choice is
+// kept for the whole process, and a run that changes its working directory
+// must still find, and remove, what it made there. Empty when the current
+// directory cannot be determined.
+std::string Absolute(const std::string& candidate) {
+    if (candidate.front() == '/') return candidate;
+    const std::string current = CurrentDirectory();
+    return current.empty() ? std::string() : WithSeparator(current) + candidate;
+}
+
+// Accepts the candidate (absolute, with "/" ensured) when it is usable;
+// empty candidates are skipped.
 bool TryTempCandidate(const std::string& candidate) {
     if (candidate.empty()) return false;
-    const std::string directory = WithSeparator(candidate);
+    const std::string absolute = Absolute(candidate);
+    if (absolute.empty()) return false;
+    const std::string directory = WithSeparator(absolute);
     if (!CanCreateFileIn(directory)) return false;
     g_temp.found = CopyIfFits(directory, g_temp.directory.data(), kPathSize);
     return g_temp.found;

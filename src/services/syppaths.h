@@ -41,8 +41,9 @@ struct SypListItem {
 int sypSplitPath(const char* path, char* directory, char* name, int directory_size, int name_size);
 // Joins directory, one "/", and name into output. Returns 1 or 0.
 int sypJoinPath(const char* directory, const char* name, char* output, int size);
-// The temporary directory (ending in "/"), chosen once per process; null when
-// none is usable.
+// The temporary directory (ending in "/"), chosen once per process and made
+// absolute when chosen, so that a change of the working directory does not
+// move it; null when none is usable.
 const char* sypTempDirectory();
 // Creates a new, empty, private file in the temporary directory and returns
 // its path (a static buffer overwritten by the next call); null on failure.

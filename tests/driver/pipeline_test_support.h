@@ -12,6 +12,7 @@
 #include <iterator>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -89,9 +90,11 @@ struct ExportCall {
 };
 
 // A database whose export writes the keyword file of a known grade (and
-// fails for any other), and whose Local database may carry a version.
+// finds no other), and whose Local database may carry a version. The
+// export of a known grade listed in `failing` fails without writing.
 struct TestDatabase {
     std::map<std::string, std::string> grades;
+    std::set<std::string> failing;
     std::optional<std::string> local_version;
     std::vector<ExportCall> calls;
 
@@ -113,7 +116,8 @@ struct TestDatabase {
         EXPECT_EQ(argc, 7);
         EXPECT_EQ(argv[0], nullptr);
         const auto found = grades.find(call.arguments[1] + " " + call.arguments[3]);
-        if (found == grades.end()) return 1;
+        if (found == grades.end()) return kExportNotFound;
+        if (failing.contains(found->first)) return 1;
         WriteText(call.arguments[5], found->second);
         return 0;
     }

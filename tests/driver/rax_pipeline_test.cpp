@@ -85,7 +85,15 @@ TEST_F(RaxPipelineTest, EveryListedGradeBecomesOneSetInListOrder) {
 TEST_F(RaxPipelineTest, AFailedExportSkipsTheGradeButKeepsItsNumber) {
     database_.Add("ALDERPOL", "AP100");
     database_.Add("KESTREL", "KR7");
-    ASSERT_TRUE(Convert(List(), "ALDERPOL AP100\nNOSUCH GRADE\nKESTREL KR7\n"));
+    database_.Add("KESTREL", "KR8");
+    database_.failing.insert("KESTREL KR8");
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(Convert(List(), "ALDERPOL AP100\nNOSUCH GRADE\nKESTREL KR8\nKESTREL KR7\n"));
+    // Every skipped grade is named with its reason, without any diagnostic
+    // option; the run still succeeds.
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "tarnvel: grade NOSUCH GRADE skipped: not found on any open database\n"
+              "tarnvel: grade KESTREL KR8 skipped: the export failed\n");
     // The failed export left the first grade's lines in the keyword file;
     // they are not converted again under the second grade's name.
     const Output output = ReadOutput(Out());
@@ -93,7 +101,7 @@ TEST_F(RaxPipelineTest, AFailedExportSkipsTheGradeButKeepsItsNumber) {
     EXPECT_EQ(output.sets[0].grade, "AP100");
     EXPECT_EQ(output.sets[1].grade, "KR7");
     EXPECT_EQ(pipeline_.progress,
-              (std::vector<std::string>{"1 of 3, ALDERPOL AP100", "3 of 3, KESTREL KR7"}));
+              (std::vector<std::string>{"1 of 4, ALDERPOL AP100", "4 of 4, KESTREL KR7"}));
 }
 
 TEST_F(RaxPipelineTest, TheListEndsAtALineWithoutTwoWords) {

@@ -178,4 +178,46 @@ TEST_F(AsciiReader, UnexpectedTokensAreSkipped) {
     EXPECT_NE(Item(*grade, 3), nullptr);
 }
 
+TEST_F(AsciiReader, EveryMergeOfTwoGradesIsNamedOnTheErrorStream) {
+    const MdAsciiResult result = Read(
+        "SUPPLIER ACME\nGRADE abcdef1\nCONDUCTIVITY 1\nGRADE ABCDEF2\nMELT_DENSITY 900\n"
+        "GRADE G1\nGRADE G1\nGRADE ABCDEG\n"
+        "SUPPLIER LONGSUPPLIER1\nGRADE X\nSUPPLIER LONGSUPPLIER2\nGRADE X\n");
+    // The merges are kept: both items end up in the one grade.
+    EXPECT_EQ(result.stored, 7);
+    EXPECT_EQ(result.merged, 3);
+    const auto merged = Stored("ACME", "ABCDEF");
+    ASSERT_NE(merged, nullptr);
+    EXPECT_NE(Item(*merged, 1), nullptr);  // CONDUCTIVITY, given for the first
+    EXPECT_NE(Item(*merged, 3), nullptr);  // MELT_DENSITY, given for the second
+    EXPECT_EQ(errors_,
+              "Warning at line 4: grade ACME ABCDEF2 is merged into grade ACME ABCDEF1 of line 2 "
+              "(supplier names are cut to 8 characters and grade codes to 6).\n"
+              "Warning at line 7: grade ACME G1 is merged into grade ACME G1 of line 6 "
+              "(the same grade is given twice).\n"
+              "Warning at line 12: grade LONGSUPPLIER2 X is merged into grade LONGSUPPLIER1 X of "
+              "line 10 (supplier names are cut to 8 characters and grade codes to 6).\n");
+    // A grade lost to an abort merges nothing.
+    Read("SUPPLIER A\nGRADE G1\nGRADE G1\nCONDUCTIVITY TEMPERATURE\n");
+    EXPECT_EQ(errors_, "");
+}
+
+TEST_F(AsciiReader, AnEmptyHeaderTakingAKeywordLineIsWarned) {
+    const MdAsciiResult result = Read(
+        "SUPPLIER SUPA\nGRADE A1\nHEADER\nSupplier SUPB\nGRADE B1\nHEADER:\n\n"
+        "melt_density 900\nGRADE C1\nHEADER\nPlain text\nGRADE D1\nHEADER Grade text\n");
+    EXPECT_EQ(result.stored, 4);
+    // The design's rule holds: the line is the description, and the next
+    // grade stays under the current supplier.
+    const auto a1 = Stored("SUPA", "A1");
+    ASSERT_NE(a1, nullptr);
+    EXPECT_EQ(a1->description, "SUPPLIER SUPB");
+    EXPECT_NE(Stored("SUPA", "B1"), nullptr);
+    EXPECT_EQ(errors_,
+              "Warning at line 4: the empty HEADER of line 3 takes this line, which begins with "
+              "the keyword SUPPLIER, as the grade's description.\n"
+              "Warning at line 8: the empty HEADER of line 6 takes this line, which begins with "
+              "the keyword MELT_DENSITY, as the grade's description.\n");
+}
+
 }  // namespace

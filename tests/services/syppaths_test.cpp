@@ -13,6 +13,7 @@
 #include <string>
 
 #include "paths_test_support.h"
+#include "services/sypcleanup.h"
 
 namespace {
 
@@ -166,6 +167,26 @@ TEST_F(TempDirectoryTest, TheChoiceIsKept) {
     UseScratch();
     unsetenv("tmp");
     EXPECT_EQ(std::string(sypTempDirectory()), scratch_.path() + "/");
+}
+
+TEST_F(TempDirectoryTest, ARelativeVariableIsMadeAbsoluteWhenChosen) {
+    const std::string start = Cwd();
+    mkdir((scratch_ / "work").c_str(), 0700);
+    mkdir((scratch_ / "work/rel").c_str(), 0700);
+    ASSERT_EQ(chdir((scratch_ / "work").c_str()), 0);
+    for (const char* variable : kVariables) {
+        for (const char* other : kVariables) unsetenv(other);
+        setenv(variable, "rel", 1);
+        EXPECT_EQ(Chosen(), scratch_ / "work/rel/") << variable;
+        // Names taken after a change of directory still lie in the chosen one.
+        ASSERT_EQ(chdir(scratch_.path().c_str()), 0);
+        const char* name = sypTempFileName();
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(std::string(name).rfind(scratch_.path() + "/work/rel/", 0), 0u) << name;
+        EXPECT_EQ(sypCleanupRemove(name), 0) << name;
+        ASSERT_EQ(chdir((scratch_ / "work").c_str()), 0);
+    }
+    ASSERT_EQ(chdir(start.c_str()), 0);
 }
 
 TEST_F(TempDirectoryTest, TempFilesAndDirectoriesExistPrivateAndDistinct) {
