@@ -1,4 +1,5 @@
 // The material database calls of the pipelines as the tool is built.
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -19,12 +20,23 @@ std::optional<std::string> DatabaseVersion(int slot) {
 
 namespace {
 
+// The database's warnings that must be seen (a generic link whose grade
+// cannot be read) go to the standard error stream: the export runs with the
+// database messages discarded.
+void PrintNotices() {
+    for (const std::string& notice : md_take_notices()) std::fputs(notice.c_str(), stderr);
+}
+
 int ExportGrade(int argc, char** argv) {
-    return matdb::md_export_entry(argc, argv);
+    const int status = matdb::md_export_entry(argc, argv);
+    PrintNotices();
+    return status;
 }
 
 std::optional<std::string> ExportText(int argc, char** argv) {
-    return matdb::md_export_entry_text(argc, argv);
+    std::optional<std::string> text = matdb::md_export_entry_text(argc, argv);
+    PrintNotices();
+    return text;
 }
 
 void BuildPersonalDatabase(const char* name, int length, int messages, int& status) {
