@@ -1,4 +1,5 @@
 // The material database calls of the pipelines as the tool is built.
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -31,15 +32,24 @@ int ExportResult(matdb::MdExportStatus status) {
     }
 }
 
+// The database's warnings that must be seen (a generic link whose grade
+// cannot be read) go to the standard error stream: the export runs with the
+// database messages discarded.
+void PrintNotices() {
+    for (const std::string& notice : md_take_notices()) std::fputs(notice.c_str(), stderr);
+}
+
 int ExportGrade(int argc, char** argv) {
     matdb::MdExportStatus status = matdb::MdExportStatus::kNotWritten;
     matdb::md_export_entry(argc, argv, &status);
+    PrintNotices();
     return ExportResult(status);
 }
 
 std::optional<std::string> ExportText(int argc, char** argv, int* result) {
     matdb::MdExportStatus status = matdb::MdExportStatus::kNotWritten;
     std::optional<std::string> text = matdb::md_export_entry_text(argc, argv, &status);
+    PrintNotices();
     *result = ExportResult(status);
     return text;
 }

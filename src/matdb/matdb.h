@@ -62,10 +62,11 @@ struct MdPosition {
     // The slot value the walk was started with (-1, -3 or a slot), so that
     // a walk over several databases moves on to the next one.
     int scope = MD_NO_SLOT;
-    // Records visited by this walk; a walk longer than its file can hold is
-    // a loop and ends.
-    int supplier_steps = 0;
-    int grade_steps = 0;
+    // The walks over the supplier list and the grade list that reached this
+    // position (0 for a position a find gave): a walk reaches every record
+    // at most once, so a list whose links loop or cross ends the walk.
+    int supplier_walk = 0;
+    int grade_walk = 0;
 };
 
 // One 32-bit value word of a property item: a single-precision number for
@@ -212,3 +213,14 @@ std::optional<std::string> md_slot_version(int slot);
 // consumed).
 void md_sort_items(MdGrade& grade);
 void md_merge_grade(MdGrade& into, MdGrade from);
+// Merges linked grades into a grade as md_merge_grade called for each in
+// turn would, after marking its items inherited, but sorting only once: the
+// grade's own data wins, then the first grade given. The linked grades stay
+// as they are; only the items taken are copied.
+void md_merge_linked(MdGrade& into, const std::vector<const MdGrade*>& linked);
+
+// Warnings that the user of a conversion must see even where the layer's
+// messages are discarded (a generic link whose grade cannot be read): each
+// is printed as the other messages are and also kept, in order, until taken
+// here.
+std::vector<std::string> md_take_notices();

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -118,6 +119,30 @@ void md_sort_items(MdGrade& grade) {
         i = end;
     }
     items = std::move(kept);
+}
+
+void md_merge_linked(MdGrade& into, const std::vector<const MdGrade*>& linked) {
+    if (linked.empty()) return;
+    const bool own_viscosity = HasOwn(into, md::kMdViscosity);
+    const bool own_pvt = HasOwn(into, md::kMdPvtSpecificVolume);
+    std::unordered_set<int> present;
+    for (const MdProperty& item : into.items) present.insert(item.property);
+    for (const MdGrade* from : linked) {
+        if (into.code.empty()) into.code = from->code;
+        if (into.supplier.empty()) into.supplier = from->supplier;
+        if (into.description.empty()) into.description = from->description;
+        const std::size_t before = into.items.size();
+        for (const MdProperty& item : from->items) {
+            if (ExcludedModel(own_viscosity, own_pvt, item.property) ||
+                present.contains(item.property))
+                continue;
+            into.items.push_back(item);
+            into.items.back().inherited = 1;
+        }
+        for (std::size_t i = before; i < into.items.size(); ++i)
+            present.insert(into.items[i].property);
+    }
+    md_sort_items(into);
 }
 
 void md_merge_grade(MdGrade& into, MdGrade from) {

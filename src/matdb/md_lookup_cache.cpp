@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "matdb/md_slots.h"
+#include "matdb/md_visits.h"
 #include "matdb/rax_records.h"
 
 namespace tarnvel::matdb {
@@ -16,8 +17,10 @@ struct ListIndex {
     std::unordered_map<std::string, int> first_by_name;
     // The last record indexed; 0 before the first one.
     int tail = 0;
-    // Records indexed, hidden ones included: bounded by the file's records.
-    int steps = 0;
+    // The walk that indexes the list (md_visits.h): it reaches every
+    // record once, so a list whose links loop or cross another list is
+    // found damaged. 0 until the first record is indexed.
+    int walk = 0;
 };
 
 struct SlotIndex {
@@ -72,19 +75,20 @@ bool StillThere(int slot, RaxFileKind kind, int number, std::string_view wanted)
 }
 
 // Indexes the list beyond its tail until wanted turns up or the list ends.
-std::optional<FindStatus> Extend(int slot, RaxFileKind kind, ListIndex& index, int first,
-                                 std::string_view wanted, int* found, int* last) {
+std::optional<FindStatus> Extend(int slot, RaxFileKind kind, int supplier, ListIndex& index,
+                                 int first, std::string_view wanted, int* found, int* last) {
     int number = first;
     if (index.tail != 0) {
         Entry tail;
         if (!ReadEntry(slot, kind, index.tail, &tail)) return std::nullopt;
         number = tail.next;
     }
-    RaxFile* file = SlotFile(slot, kind);
-    const int limit = file != nullptr ? file->RecordCount() : 0;
+    if (index.walk == 0) index.walk = NewWalk();
     while (number > 0) {
         Entry entry;
-        if (++index.steps > limit || !ReadEntry(slot, kind, number, &entry)) return std::nullopt;
+        if (!Visit(slot, kind, supplier, index.walk, number) ||
+            !ReadEntry(slot, kind, number, &entry))
+            return std::nullopt;
         index.tail = number;
         if (!entry.hidden) {
             index.first_by_name.emplace(entry.name, number);
@@ -109,7 +113,7 @@ std::optional<FindStatus> CachedFind(int slot, RaxFileKind kind, int supplier, i
     std::optional<FindStatus> status;
     const auto known = index->first_by_name.find(std::string(wanted));
     if (known == index->first_by_name.end()) {
-        status = Extend(slot, kind, *index, first, wanted, found, last);
+        status = Extend(slot, kind, supplier, *index, first, wanted, found, last);
     } else if (StillThere(slot, kind, known->second, wanted)) {
         *found = *last = known->second;
         status = FindStatus::kFound;
@@ -136,6 +140,7 @@ void SetLookupCacheEnabled(bool enabled) {
 
 void ForgetLookups(int slot) {
     if (slot >= 0 && slot <= kMdHighestSlot) Indexes()[slot] = SlotIndex{};
+    ForgetAllVisits(slot);
 }
 
 }  // namespace tarnvel::matdb

@@ -34,7 +34,8 @@ std::optional<FindStatus> CachedFind(int slot, RaxFileKind kind, int supplier, i
 const MdGrade* CachedLinkedGrade(const std::string& key);
 void RememberLinkedGrade(const std::string& key, const MdGrade& grade);
 
-// Forgets everything remembered about a slot's lists.
+// Forgets everything remembered about a slot's lists, and the records its
+// walks reached (md_visits.h).
 void ForgetLookups(int slot);
 
 // Turns the cache off (every find walks its list) and on again, for

@@ -1,15 +1,15 @@
-// Reading suppliers and grades: headers, the two property chains, the
-// grade record's link words, and the resolution of generic links against
-// the Standard database.
+// Reading suppliers and grades: headers, the two property chains and the
+// grade record's link words; the generic links are resolved in md_links.
 #include <algorithm>
 #include <vector>
 
 #include "matdb/matdb.h"
 #include "matdb/md_catalogue.h"
-#include "matdb/md_lookup_cache.h"
+#include "matdb/md_links.h"
 #include "matdb/md_print.h"
 #include "matdb/md_read.h"
 #include "matdb/md_slots.h"
+#include "matdb/md_visits.h"
 #include "matdb/md_walk.h"
 #include "matdb/rax_chain.h"
 #include "matdb/rax_payload.h"
@@ -52,68 +52,23 @@ bool LinkItem(int slot, const GradeRecord& record, std::vector<MdProperty>* item
     return true;
 }
 
-bool ReadItems(int slot, const GradeRecord& record, std::vector<MdProperty>* items, int* skipped) {
+// The items of grade record number: its two chains reach every data
+// record once, and only records no other grade's chains reached.
+bool ReadItems(int slot, int number, const GradeRecord& record, std::vector<MdProperty>* items,
+               int* skipped) {
     RaxFile* data = SlotFile(slot, RaxFileKind::kData);
+    const int walk = NewWalk();
+    const ChainVisitor visit = [slot, number, walk](int reached) {
+        return Visit(slot, RaxFileKind::kData, number, walk, reached);
+    };
     std::vector<std::int32_t> payload;
-    if (ReadChain(data, record.primary, &payload) != ChainStatus::kOk ||
+    if (ReadChain(data, record.primary, &payload, visit) != ChainStatus::kOk ||
         !DecodePrimary(payload, items, skipped))
         return false;
-    if (ReadChain(data, record.extended, &payload) != ChainStatus::kOk ||
+    if (ReadChain(data, record.extended, &payload, visit) != ChainStatus::kOk ||
         !DecodeExtended(payload, data != nullptr && data->swapped(), items, skipped))
         return false;
     return LinkItem(slot, record, items);
-}
-
-// The Standard grade a generic link names, read by name. A grade whose read
-// printed nothing but its "Reading" line (no links of its own, nothing
-// skipped) is remembered, and later links to it get a copy after the same
-// line, so that thousands of grades linked to one generic grade read it
-// once.
-std::unique_ptr<MdGrade> ReadLinked(const std::string& supplier, const std::string& code,
-                                    int depth) {
-    const std::string key =
-        WantedName(supplier, kSupplierNameWidth) + '\n' + WantedName(code, kGradeCodeWidth);
-    if (const MdGrade* known = CachedLinkedGrade(key)) {
-        MdPrint("Reading %s %s from %s database.\n", WantedName(supplier, 1024).c_str(),
-                WantedName(code, 1024).c_str(), md_database_name(MD_STANDARD));
-        return std::make_unique<MdGrade>(*known);
-    }
-    const long printed = MdPrintCount();
-    std::unique_ptr<MdGrade> linked =
-        ReadByName(MD_STANDARD, supplier.c_str(), code.c_str(), depth);
-    if (linked != nullptr && MdPrintCount() == printed + 1) RememberLinkedGrade(key, *linked);
-    return linked;
-}
-
-// Follows the grade's generic links that are not yet followed: the linked
-// Standard grade's items come in marked inherited.
-void ResolveLinks(MdGrade& grade, int depth) {
-    for (;;) {
-        const auto link =
-            std::find_if(grade.items.begin(), grade.items.end(), [](const auto& item) {
-                return item.property == kMdGenericLink && item.link_followed == 0;
-            });
-        if (link == grade.items.end()) break;
-        link->link_followed = 1;
-        const std::string text = link->text;
-        if (depth >= kMaxLinkDepth) {
-            MdPrint("Warning: generic link %s not followed: more than %d links in a row.\n",
-                    text.c_str(), kMaxLinkDepth);
-            continue;
-        }
-        const std::size_t blank = text.find(' ');
-        const std::string supplier = text.substr(0, blank);
-        const std::string code = blank == std::string::npos ? "" : text.substr(blank + 1);
-        std::unique_ptr<MdGrade> linked = ReadLinked(supplier, code, depth + 1);
-        if (linked == nullptr) continue;
-        for (MdProperty& item : linked->items) item.inherited = 1;
-        md_merge_grade(grade, std::move(*linked));
-    }
-    for (MdProperty& item : grade.items) {
-        if (item.inherited != 0 &&
-            (item.property == kMdShrinkage || item.property == kMdShrinkagePredictiveError))
-            item.property = 0;
-    }
 }
 
 std::unique_ptr<MdGrade> g_export_grade;
@@ -122,14 +77,19 @@ bool g_export_opened = false;
 
 }  // namespace
 
-std::unique_ptr<MdGrade> ReadGrade(MdPosition position, bool resolve, int depth) {
+namespace {
+
+// Reads a grade; with links its generic links are followed as part of that
+// resolution.
+std::unique_ptr<MdGrade> ReadItemsAndLinks(MdPosition position, LinkResolution* links, int depth) {
     std::unique_ptr<MdGrade> grade = md_read_grade_header(position);
     if (grade == nullptr) return nullptr;
     if (grade->supplier.starts_with('$')) return grade;
     GradeRecord record;
     int skipped = 0;
-    if (!ReadGradeRecord(position.slot, GradeNumber(position), &record) ||
-        !ReadItems(position.slot, record, &grade->items, &skipped)) {
+    const int number = GradeNumber(position);
+    if (!ReadGradeRecord(position.slot, number, &record) ||
+        !ReadItems(position.slot, number, record, &grade->items, &skipped)) {
         MdPrint("Error reading data for grade.\n");
         return nullptr;
     }
@@ -137,12 +97,12 @@ std::unique_ptr<MdGrade> ReadGrade(MdPosition position, bool resolve, int depth)
         MdPrint("Warning: %d item(s) of grade %s %s could not be read and were skipped.\n", skipped,
                 grade->supplier.c_str(), grade->code.c_str());
     }
-    if (resolve) ResolveLinks(*grade, depth);
+    if (links != nullptr) ResolveLinks(*grade, *links, depth);
     md_sort_items(*grade);
     return grade;
 }
 
-std::unique_ptr<MdGrade> ReadByName(int slot, const char* supplier, const char* grade, int depth) {
+std::unique_ptr<MdGrade> ReadByName(int slot, const char* supplier, const char* grade) {
     const MdPosition position = md_find(slot, supplier, grade);
     const std::string supplier_name = WantedName(supplier != nullptr ? supplier : "", 1024);
     const std::string grade_name = WantedName(grade != nullptr ? grade : "", 1024);
@@ -152,7 +112,19 @@ std::unique_ptr<MdGrade> ReadByName(int slot, const char* supplier, const char* 
     }
     MdPrint("Reading %s %s from %s database.\n", supplier_name.c_str(), grade_name.c_str(),
             md_database_name(position.slot));
-    return ReadGrade(position, true, depth);
+    return ReadGrade(position, true, 0);
+}
+
+}  // namespace
+
+std::unique_ptr<MdGrade> ReadGrade(MdPosition position, bool resolve, int depth) {
+    if (!resolve) return ReadItemsAndLinks(position, nullptr, depth);
+    LinkResolution links(position);
+    return ReadItemsAndLinks(position, &links, depth);
+}
+
+std::unique_ptr<MdGrade> ReadLinkedGrade(MdPosition position, LinkResolution& links, int depth) {
+    return ReadItemsAndLinks(position, &links, depth);
 }
 
 }  // namespace tarnvel::matdb
@@ -188,7 +160,7 @@ std::unique_ptr<MdGrade> md_read_grade(MdPosition position) {
 }
 
 std::unique_ptr<MdGrade> md_read_by_name(int slot, const char* supplier, const char* grade) {
-    return md::ReadByName(slot, supplier, grade, 0);
+    return md::ReadByName(slot, supplier, grade);
 }
 
 int md_find_for_export(const char* supplier, const char* grade, const char* database) {

@@ -1,6 +1,6 @@
 // Walking the suppliers and grades of the open databases, and finding them
-// by name. Every link read from a file is checked and every walk is bounded
-// by the number of records its file holds, so a damaged list ends the walk.
+// by name. Every link read from a file is checked and every walk reaches
+// each record at most once (md_visits.h), so a damaged list ends the walk.
 #include "matdb/md_walk.h"
 
 #include <vector>
@@ -8,6 +8,7 @@
 #include "matdb/md_lookup_cache.h"
 #include "matdb/md_print.h"
 #include "matdb/md_slots.h"
+#include "matdb/md_visits.h"
 
 namespace tarnvel::matdb {
 
@@ -30,11 +31,6 @@ void ReportDamage(int slot, RaxFileKind kind) {
             file != nullptr ? file->path().c_str() : "");
 }
 
-int RecordLimit(int slot, RaxFileKind kind) {
-    RaxFile* file = SlotFile(slot, kind);
-    return file != nullptr ? file->RecordCount() : 0;
-}
-
 // The first supplier record of a slot's list (0 when the list is empty).
 int FirstSupplierRecord(int slot) {
     RaxFile* file = SlotFile(slot, RaxFileKind::kSupplier);
@@ -48,15 +44,15 @@ int FirstGradeRecord(int slot, int supplier) {
     return record.first_grade;
 }
 
-// Moves along a list from number (inclusive) to the first record a walk
-// shows: suppliers that are not empty, grades that are not deleted. 0 at
-// the end of the list; -1 when the list is damaged (reported).
+// Moves along owner's list from number (inclusive) to the first record a
+// walk shows: suppliers that are not empty, grades that are not deleted. 0
+// at the end of the list; -1 when the list is damaged (reported).
 template <typename Record>
-int Visible(int slot, RaxFileKind kind, int number, int* steps) {
-    const int limit = RecordLimit(slot, kind);
+int Visible(int slot, RaxFileKind kind, int owner, int walk, int number) {
     while (number > 0) {
         Record record;
-        if (++*steps > limit || !ReadListRecord(slot, kind, number, &record)) {
+        if (!Visit(slot, kind, owner, walk, number) ||
+            !ReadListRecord(slot, kind, number, &record)) {
             ReportDamage(slot, kind);
             return -1;
         }
@@ -70,6 +66,15 @@ int Visible(int slot, RaxFileKind kind, int number, int* steps) {
         number = record.next;
     }
     return 0;
+}
+
+// The walk a position continues: its own, or for a position that a find
+// gave, a new one that has reached the position's record.
+int ContinuedWalk(int slot, RaxFileKind kind, int owner, int walk, int number) {
+    if (walk != 0) return walk;
+    walk = NewWalk();
+    Visit(slot, kind, owner, walk, number);
+    return walk;
 }
 
 bool InScope(int scope, int slot) {
@@ -87,23 +92,28 @@ MdPosition Invalid() {
 }
 
 // The first visible supplier of slot or, for a walk over several
-// databases, of the next database in search order that has one.
+// databases, of the next database in search order that has one. A walk
+// from the first supplier begins a walk over the whole database: the
+// records earlier walks reached are forgotten, and from here on a grade
+// record reached from the lists of two suppliers is damage.
 MdPosition SupplierWalkFrom(int scope, int slot) {
     for (; slot >= 0; --slot) {
         if (!InScope(scope, slot)) {
             if (!IsMulti(scope)) break;
             continue;
         }
-        int steps = 0;
-        const int number = Visible<SupplierRecord>(slot, RaxFileKind::kSupplier,
-                                                   FirstSupplierRecord(slot), &steps);
+        ForgetVisits(slot, RaxFileKind::kSupplier);
+        ForgetVisits(slot, RaxFileKind::kGrade);
+        const int walk = NewWalk();
+        const int number = Visible<SupplierRecord>(slot, RaxFileKind::kSupplier, 0, walk,
+                                                   FirstSupplierRecord(slot));
         if (number > 0) {
             MdPosition position;
             position.slot = slot;
             position.scope = scope;
             position.supplier = SupplierOffset(slot, number);
             position.valid = 1;
-            position.supplier_steps = steps;
+            position.supplier_walk = walk;
             return position;
         }
         if (!IsMulti(scope)) break;
@@ -116,18 +126,19 @@ int StartSlot(int scope) {
     return scope;
 }
 
-// Walks a list from its first record in chain order, every record counted
-// (hidden ones too), until a visible record's first word matches.
+// Walks owner's list from its first record in chain order, every record
+// reached once (hidden ones too), until a visible record's first word
+// matches.
 template <typename Record>
-FindStatus FindInList(int slot, RaxFileKind kind, int first, std::string_view wanted, int* found,
-                      int* last) {
+FindStatus FindInList(int slot, RaxFileKind kind, int owner, int first, std::string_view wanted,
+                      int* found, int* last) {
     *found = 0;
     *last = 0;
-    const int limit = RecordLimit(slot, kind);
-    int steps = 0;
+    const int walk = NewWalk();
     for (int number = first; number > 0;) {
         Record record;
-        if (++steps > limit || !ReadListRecord(slot, kind, number, &record)) {
+        if (!Visit(slot, kind, owner, walk, number) ||
+            !ReadListRecord(slot, kind, number, &record)) {
             ReportDamage(slot, kind);
             return FindStatus::kDamaged;
         }
@@ -191,7 +202,7 @@ FindStatus FindSupplierIn(int slot, std::string_view name, int* found, int* last
     const std::string wanted = WantedName(name, kSupplierNameWidth);
     if (const auto cached = CachedFind(slot, RaxFileKind::kSupplier, 0, first, wanted, found, last))
         return *cached;
-    return FindInList<SupplierRecord>(slot, RaxFileKind::kSupplier, first, wanted, found, last);
+    return FindInList<SupplierRecord>(slot, RaxFileKind::kSupplier, 0, first, wanted, found, last);
 }
 
 FindStatus FindGradeIn(int slot, int supplier, std::string_view name, int* found, int* last) {
@@ -205,7 +216,7 @@ FindStatus FindGradeIn(int slot, int supplier, std::string_view name, int* found
     if (const auto cached =
             CachedFind(slot, RaxFileKind::kGrade, supplier, first, wanted, found, last))
         return *cached;
-    return FindInList<GradeRecord>(slot, RaxFileKind::kGrade, first, wanted, found, last);
+    return FindInList<GradeRecord>(slot, RaxFileKind::kGrade, supplier, first, wanted, found, last);
 }
 
 }  // namespace tarnvel::matdb
@@ -228,17 +239,18 @@ MdPosition md_first_supplier(MdPosition position) {
 MdPosition md_next_supplier(MdPosition position) {
     const int number = md::SupplierNumber(position);
     if (position.valid == 0 || number == 0) return md::Invalid();
+    const int walk = md::ContinuedWalk(position.slot, md::RaxFileKind::kSupplier, 0,
+                                       position.supplier_walk, number);
     md::SupplierRecord record;
-    int steps = position.supplier_steps;
     int next = -1;
     if (md::ReadSupplierRecord(position.slot, number, &record)) {
-        next = md::Visible<md::SupplierRecord>(position.slot, md::RaxFileKind::kSupplier,
-                                               record.next, &steps);
+        next = md::Visible<md::SupplierRecord>(position.slot, md::RaxFileKind::kSupplier, 0, walk,
+                                               record.next);
     }
     if (next > 0) {
         position.supplier = md::SupplierOffset(position.slot, next);
         position.grade = -2;
-        position.supplier_steps = steps;
+        position.supplier_walk = walk;
         return position;
     }
     if (next == 0 && md::IsMulti(position.scope))
@@ -251,29 +263,32 @@ MdPosition md_first_grade(MdPosition position) {
     const int supplier = md::SupplierNumber(position);
     if (supplier == 0) return md::Invalid();
     const int first = md::FirstGradeRecord(position.slot, supplier);
-    int steps = 0;
-    const int number = first < 0 ? -1
-                                 : md::Visible<md::GradeRecord>(
-                                       position.slot, md::RaxFileKind::kGrade, first, &steps);
+    const int walk = md::NewWalk();
+    const int number = first < 0
+                           ? -1
+                           : md::Visible<md::GradeRecord>(position.slot, md::RaxFileKind::kGrade,
+                                                          supplier, walk, first);
     position.grade = number > 0 ? md::GradeOffset(position.slot, number) : -2;
     position.valid = number > 0 ? 1 : 0;
-    position.grade_steps = steps;
+    position.grade_walk = walk;
     return position;
 }
 
 MdPosition md_next_grade(MdPosition position) {
     const int number = md::GradeNumber(position);
+    const int supplier = md::SupplierNumber(position);
     if (position.valid == 0 || number == 0) return md::Invalid();
+    const int walk = md::ContinuedWalk(position.slot, md::RaxFileKind::kGrade, supplier,
+                                       position.grade_walk, number);
     md::GradeRecord record;
-    int steps = position.grade_steps;
     int next = -1;
     if (md::ReadGradeRecord(position.slot, number, &record)) {
-        next = md::Visible<md::GradeRecord>(position.slot, md::RaxFileKind::kGrade, record.next,
-                                            &steps);
+        next = md::Visible<md::GradeRecord>(position.slot, md::RaxFileKind::kGrade, supplier, walk,
+                                            record.next);
     }
     position.grade = next > 0 ? md::GradeOffset(position.slot, next) : -2;
     position.valid = next > 0 ? 1 : 0;
-    position.grade_steps = steps;
+    position.grade_walk = walk;
     return position;
 }
 
@@ -311,6 +326,7 @@ MdPosition md_find_grade(MdPosition position, const char* grade) {
     const int supplier = md::SupplierNumber(position);
     position.valid = 0;
     position.grade = -2;
+    position.grade_walk = 0;
     if (supplier == 0) return position;
     int found = 0;
     int last = 0;

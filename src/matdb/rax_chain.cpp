@@ -17,18 +17,17 @@ bool ReadData(RaxFile& file, int number, DataRecord* data) {
 
 }  // namespace
 
-ChainStatus ReadChain(RaxFile* file, int first, std::vector<std::int32_t>* payload) {
+ChainStatus ReadChain(RaxFile* file, int first, std::vector<std::int32_t>* payload,
+                      const ChainVisitor& visit) {
     payload->clear();
     if (first <= 0) return ChainStatus::kOk;
     if (file == nullptr) {
         MdPrint("Error: a rax file is missing.\n");
         return ChainStatus::kMissing;
     }
-    const int limit = file->RecordCount();
-    int steps = 0;
     for (int number = first; number > 0;) {
         DataRecord data;
-        if (++steps > limit || !ReadData(*file, number, &data)) {
+        if (!visit(number) || !ReadData(*file, number, &data)) {
             payload->clear();
             return ChainStatus::kDamaged;
         }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <unordered_set>
 #include <vector>
@@ -13,10 +14,16 @@ namespace tarnvel::matdb {
 
 enum class ChainStatus { kOk, kMissing, kDamaged };
 
+// Told every record number a chain read reaches, before the record is
+// read; false when the record was reached before (the chain loops, or runs
+// into another chain), which is damage.
+using ChainVisitor = std::function<bool(int number)>;
+
 // Reads the chain beginning at first (0 or less: no chain, empty payload).
-// A first record or link that is not a valid record, or a chain longer than
-// the file can hold (a loop), is damage. A null file is a missing file.
-ChainStatus ReadChain(RaxFile* file, int first, std::vector<std::int32_t>* payload);
+// A first record or link that is not a valid record, or a record reached
+// twice, is damage. A null file is a missing file.
+ChainStatus ReadChain(RaxFile* file, int first, std::vector<std::int32_t>* payload,
+                      const ChainVisitor& visit);
 
 // Where a payload will be written. A chain written fresh takes W / 23 + 1
 // records; a rewrite reuses the old chain's records in order (each only

@@ -150,7 +150,9 @@ bool DecodeExtended(std::span<const std::int32_t> payload, bool swapped,
         }
         items->push_back(std::move(item));
     }
-    return true;
+    // Entries that run to the payload's end without the closing 0: the
+    // chain was cut short.
+    return payload.empty();
 }
 
 std::vector<std::int32_t> PackText(const std::string& text, bool swapped) {

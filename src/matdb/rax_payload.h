@@ -22,7 +22,8 @@
 namespace tarnvel::matdb {
 
 // Decodes a payload into items appended to items. False when the payload's
-// structure is damaged (an index, count or length beyond the payload).
+// structure is damaged (an index, count or length beyond the payload, or a
+// non-empty extended payload without its closing 0).
 // Items whose contents cannot be represented in memory (a variable position
 // outside the property's list, an unknown property, format or variable) are
 // skipped and counted in skipped.

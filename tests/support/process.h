@@ -35,9 +35,12 @@ inline std::string BuiltProgram(const std::string& name) {
 
 // Runs program with args (argv[0] is the program path), in directory cwd
 // when given, with extra environment settings; returns output and status.
+// With a time limit (seconds) the child is killed by SIGALRM when it runs
+// longer (exit code -1): a generous bound for "ends in bounded time".
 inline ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
                                 const std::string& cwd = "",
-                                const std::vector<std::pair<std::string, std::string>>& env = {}) {
+                                const std::vector<std::pair<std::string, std::string>>& env = {},
+                                unsigned time_limit = 0) {
     char out_name[] = "/tmp/tarnvel-test-outXXXXXX";
     char err_name[] = "/tmp/tarnvel-test-errXXXXXX";
     const int out_fd = mkstemp(out_name);
@@ -51,6 +54,8 @@ inline ProcessResult RunProcess(const std::string& program, const std::vector<st
         dup2(null_fd, STDIN_FILENO);
         if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
         for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+        // A pending alarm survives the exec.
+        if (time_limit > 0) alarm(time_limit);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
         for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
