@@ -26,6 +26,14 @@ inline constexpr std::int32_t kGenericListCode = 1890;
 // to "2nd Order" or emptied, and `tait` replaced by the written Tait
 // coefficients (or zeroed when none are written).
 //
+// A coefficient model (Cross-WLF, second-order, first-order, extensional
+// viscosity, Tait, the product's own PVT model) one of whose coefficients
+// holds the unset marker -16384 counts as absent: the codes that always
+// carry it get zeros, and the codes derived from it fall back as for a
+// grade without that model (the Tait coefficients to the record's own or
+// the generic ones of the link, or none). The record keeps such a list as
+// it was read.
+//
 // Non-finite inputs (NaN, infinities) never stop the build: they pass into
 // the written values as IEEE results (so do divisions by zero, such as the
 // densities 1000 and 1001 of all-zero Tait coefficients, which are

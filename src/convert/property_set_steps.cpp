@@ -21,9 +21,6 @@ namespace {
 // The values of the viscosity model selector.
 constexpr double kCrossWlfModel = 1.0;
 constexpr double kOtherViscosityModel = 2.0;
-// The number of Cross-WLF and of second-order coefficients.
-constexpr std::size_t kCrossWlfCount = 7;
-constexpr std::size_t kSecondOrderCount = 6;
 // The Cross-WLF coefficients in the order of their code: n, tau*, D1, D2,
 // D3, A1, A2.
 constexpr std::size_t kCrossWlfCodeOrder[] = {6, 5, 0, 1, 2, 3, 4};
@@ -48,18 +45,21 @@ constexpr double kRoomTemperature = 298.15;
 
 // ---- Viscosity ---------------------------------------------------------------------------------
 
-// The viscosity model selector. A Cross-WLF model with a negative
-// coefficient is replaced by the second-order model when that is complete.
+// The viscosity model selector. A Cross-WLF model with a negative or an
+// unset coefficient is replaced by the second-order model when that is
+// complete.
 void ViscosityModel(SetWriter& w, std::int32_t code) {
     MaterialRecord& r = w.record();
     double model = kOtherViscosityModel;
     if (EqualsIgnoringCase(TextOf(r.defaultViscosityModel), "Cross-WLF")) {
-        const bool usable = std::all_of(r.crossWlf.begin(), r.crossWlf.begin() + kCrossWlfCount,
+        const bool usable = ModelIsSet(r, CoefficientModel::kCrossWlf) &&
+                            std::all_of(r.crossWlf.begin(), r.crossWlf.begin() + kCrossWlfCount,
                                         [](double v) { return v >= 0.0; });
         if (usable) {
             model = kCrossWlfModel;
         } else {
-            const bool second_order = AllNonZero(r.viscosity2ndOrder, kSecondOrderCount);
+            const bool second_order =
+                AllNonZero(ModelCoefficients(r, CoefficientModel::kSecondOrder), kSecondOrderCount);
             material::SetText(r.defaultViscosityModel, second_order ? "2nd Order" : "");
         }
     }
@@ -67,15 +67,16 @@ void ViscosityModel(SetWriter& w, std::int32_t code) {
 }
 
 void CrossWlf(SetWriter& w, std::int32_t code) {
+    const RealArray& c = ModelCoefficients(w.record(), CoefficientModel::kCrossWlf);
     std::array<double, kCrossWlfCount> values{};
     std::transform(std::begin(kCrossWlfCodeOrder), std::end(kCrossWlfCodeOrder), values.begin(),
-                   [&](std::size_t index) { return w.record().crossWlf[index]; });
+                   [&](std::size_t index) { return c[index]; });
     w.WriteValues(code, values);
 }
 
 // The second-order coefficients, then the model's shear rate bounds.
 void SecondOrder(SetWriter& w, std::int32_t code) {
-    const RealArray& c = w.record().viscosity2ndOrder;
+    const RealArray& c = ModelCoefficients(w.record(), CoefficientModel::kSecondOrder);
     w.Write(code, {c[0], c[1], c[2], c[3], c[4], c[5], kSecondOrderMinShearRate,
                    kSecondOrderMaxShearRate});
 }
@@ -83,10 +84,9 @@ void SecondOrder(SetWriter& w, std::int32_t code) {
 // The extensional viscosity parameters, when every input is set.
 void ExtensionalParameters(SetWriter& w, std::int32_t code) {
     const MaterialRecord& r = w.record();
-    const ExtensionalInputs in{r.viscosity1stOrder[0],    r.viscosity1stOrder[1],
-                               r.viscosity1stOrder[2],    r.extensionalViscosity[0],
-                               r.extensionalViscosity[1], r.extensionalViscosity[2],
-                               r.extensionalViscosity[3], r.meltTemperatureDefault};
+    const RealArray& a = ModelCoefficients(r, CoefficientModel::kFirstOrder);
+    const RealArray& e = ModelCoefficients(r, CoefficientModel::kExtensional);
+    const ExtensionalInputs in{a[0], a[1], a[2], e[0], e[1], e[2], e[3], r.meltTemperatureDefault};
     for (double input : {in.a0, in.a1, in.a2, in.e0, in.e1, in.e2, in.e3, in.temperature}) {
         if (input == 0.0) return;
     }
@@ -95,7 +95,7 @@ void ExtensionalParameters(SetWriter& w, std::int32_t code) {
 }
 
 void ExtensionalCoefficients(SetWriter& w, std::int32_t code) {
-    const RealArray& e = w.record().extensionalViscosity;
+    const RealArray& e = ModelCoefficients(w.record(), CoefficientModel::kExtensional);
     w.Write(code, {e[0], e[1], e[2], e[3]});
 }
 
@@ -108,13 +108,13 @@ void ViscosityIndex(SetWriter& w, std::int32_t code) {
         std::string text;
         if (ContainsIgnoringCase(model, "CROSS")) {
             const double t = w.converter().ClassTemperature(TextOf(r.family));
-            const std::span<const double, kCrossWlfCount> coefficients(r.crossWlf.data(),
-                                                                       kCrossWlfCount);
+            const std::span<const double, kCrossWlfCount> coefficients(
+                ModelCoefficients(r, CoefficientModel::kCrossWlf).data(), kCrossWlfCount);
             text = ViscosityIndexText(t, CrossWlfIndexViscosity(coefficients, t));
         } else if (ContainsIgnoringCase(model, "2ND")) {
             const double t = w.converter().ClassTemperature(TextOf(r.family));
             const std::span<const double, kSecondOrderCount> coefficients(
-                r.viscosity2ndOrder.data(), kSecondOrderCount);
+                ModelCoefficients(r, CoefficientModel::kSecondOrder).data(), kSecondOrderCount);
             text = ViscosityIndexText(t, SecondOrderIndexViscosity(coefficients, t));
         }
         material::SetText(r.viscosityIndex, text);
@@ -151,23 +151,27 @@ bool SolidDomainOnly(const RealArray& t) {
 
 // The Tait coefficients, from the record, converted from the
 // product's own PVT model, or generic from L. The record keeps what is
-// written, or zeros. An own model without a melt zone cannot give the 13
-// values: the record's or the generic ones are written as if there were no
-// own model, and when neither is, the record keeps the solid domain that
-// the own model does give (for the solid density) and no 1004 is written.
+// written, or zeros. A model with an unset coefficient counts as absent. An
+// own model without a melt zone cannot give the 13 values: the record's or
+// the generic ones are written as if there were no own model, and when
+// neither is, the record keeps the solid domain that the own model does
+// give (for the solid density) and no 1004 is written.
 void Tait(SetWriter& w, std::int32_t code) {
     MaterialRecord& r = w.record();
-    const std::span<const double, kOwnPvtCount> own_pvt(r.pvtVantorel.data(), kOwnPvtCount);
-    const bool has_own_pvt = !AllZero(r.pvtVantorel, kOwnPvtCount);
-    const bool own_convertible = has_own_pvt && HasOwnMeltZone(r.pvtVantorel);
+    const RealArray& own = ModelCoefficients(r, CoefficientModel::kOwnPvt);
+    const RealArray& own_tait = ModelCoefficients(r, CoefficientModel::kTait);
+    const std::span<const double, kOwnPvtCount> own_pvt(own.data(), kOwnPvtCount);
+    const bool has_own_pvt = !AllZero(own, kOwnPvtCount);
+    const bool own_convertible = has_own_pvt && HasOwnMeltZone(own);
+    const bool tait_complete = AllNonZero(own_tait, kTaitCompleteCount);
     const bool prefers_own = EqualsIgnoringCase(TextOf(r.defaultPvtModel), "VANTOREL");
 
     std::optional<TaitCoefficients> tait;
-    if (own_convertible && (prefers_own || !AllNonZero(r.tait, kTaitCompleteCount))) {
+    if (own_convertible && (prefers_own || !tait_complete)) {
         tait = TaitFromOwnPvt(own_pvt);
-    } else if (AllNonZero(r.tait, kTaitCompleteCount)) {
+    } else if (tait_complete) {
         tait.emplace();
-        std::copy_n(r.tait.begin(), kTaitCount, tait->begin());
+        std::copy_n(own_tait.begin(), kTaitCount, tait->begin());
     } else if (w.has_generic_link() && w.Generic(code, w.link_set(), kTaitCount)) {
         tait.emplace();
         std::copy_n(w.values().begin(), kTaitCount, tait->begin());

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <iterator>
 
+#include "convert/property_formulas.h"
 #include "services/syperror.h"
 #include "udm/udm.h"
 
@@ -39,6 +41,47 @@ bool AllNonZero(const material::RealArray& values, std::size_t count) {
 
 bool AllZero(const material::RealArray& values, std::size_t count) {
     return std::all_of(values.begin(), values.begin() + count, [](double v) { return v == 0.0; });
+}
+
+namespace {
+
+// Where each coefficient model lies in the record and how many of its
+// leading entries the builder takes.
+struct ModelField {
+    CoefficientModel model;
+    material::RealArray material::MaterialRecord::*field;
+    std::size_t count;
+};
+
+constexpr ModelField kModelFields[] = {
+    {CoefficientModel::kCrossWlf, &material::MaterialRecord::crossWlf, kCrossWlfCount},
+    {CoefficientModel::kSecondOrder, &material::MaterialRecord::viscosity2ndOrder,
+     kSecondOrderCount},
+    {CoefficientModel::kFirstOrder, &material::MaterialRecord::viscosity1stOrder, kFirstOrderCount},
+    {CoefficientModel::kExtensional, &material::MaterialRecord::extensionalViscosity,
+     kExtensionalCount},
+    {CoefficientModel::kTait, &material::MaterialRecord::tait, kTaitCount},
+    {CoefficientModel::kOwnPvt, &material::MaterialRecord::pvtVantorel, kOwnPvtCount},
+};
+
+const ModelField& FieldOf(CoefficientModel model) {
+    return *std::find_if(std::begin(kModelFields), std::end(kModelFields),
+                         [model](const ModelField& f) { return f.model == model; });
+}
+
+}  // namespace
+
+bool ModelIsSet(const material::MaterialRecord& record, CoefficientModel model) {
+    const ModelField& f = FieldOf(model);
+    const material::RealArray& values = record.*f.field;
+    return std::none_of(values.begin(), values.begin() + f.count,
+                        [](double v) { return v == material::kUnsetMarker; });
+}
+
+const material::RealArray& ModelCoefficients(const material::MaterialRecord& record,
+                                             CoefficientModel model) {
+    static constexpr material::RealArray kAbsent{};
+    return ModelIsSet(record, model) ? record.*FieldOf(model).field : kAbsent;
 }
 
 SetWriter::SetWriter(const MUdbConverter& converter, material::MaterialRecord& record,

@@ -35,6 +35,34 @@ std::string ModelText(std::string_view text);
 bool AllNonZero(const material::RealArray& values, std::size_t count);
 bool AllZero(const material::RealArray& values, std::size_t count);
 
+// The number of coefficients of the viscosity models the builder converts.
+inline constexpr std::size_t kCrossWlfCount = 7;
+inline constexpr std::size_t kSecondOrderCount = 6;
+inline constexpr std::size_t kFirstOrderCount = 3;
+inline constexpr std::size_t kExtensionalCount = 4;
+
+// The coefficient models of the record that the builder turns into codes.
+enum class CoefficientModel {
+    kCrossWlf,     // D1, D2, D3, A1, A2, tau*, n
+    kSecondOrder,  // c0..c5
+    kFirstOrder,   // A0, A1, A2
+    kExtensional,  // E0..E3
+    kTait,         // b5, b6, b1m .. b4m, b1s .. b4s, b7, b8, b9
+    kOwnPvt,       // k0..k12 of the product's own PVT model
+};
+
+// True when none of the coefficients the builder takes from the model holds
+// the unset marker. The grade export pads a coefficient list shorter than
+// its rows with the marker and copies a gap in a stored list as it is; such
+// a model cannot be converted.
+bool ModelIsSet(const material::MaterialRecord& record, CoefficientModel model);
+
+// The record's coefficients of the model when it is set; otherwise all
+// zeros, which every rule reads as the model being absent, so that no
+// marker is ever taken for a number.
+const material::RealArray& ModelCoefficients(const material::MaterialRecord& record,
+                                             CoefficientModel model);
+
 // Writes the codes of one property set: a value buffer that is cleared
 // before each code is prepared, the generic lookups of the grade and the
 // list of codes whose values came from generic data.

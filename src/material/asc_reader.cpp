@@ -19,9 +19,6 @@ namespace {
 
 using services::kSypOk;
 
-// The material database's value for "not set".
-constexpr double kUnsetMarker = -16384.0;
-
 // Converts as atof does: leading white space skipped, conversion stops at
 // the first unusable character, nothing usable gives 0. A plain decimal
 // number, as the export writes them, is converted in place (to the same

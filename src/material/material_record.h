@@ -31,6 +31,10 @@ constexpr RecordText MakeText(std::string_view text) {
     return field;
 }
 
+// The material database's value for "not set", which a keyword file may
+// carry in a single value or among the values of a list.
+inline constexpr double kUnsetMarker = -16384.0;
+
 // The initial value of every text field except the fillers.
 inline constexpr std::string_view kUnknownText = "UNKNOWN";
 

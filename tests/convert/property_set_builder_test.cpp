@@ -496,6 +496,164 @@ TEST_F(PropertySetBuilder, AnOwnPvtModelWithoutMeltZoneGivesTheSolidDensityOnly)
     ExpectAllFinite(own_tait);
 }
 
+// ---- Coefficient lists with unset values ----------------------------------------------------
+// The grade export pads a short coefficient list with the unset marker and
+// copies a gap in a stored list as it is; no marker may be taken for a
+// coefficient.
+
+constexpr double kUnset = tarnvel::material::kUnsetMarker;
+
+// A product PVT model with the marker at some entries.
+struct OwnPvtGap {
+    const char* name;
+    std::vector<std::size_t> unset;
+    bool melt_zone;
+};
+
+// A record whose own PVT model is preferred and has the gap.
+MaterialRecord OwnPvtWithGap(const OwnPvtGap& gap) {
+    MaterialRecord r = EmptyRecord();
+    std::copy(property_test::kPvtWithExtra.begin(), property_test::kPvtWithExtra.end(),
+              r.pvtVantorel.begin());
+    if (!gap.melt_zone) std::fill_n(r.pvtVantorel.begin() + 7, 4, 0.0);
+    for (std::size_t i : gap.unset) r.pvtVantorel[i] = kUnset;
+    r.meltTemperatureDefault = property_test::kMeltTemperature;
+    SetText(r.defaultPvtModel, "VANTOREL");
+    return r;
+}
+
+TEST_F(PropertySetBuilder, AnOwnPvtModelWithAnUnsetCoefficientCountsAsAbsent) {
+    const OwnPvtGap gaps[] = {
+        {"eleven values padded to the rows", {11, 12, 13, 14}, true},
+        {"a gap in the extra term", {5}, true},
+        {"a gap in the melt zone", {8}, true},
+        {"a gap in the solid zone, no melt zone", {1}, false},
+    };
+    for (const OwnPvtGap& gap : gaps) {
+        const std::string name = gap.name;
+        MaterialRecord r = OwnPvtWithGap(gap);
+        MaterialRecord without = r;
+        std::fill_n(without.pvtVantorel.begin(), 13, 0.0);
+        const Built alone(converter_, r);
+        const Built reference(converter_, without);
+        // Exactly what a grade without its own model gets.
+        EXPECT_FALSE(alone.Has(1004)) << name;
+        EXPECT_EQ(alone.Codes(), reference.Codes()) << name;
+        EXPECT_EQ(alone.Of(1000), reference.Of(1000)) << name;
+        EXPECT_EQ(alone.Of(1001), reference.Of(1001)) << name;
+        EXPECT_EQ(Values(r.tait.begin(), r.tait.begin() + 13), Values(13, 0.0)) << name;
+        EXPECT_EQ(r.pvtVantorel[gap.unset[0]], kUnset) << name << ": the record keeps the list";
+
+        // The generic Tait model of the link stands in.
+        MaterialRecord linked_record = r;
+        SetText(linked_record.genericLink, "GEN-PP");
+        const Built linked(converter_, linked_record);
+        EXPECT_EQ(linked.Of(1004), kGenericTait) << name;
+        ExpectAllFinite(linked);
+        const Values generic = linked.Of(1890).value_or(Values{});
+        EXPECT_NE(std::find(generic.begin(), generic.end(), 1004.0), generic.end()) << name;
+
+        // So do the record's own complete Tait coefficients.
+        MaterialRecord own_tait_record = r;
+        std::copy(kGenericTait.begin(), kGenericTait.end(), own_tait_record.tait.begin());
+        const Built own_tait(converter_, own_tait_record);
+        EXPECT_EQ(own_tait.Of(1004), kGenericTait) << name;
+        ExpectAllFinite(own_tait);
+    }
+}
+
+TEST_F(PropertySetBuilder, ATaitListWithAnUnsetCoefficientCountsAsAbsent) {
+    auto record = [](std::size_t unset) {
+        MaterialRecord r = EmptyRecord();
+        std::copy(kGenericTait.begin(), kGenericTait.end(), r.tait.begin());
+        r.tait[unset] = kUnset;
+        r.meltTemperatureDefault = property_test::kMeltTemperature;
+        return r;
+    };
+    // The two rows beyond the model, which the export fills with the marker,
+    // do not matter.
+    MaterialRecord r = record(13);
+    r.tait[14] = kUnset;
+    EXPECT_EQ(Built(converter_, r).Of(1004), kGenericTait);
+    for (std::size_t unset : {0u, 4u, 11u, 12u}) {
+        r = record(unset);
+        const Built alone(converter_, r);
+        EXPECT_FALSE(alone.Has(1004)) << unset;
+        EXPECT_EQ(alone.Of(1000), Values{kInf}) << unset;
+        EXPECT_EQ(Values(r.tait.begin(), r.tait.begin() + 13), Values(13, 0.0)) << unset;
+        // The product's own model takes over, though not preferred.
+        r = record(unset);
+        std::copy(property_test::kPvtWithExtra.begin(), property_test::kPvtWithExtra.end(),
+                  r.pvtVantorel.begin());
+        SetText(r.defaultPvtModel, "Tait");
+        const Built converted(converter_, r);
+        ExpectNear(converted.Of(1004), property_test::Expected("tait_with_extra"));
+        ExpectAllFinite(converted);
+    }
+}
+
+TEST_F(PropertySetBuilder, ViscosityModelsWithAnUnsetCoefficientCountAsAbsent) {
+    auto record = [] {
+        MaterialRecord r = EmptyRecord();
+        SetText(r.family, "PP");
+        SetText(r.defaultViscosityModel, "Cross-WLF");
+        std::copy(property_test::kCrossWlf.begin(), property_test::kCrossWlf.end(),
+                  r.crossWlf.begin());
+        std::copy(property_test::kSecondOrder.begin(), property_test::kSecondOrder.end(),
+                  r.viscosity2ndOrder.begin());
+        std::copy(property_test::kFirstOrder.begin(), property_test::kFirstOrder.end(),
+                  r.viscosity1stOrder.begin());
+        std::copy(property_test::kExtensional.begin(), property_test::kExtensional.end(),
+                  r.extensionalViscosity.begin());
+        // Rows 5 to 10 of the binding coefficients are beyond what is taken.
+        std::fill_n(r.extensionalViscosity.begin() + 4, 6, kUnset);
+        r.meltTemperatureDefault = property_test::kMeltTemperature;
+        return r;
+    };
+    MaterialRecord r = record();
+    const Built complete(converter_, r);
+    EXPECT_EQ(complete.Of(1310), Values{1});
+    EXPECT_TRUE(complete.Has(1360));
+    EXPECT_EQ(complete.Of(1361), (Values{2.0, -0.6, -0.01, 0.001}));
+
+    // An unset tau*: the complete second-order model takes over.
+    r = record();
+    r.crossWlf[5] = kUnset;
+    const Built no_cross(converter_, r);
+    EXPECT_EQ(no_cross.Of(1310), Values{2});
+    EXPECT_EQ(no_cross.Of(1313), Values(7, 0.0));
+    EXPECT_EQ(TextOf(r.defaultViscosityModel), "2nd Order");
+    EXPECT_EQ(no_cross.Text(1328), "VI(230)0120");
+
+    // An unset c3 as well: neither model, and no index.
+    r = record();
+    r.crossWlf[0] = kUnset;
+    r.viscosity2ndOrder[3] = kUnset;
+    const Built neither(converter_, r);
+    EXPECT_EQ(neither.Of(1310), Values{2});
+    EXPECT_EQ(neither.Of(1325), (Values{0, 0, 0, 0, 0, 0, 10, 1000000}));
+    EXPECT_EQ(TextOf(r.defaultViscosityModel), "");
+    EXPECT_EQ(neither.Text(1328), "");
+
+    // A second-order model named by the grade reads as all zeros.
+    r = record();
+    SetText(r.defaultViscosityModel, "2nd Order");
+    r.viscosity2ndOrder[5] = kUnset;
+    EXPECT_EQ(Built(converter_, r).Text(1328), "VI(230)0001");
+
+    // An unset first-order or binding coefficient: no extensional parameters.
+    r = record();
+    r.viscosity1stOrder[2] = kUnset;
+    const Built no_first(converter_, r);
+    EXPECT_FALSE(no_first.Has(1360));
+    EXPECT_EQ(no_first.Of(1361), (Values{2.0, -0.6, -0.01, 0.001}));
+    r = record();
+    r.extensionalViscosity[3] = kUnset;
+    const Built no_binding(converter_, r);
+    EXPECT_FALSE(no_binding.Has(1360));
+    EXPECT_EQ(no_binding.Of(1361), Values(4, 0.0));
+}
+
 // ---- Fillers and texts -----------------------------------------------------------------------
 
 TEST_F(PropertySetBuilder, FillerComposition) {

@@ -188,5 +188,128 @@ TEST_F(PvtPipelineCli, DatabaseRunGivesEveryGradeItsOwnPvtModel) {
     ExpectOwnPvtModels(SetCodes(root_ / "out.udb"), "-rax");
 }
 
+// ---- Coefficient lists with unset values -----------------------------------------------------
+// A list shorter than its model, or with a gap, reaches the keyword file
+// padded with (or holding) the unset marker; the builder takes such a model
+// for absent.
+
+// Eleven of the thirteen product PVT coefficients, as their own property
+// and as PVT Specific Volume; all thirteen with the melt zone's k8 unset; a
+// complete Tait list and one of ten values.
+const char* const kShortCoefficients =
+    "Vantorel_PVT_Coefficients 2.55605e+06 625.718 2.79642e+09 2.79642e+09 0 0 0 1.04477e+06 "
+    "748.052 1.11857e+09 1.11857e+09";
+const char* const kShortSpecificVolume =
+    "PVT_Specific_Volume 2.55605e+06 625.718 2.79642e+09 2.79642e+09 0 0 0 1.04477e+06 "
+    "748.052 1.11857e+09 1.11857e+09";
+const char* const kGapCoefficients =
+    "Vantorel_PVT_Coefficients 2.55605e+06 625.718 2.79642e+09 2.79642e+09 0 0 0 1.04477e+06 "
+    "-16384 1.11857e+09 1.11857e+09 -1.119e+09 6.66667e+06";
+const std::vector<double> kTait = {441,         1.5e-07,    0.00127383,  8.91678e-07, 1e+08,
+                                   0.0045,      0.00114759, 2.98343e-07, 2.5e+08,     0.0035,
+                                   0.000126235, 0.1,        1.5e-08};
+const char* const kTaitList =
+    "Modified_Tait_PVT_Coefficients 441 1.5e-07 0.00127383 8.91678e-07 1e+08 0.0045 0.00114759 "
+    "2.98343e-07 2.5e+08 0.0035 0.000126235 0.1 1.5e-08";
+const char* const kShortTaitList =
+    "Modified_Tait_PVT_Coefficients 441 1.5e-07 0.00127383 8.91678e-07 1e+08 0.0045 0.00114759 "
+    "2.98343e-07 2.5e+08 0.0035";
+
+// Labels of the grades of the file below.
+enum UnsetGrade {
+    kNone = 1,
+    kShort,
+    kNoneLinked,
+    kShortLinked,
+    kGapLinked,
+    kShortTait,
+    kShortTaitLinked,
+    kShortVolumeLinked,
+};
+
+std::string UnsetMaterialFile() {
+    return GradeText("NONE", "", false) + GradeText("SHORT", kShortCoefficients, false) +
+           GradeText("NONEL", "", true) + GradeText("SHORTL", kShortCoefficients, true) +
+           GradeText("GAPL", kGapCoefficients, true) +
+           GradeText("SHORTT", std::string(kShortCoefficients) + "\n" + kTaitList, false) +
+           GradeText("TAITSL", kShortTaitList, true) +
+           GradeText("SVOLL", kShortSpecificVolume, true);
+}
+
+// No value of the set is the marker or the marker taken for a temperature.
+void ExpectNoMarker(const Codes& codes, int label) {
+    for (const auto& [code, values] : codes) {
+        for (double v : values) {
+            EXPECT_NE(v, -16384.0) << "set " << label << " code " << code;
+            EXPECT_NE(v, -16384.0 + 273.15) << "set " << label << " code " << code;
+        }
+    }
+}
+
+void ExpectFinite(const Codes& codes, int label) {
+    for (const auto& [code, values] : codes) {
+        for (double v : values)
+            EXPECT_TRUE(std::isfinite(v)) << "set " << label << " code " << code;
+    }
+}
+
+std::vector<int> KeysOf(const Codes& codes) {
+    std::vector<int> keys;
+    for (const auto& entry : codes) keys.push_back(entry.first);
+    return keys;
+}
+
+TEST_F(PvtPipelineCli, AsciiRunTakesAPvtListWithUnsetValuesForAbsent) {
+    WriteText(root_ / "unset.asc", UnsetMaterialFile());
+    const ProcessResult result = Run({"-asc", "unset.asc", "-udb", "out.udb"});
+    ASSERT_EQ(result.exit_code, 0) << result.out << result.err;
+    const std::map<int, Codes> sets = SetCodes(root_ / "out.udb");
+    ASSERT_EQ(sets.size(), 8u) << result.out;
+    for (const auto& [label, codes] : sets) ExpectNoMarker(codes, label);
+
+    // Alone, the short list leaves the grade as one without a PVT model.
+    EXPECT_FALSE(sets.at(kShort).contains(1004));
+    EXPECT_EQ(KeysOf(sets.at(kShort)), KeysOf(sets.at(kNone)));
+    EXPECT_EQ(sets.at(kShort).at(1000), sets.at(kNone).at(1000));
+    EXPECT_EQ(sets.at(kShort).at(1001), sets.at(kNone).at(1001));
+
+    // Linked, a grade whose own list is property 88 takes the linked
+    // grade's Tait list, as one without a PVT model of its own does.
+    const Codes& linked = sets.at(kNoneLinked);
+    ASSERT_TRUE(linked.contains(1004));
+    for (int label : {kShortLinked, kGapLinked}) {
+        const Codes& codes = sets.at(label);
+        ASSERT_TRUE(codes.contains(1004)) << label;
+        EXPECT_EQ(codes.at(1004), linked.at(1004)) << label;
+        EXPECT_EQ(codes.at(1000), linked.at(1000)) << label;
+        EXPECT_EQ(codes.at(1001), linked.at(1001)) << label;
+        ExpectFinite(codes, label);
+    }
+    // A grade with its own PVT Specific Volume or Tait list keeps the linked
+    // PVT models away: the generic Tait model of the link stands in, named on
+    // the generic list.
+    for (int label : {kShortVolumeLinked, kShortTaitLinked}) {
+        const Codes& codes = sets.at(label);
+        ASSERT_TRUE(codes.contains(1004)) << label;
+        ASSERT_EQ(codes.at(1004).size(), kTait.size());
+        for (std::size_t i = 0; i < kTait.size(); ++i) {
+            EXPECT_NEAR(codes.at(1004)[i], kTait[i], std::fabs(kTait[i]) * 1e-5) << label;
+        }
+        const std::vector<double>& list = codes.at(1890);
+        EXPECT_NE(std::find(list.begin(), list.end(), 1004.0), list.end()) << label;
+        ExpectFinite(codes, label);
+    }
+    EXPECT_EQ(sets.at(kShortVolumeLinked).at(1004), sets.at(kShortTaitLinked).at(1004));
+
+    // A complete Tait list of the grade serves in place of the short list.
+    const Codes& own_tait = sets.at(kShortTait);
+    ASSERT_TRUE(own_tait.contains(1004));
+    ASSERT_EQ(own_tait.at(1004).size(), kTait.size());
+    for (std::size_t i = 0; i < kTait.size(); ++i) {
+        EXPECT_NEAR(own_tait.at(1004)[i], kTait[i], std::fabs(kTait[i]) * 1e-6) << "b" << i;
+    }
+    ExpectFinite(own_tait, kShortTait);
+}
+
 }  // namespace
 }  // namespace tarnvel::driver
