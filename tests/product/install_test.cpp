@@ -100,7 +100,10 @@ TEST_F(InstalledTree, EveryFileLiesWhereADebianProgramKeepsIt) {
           "share/tarnvel/data/dat/mtgs.rax", "share/tarnvel/data/dat/mtds.rax",
           "share/doc/tarnvel/README.md", "share/doc/tarnvel/copyright",
           "share/doc/tarnvel/examples/standard_grades.lst",
-          "share/doc/tarnvel/examples/moulding_grades.asc"}) {
+          "share/doc/tarnvel/examples/moulding_grades.asc", "share/man/man1/tarnvel.1.gz",
+          "share/man/man1/udmconv.1.gz", "share/man/man1/matdb.1.gz",
+          "share/man/man1/tarnvel-export.1.gz", "share/man/man5/tarnvel-ascii.5.gz",
+          "share/man/man5/tarnvel-grade-list.5.gz", "share/man/man5/tarnvel-udb.5.gz"}) {
         EXPECT_TRUE(fs::is_regular_file(usr / file)) << file;
     }
     // Nothing to configure: no ini file anywhere, no copy of the sources' tree.
