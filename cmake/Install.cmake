@@ -11,5 +11,40 @@ install(DIRECTORY ${TARNVEL_BUILD_PRODUCT}/ DESTINATION ${CMAKE_INSTALL_DATADIR}
         PATTERN .keep EXCLUDE)
 install(FILES README.md ${CMAKE_SOURCE_DIR}/packaging/copyright
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
-install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs)
-install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
+install(DIRECTORY docs/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/docs PATTERN .keep EXCLUDE)
+install(DIRECTORY examples/ DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
+        PATTERN .keep EXCLUDE)
+
+# The change log, compressed as Debian keeps it.
+configure_file(packaging/changelog.in ${CMAKE_BINARY_DIR}/changelog @ONLY)
+add_custom_command(
+  OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
+  COMMAND gzip -9nc ${CMAKE_BINARY_DIR}/changelog > ${CMAKE_BINARY_DIR}/changelog.gz
+  DEPENDS ${CMAKE_BINARY_DIR}/changelog)
+add_custom_target(changelog_gz ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+# The Debian package: cpack -G DEB in a build folder writes
+# tarnvel_<version>_<arch>.deb, its library dependencies found by
+# dpkg-shlibdeps (package dpkg-dev).
+set(CPACK_PACKAGE_NAME tarnvel)
+set(CPACK_PACKAGE_VENDOR "Brenmoor")
+set(CPACK_PACKAGE_CONTACT "tarnvel maintainers <tarnvel@example.org>")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "converter of plastic-material property data to UDB files
+tarnvel converts the grades of a material database, a tessel ASCII material
+file or a legacy property file into a UDB file: a packed UDM model file
+holding one material property set per grade, read by simulation software.
+.
+The package holds the converter and its companions udmconv (converts and
+summarises UDM model files), matdb (lists, shows and builds material
+databases) and tarnvel-export (writes one grade as a keyword file), the
+shipped Standard material database, examples and manual pages.")
+include(CPack)

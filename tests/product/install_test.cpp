@@ -99,7 +99,7 @@ TEST_F(InstalledTree, EveryFileLiesWhereADebianProgramKeepsIt) {
           "share/tarnvel/data/dat/generic_data.udb", "share/tarnvel/data/dat/mtfs.rax",
           "share/tarnvel/data/dat/mtgs.rax", "share/tarnvel/data/dat/mtds.rax",
           "share/doc/tarnvel/README.md", "share/doc/tarnvel/copyright",
-          "share/doc/tarnvel/examples/standard_grades.lst",
+          "share/doc/tarnvel/changelog.gz", "share/doc/tarnvel/examples/standard_grades.lst",
           "share/doc/tarnvel/examples/moulding_grades.asc", "share/man/man1/tarnvel.1.gz",
           "share/man/man1/udmconv.1.gz", "share/man/man1/matdb.1.gz",
           "share/man/man1/tarnvel-export.1.gz", "share/man/man5/tarnvel-ascii.5.gz",
