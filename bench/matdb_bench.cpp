@@ -20,10 +20,10 @@ namespace {
 constexpr int kSuppliers = 100;
 
 std::string SupplierName(int i) {
-    return "SUP" + std::to_string(i % kSuppliers);
+    return std::string("SUP").append(std::to_string(i % kSuppliers));
 }
 std::string GradeCode(int i) {
-    return "G" + std::to_string(i / kSuppliers);
+    return std::string("G").append(std::to_string(i / kSuppliers));
 }
 
 MdProperty Single(int property, float value) {

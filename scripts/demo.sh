@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the tool's main job on shipped examples: the grade list
 # examples/standard_grades.lst (eight grades of the Standard database the
-# build makes in build/product/data/dat) is converted into a packed UDB file
+# build makes in build/share/tarnvel/data/dat) is converted into a packed UDB file
 # and one of its grades is shown; the tessel ASCII material file
 # examples/moulding_grades.asc (six grades) is converted through a temporary
 # material database, and the legacy property file examples/legacy_grades.udm
@@ -29,8 +29,8 @@ run() {
 
 run -rax "$root/examples/standard_grades.lst" "$build/standard.udb"
 if [ -x "$build/bin/matdb" ]; then
-    echo "\$ matdb show $build/product/data/dat ALDERPOL AP120"
-    "$build/bin/matdb" show "$build/product/data/dat" ALDERPOL AP120 | head -n 12
+    echo "\$ matdb show $build/share/tarnvel/data/dat ALDERPOL AP120"
+    "$build/bin/matdb" show "$build/share/tarnvel/data/dat" ALDERPOL AP120 | head -n 12
     echo "..."
     echo
 fi

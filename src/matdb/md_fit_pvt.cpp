@@ -169,7 +169,7 @@ Failure IsobarLine(const Point& first, const Point& second, const ZoneMessages& 
 // another. Intercept I(p) = a / (b + p) and gradient G(p) = c / (d + p)
 // are met at both pressures.
 Failure TwoIsobarZone(std::span<const Point> q, const ZoneMessages& m, Zone& z) {
-    Isobar lo, hi;
+    Isobar lo{}, hi{};
     if (Failure f = IsobarLine(q[0], q[1], m, lo)) return f;
     if (Failure f = IsobarLine(q[2], q[3], m, hi)) return f;
     if (Same(lo.pressure, hi.pressure)) return {m.pressures};

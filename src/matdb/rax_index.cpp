@@ -39,11 +39,11 @@ const std::array<IndexFieldLayout, kIndexFieldCount>& IndexLayout() {
 
 std::vector<std::string> IndexHeaderLines() {
     std::vector<std::string> lines;
-    lines.push_back("|" + Padded("1.0.0", 8) + "|");
-    lines.push_back("|" + RightJustified(kIndexFieldCount, 8) + "|");
+    lines.push_back(std::string("|").append(Padded("1.0.0", 8)).append("|"));
+    lines.push_back(std::string("|").append(RightJustified(kIndexFieldCount, 8)).append("|"));
     for (const IndexFieldLayout& field : IndexLayout()) {
-        lines.push_back("|" + Padded(field.title, 30) + "|" +
-                        RightJustified(field.header_width, 8) + "|");
+        std::string line = std::string("|").append(Padded(field.title, 30)).append("|");
+        lines.push_back(line.append(RightJustified(field.header_width, 8)).append("|"));
     }
     return lines;
 }

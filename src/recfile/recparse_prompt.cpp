@@ -58,7 +58,7 @@ void AskMenu(std::string_view prompt, std::string_view items, std::string_view d
         return;
     }
     Ask(with_items);
-    Ask(line + (def.empty() ? "" : "<" + std::string(def) + "> ") + ": ");
+    Ask(line + (def.empty() ? "" : std::string("<").append(def).append("> ")) + ": ");
 }
 
 }  // namespace

@@ -143,7 +143,7 @@ std::string rfFormatList(float value) {
 
 std::string rfListRecord(std::span<const float> values) {
     std::string record;
-    for (float value : values) record += " " + rfFormatList(value);
+    for (float value : values) record.append(" ").append(rfFormatList(value));
     return record;
 }
 

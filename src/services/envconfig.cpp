@@ -82,7 +82,8 @@ std::string ConfigLocate() {
     }
     const std::string directory = ExecutableDirectory();
     if (directory.empty()) return "";
-    for (const char* relative : {"products.xml", "../share/tarnvel/products.xml"}) {
+    const std::string installed = std::string(kProductTreeFromProgram) + "/products.xml";
+    for (const std::string& relative : {std::string("products.xml"), installed}) {
         const std::string candidate = directory + relative;
         if (IsRegularFile(candidate)) return candidate;
     }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,7 +16,14 @@
 
 #include <ini.h>
 
+#ifndef TARNVEL_PRODUCT_TREE_FROM_BIN
+#define TARNVEL_PRODUCT_TREE_FROM_BIN "../share/tarnvel"
+#endif
+
 namespace tarnvel::services {
+
+const char kProductTreeFromProgram[] = TARNVEL_PRODUCT_TREE_FROM_BIN;
+
 namespace {
 
 // A non-empty environment value, or null.
@@ -317,11 +325,25 @@ std::string ExecutableDirectory() {
     return slash == std::string::npos ? "" : path.substr(0, slash + 1);
 }
 
-std::string ModuleIniPath() {
+std::string ModulePath() {
     const char* module = NonEmptyVariable("VTSYS_TERNWAY_MODULE");
-    if (module != nullptr && IsRegularFile(module)) return std::string(module) + ".ini";
-    const std::string executable = ExecutablePath();
-    return executable.empty() ? "" : executable + ".ini";
+    if (module != nullptr && IsRegularFile(module)) return module;
+    return ExecutablePath();
+}
+
+std::string ModuleIniPath() {
+    const std::string module = ModulePath();
+    return module.empty() ? "" : module + ".ini";
+}
+
+std::string ProductTreeBesideModule() {
+    const std::string module = ModulePath();
+    const std::size_t slash = module.rfind('/');
+    if (slash == std::string::npos) return "";
+    const std::string tree = module.substr(0, slash + 1) + kProductTreeFromProgram;
+    char canonical[PATH_MAX];
+    if (::realpath(tree.c_str(), canonical) == nullptr || !IsDirectory(canonical)) return "";
+    return canonical;
 }
 
 std::string FromFirstDigit(const char* text, std::size_t max_length) {

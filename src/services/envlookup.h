@@ -60,8 +60,22 @@ std::string MachineRegistryPath();
 std::string ExecutablePath();
 // The executable's directory with a final "/", or empty.
 std::string ExecutableDirectory();
+// The module whose ini file is read: VTSYS_TERNWAY_MODULE when that file
+// exists, else the executable; empty when neither can be had.
+std::string ModulePath();
 // The ini file beside the module: the module path with ".ini" appended.
 std::string ModuleIniPath();
+
+// Where the product tree lies relative to the program's directory, in the
+// build tree as in an installed one ("../share/tarnvel" by default; the
+// build sets it from the install directories).
+extern const char kProductTreeFromProgram[];
+
+// The product tree installed with the module: kProductTreeFromProgram
+// relative to the module's directory, as a canonical path, when it is a
+// directory; empty otherwise. This lets a build or an installed tree,
+// moved anywhere as a whole, find its own data without any setting.
+std::string ProductTreeBesideModule();
 
 // The text from its first decimal digit on, at most max_length characters;
 // empty for null or a text without a digit.

@@ -147,6 +147,13 @@ const char* ResolveLookup(EnvState& state, int index) {
     return value != nullptr ? state.Keep(value) : nullptr;
 }
 
+// When no source names the product directory: the product tree installed
+// with the program, or null.
+const char* ProductTreeKept(EnvState& state) {
+    const std::string tree = ProductTreeBesideModule();
+    return tree.empty() ? nullptr : state.Keep(tree);
+}
+
 // The user directory below the home directory, or null.
 const char* UserDirectoryInHome(EnvState& state) {
     const char* home = envHomeDirectory();
@@ -258,6 +265,9 @@ bool envSelectProduct(int product_index, bool report) {
     InitialiseOnce(state);
     state.chosen = true;
     state.values[kProductDirectory] = ResolveLookup(state, kProductDirectory);
+    if (state.values[kProductDirectory] == nullptr) {
+        state.values[kProductDirectory] = ProductTreeKept(state);
+    }
     state.values[kUserDirectory] = ResolveLookup(state, kUserDirectory);
     if (state.values[kUserDirectory] == nullptr) {
         state.values[kUserDirectory] = UserDirectoryInHome(state);

@@ -675,7 +675,9 @@ TEST_F(PropertySetBuilder, LongFillerCompositionIsCutWithAReport) {
     // 19 fillers served by "Miscellaneous" give 19 x 14 = 266 values.
     MaterialRecord r = EmptyRecord();
     std::string fillers;
-    for (int i = 1; i <= 19; ++i) fillers += "F" + std::to_string(100 + i) + "(1%),";
+    for (int i = 1; i <= 19; ++i) {
+        fillers.append("F").append(std::to_string(100 + i)).append("(1%),");
+    }
     SetText(r.fillers, fillers);
     ::testing::internal::CaptureStderr();
     const Built built(converter_, r);

@@ -19,7 +19,9 @@ class Corruption : public DatabaseTest {
         std::vector<MdGrade> grades;
         for (int s = 0; s < 3; ++s) {
             for (int g = 0; g < 3; ++g) {
-                grades.push_back(Grade("SUP" + std::to_string(s), "G" + std::to_string(g), "Grade",
+                const std::string supplier = std::string("SUP").append(std::to_string(s));
+                const std::string code = std::string("G").append(std::to_string(g));
+                grades.push_back(Grade(supplier, code, "Grade",
                                        {Single(3, 900), Points(1, {1, 4}, {1, 2, 3, 4, 5, 6}),
                                         Text(77, "Trade name of some length"),
                                         Coefficients(83, 0, std::vector<float>(30, 2.0f))}));

@@ -270,9 +270,9 @@ TEST_F(ExportTest, KesPathBecomesTheStandardLocation) {
 // Shrinkage led by two integer versions, Kinetic all reals.
 TEST_F(ExportTest, ShrinkageAndKineticListsOfAnImportedGradeReadBack) {
     std::string ascii = "SUPPLIER ACME\nGRADE K1\nHEADER LISTS\nSHRINKAGE 3 4";
-    for (int i = 0; i < 124; ++i) ascii += " " + std::to_string(0.5 + 0.25 * i);
+    for (int i = 0; i < 124; ++i) ascii.append(" ").append(std::to_string(0.5 + 0.25 * i));
     ascii += "\nKINETIC 1 2 3 4 5";
-    for (int i = 0; i < 40; ++i) ascii += " " + std::to_string(1.5 + i);
+    for (int i = 0; i < 40; ++i) ascii.append(" ").append(std::to_string(1.5 + i));
     ascii += "\nGENERIC_LINK GENSUP GEN1\n";
     tarnvel::testing::WriteBytes(Path("lists.asc"), ascii);
     md_close_all();

@@ -88,8 +88,8 @@ TEST_F(LookupCache, AgreesWithWalkingTheListsThroughRandomWrites) {
     std::mt19937 random(7);
     std::uniform_int_distribution<int> supplier(0, 11), grade(0, 19);
     for (int step = 0; step < 400; ++step) {
-        const std::string s = "S" + std::to_string(supplier(random));
-        const std::string g = "G" + std::to_string(grade(random));
+        const std::string s = std::string("S").append(std::to_string(supplier(random)));
+        const std::string g = std::string("G").append(std::to_string(grade(random)));
         if (step % 3 == 0)
             Write(s, g);
         else

@@ -62,7 +62,7 @@ class AscReaderTest : public ::testing::Test {
 std::string ValueLines(int count, int per_line) {
     std::string lines;
     for (int i = 1; i <= count; ++i) {
-        lines += " " + std::to_string(i) + " ";
+        lines.append(" ").append(std::to_string(i)).append(" ");
         if (i % per_line == 0 || i == count) lines += i == count ? "\n" : "\\\n";
     }
     return lines;
@@ -154,8 +154,9 @@ TEST_F(AscReaderTest, CrystallineIsSetOnlyByUpperCaseYes) {
 }
 
 TEST_F(AscReaderTest, ListsKeepTheFirst128Values) {
-    const auto record = ReadContent("MATERIAL_PVT_VANTOREL_COEFFICIENTS: \\\n" +
-                                    ValueLines(130, 50) + "MATERIAL_GRADE: after\n");
+    const auto record = ReadContent(std::string("MATERIAL_PVT_VANTOREL_COEFFICIENTS: \\\n")
+                                        .append(ValueLines(130, 50))
+                                        .append("MATERIAL_GRADE: after\n"));
     EXPECT_DOUBLE_EQ(record->pvtVantorel[0], 1.0);
     EXPECT_DOUBLE_EQ(record->pvtVantorel[127], 128.0);
     EXPECT_DOUBLE_EQ(record->viscosityMatrixLnShear[0], 0.0);

@@ -298,7 +298,14 @@ TEST(MessageCatalogueDeathTest, UnsetDataDirectoryIsReported) {
             unsetenv(variable.c_str());
             unsetenv(tarnvel::testing::LookupName("PRODUCT_HOME").c_str());
             setenv("XDG_CONFIG_HOME", "/nonexistent", 1);
+            // Nor is there a product tree beside the module; naming the
+            // variables above chose a product already, so choose again.
+            char module[] = "/tmp/tarnvel-moduleXXXXXX";
+            close(mkstemp(module));
+            setenv("VTSYS_TERNWAY_MODULE", module, 1);
+            envResetForTesting();
             const int found = msgFindCatalogue(kCatalogueFile);
+            unlink(module);
             std::fflush(stdout);
             std::_Exit(found == 0 && msgFormat(1, 0, nullptr, 0, nullptr, false) == nullptr ? 0
                                                                                             : 1);

@@ -79,11 +79,14 @@ std::string StderrOf(Action action) {
 
 // The text of the condition reports in captured error output, with the
 // box's line prefixes removed and wrapped lines joined by a blank again.
-inline std::string Unboxed(std::string err) {
-    for (std::size_t at = err.find("\n| "); at != std::string::npos; at = err.find("\n| ", at)) {
-        err.replace(at, 3, " ");
+inline std::string Unboxed(const std::string& err) {
+    std::string joined;
+    std::size_t from = 0;
+    for (std::size_t at = err.find("\n| "); at != std::string::npos; at = err.find("\n| ", from)) {
+        joined.append(err, from, at - from).push_back(' ');
+        from = at + 3;
     }
-    return err;
+    return joined.append(err, from);
 }
 
 // True when the action reports misuse of an operation on standard error.

@@ -33,6 +33,10 @@ inline const std::string& ProductDataDir() {
         setenv(LookupName("PRODUCT_HOME").c_str(), made, 1);
         unsetenv(LookupName("PRODUCT_DAT_PREFIX").c_str());
         unsetenv(LookupName("PRODUCT_LOCALE").c_str());
+        // Naming the variables chose a product and resolved its directory
+        // (the build's product tree beside the test program); start again so
+        // that the settings above are what is read.
+        envResetForTesting();
         return std::string(made);
     }();
     return path;

@@ -321,7 +321,7 @@ TEST_F(InPlaceTest, BlocksLargerThanTheirWindowAreReadTokenByToken) {
     // what is decoded in place.
     const std::string group(tarnvel::udm::kMaxTokenLength - 2, 'g');
     std::string values;
-    for (int n = 0; n < 700; ++n) values += " " + std::to_string(n) + ".25";
+    for (int n = 0; n < 700; ++n) values.append(" ").append(std::to_string(n)).append(".25");
     const std::string blocks = "TRI3{1 0 0 0 0 \"" + group + "\" 21000 1 1 2 3}\n" +
                                "TRI3{2 0 0 0 0 \"\" 21000 1 1 2 3}\n" +
                                "TSET{21000 1 \"s\" TCOD{7 \"long\"" + values + "} TCOD{8 \"\" 1}}";

@@ -244,7 +244,7 @@ TEST_F(ReaderTest, PropertySetForms) {
 TEST_F(ReaderTest, LongValueListsGrowTheBuffer) {
     std::string file = "TSET{1 1 \"\" TCOD{1 \"\"";
     const int count = 5000;
-    for (int n = 0; n < count; ++n) file += " " + std::to_string(n) + ".5";
+    for (int n = 0; n < count; ++n) file.append(" ").append(std::to_string(n)).append(".5");
     file += "} TCOD{2 \"\" 9}} ENDF";
     ASSERT_EQ(Read(file), UDM_OK);
     auto* tset = static_cast<UdmTset*>(udm_entity_first(UDM_CLASS_TSET, 0));

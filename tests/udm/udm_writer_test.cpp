@@ -406,9 +406,11 @@ std::vector<std::string> SetDump() {
                            std::to_string(udm_entity_label(e)) + " " +
                            (tset->description == nullptr ? "" : tset->description) + ":";
         for (const UdmTcod* tcod = tset->codes; tcod != nullptr; tcod = tcod->next) {
-            line += " " + std::to_string(tcod->code) + " [" +
-                    (tcod->description == nullptr ? "" : tcod->description) + "]";
-            for (int i = 0; i < tcod->count; ++i) line += " " + std::to_string(tcod->values[i]);
+            line.append(" ").append(std::to_string(tcod->code)).append(" [");
+            line.append(tcod->description == nullptr ? "" : tcod->description).append("]");
+            for (int i = 0; i < tcod->count; ++i) {
+                line.append(" ").append(std::to_string(tcod->values[i]));
+            }
         }
         dump.push_back(line);
     }

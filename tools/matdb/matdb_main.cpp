@@ -13,6 +13,7 @@
 
 #include "matdb/matdb.h"
 #include "matdb_tool.h"
+#include "tarnvel_version.h"
 
 namespace matdb_tool {
 namespace {
@@ -38,7 +39,8 @@ constexpr char kUsage[] =
     "  --standard  names the Standard database that generic links of a\n"
     "              personal database resolve against;\n"
     "  --verbose   prints the database layer's messages on the error stream;\n"
-    "  --help      prints this text.\n"
+    "  --help      prints this text;\n"
+    "  --version   prints the program's name and version.\n"
     "\n"
     "Exit status: 0 success, 1 unreadable or damaged database or grade not\n"
     "found, or a failed import (which leaves DIR as it was), 2 usage error.\n";
@@ -68,6 +70,9 @@ int Parse(int argc, char** argv, Options& options) {
         const std::string_view arg = argv[i];
         if (arg == "--help") {
             std::fputs(kUsage, stdout);
+            return kExitOk;
+        } else if (arg == "--version") {
+            std::printf("matdb %s\n", TARNVEL_VERSION);
             return kExitOk;
         } else if (arg == "--json") {
             options.json = true;

@@ -18,6 +18,7 @@
 #include "matdb/md_export.h"
 #include "matdb/md_export_options.h"
 #include "services/vtout.h"
+#include "tarnvel_version.h"
 
 namespace {
 
@@ -36,6 +37,7 @@ constexpr char kHelp[] =
     "  -diagnostic    also show the record-file and database messages\n"
     "  --json         print only a JSON object describing the result\n"
     "  --help         prints this text\n"
+    "  --version      prints the program's name and version\n"
     "\n"
     "Exit codes: 0 written, 1 grade not found or file not written, 2 usage.\n";
 
@@ -72,6 +74,10 @@ int main(int argc, char** argv) {
         if (i > 0 && word == "--help") {
             std::fputs(tarnvel::matdb::md_export_usage(argv[0]).c_str(), stdout);
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (i > 0 && word == "--version") {
+            std::printf("tarnvel-export %s\n", TARNVEL_VERSION);
             return 0;
         }
         if (i > 0 && word == "--json") {

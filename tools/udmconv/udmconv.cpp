@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "services/sypsafewrite.h"
+#include "tarnvel_version.h"
 #include "udm/udm.h"
 #include "udm/udm_encodings.h"
 #include "udm/udm_stream.h"
@@ -40,7 +41,8 @@ constexpr char kUsage[] =
     "             each class.\n"
     "  --lenient  accepts an input from which the reader had to drop what it\n"
     "             could not read (by default that fails the run);\n"
-    "  --help     prints this text.\n"
+    "  --help     prints this text;\n"
+    "  --version  prints the program's name and version.\n"
     "\n"
     "Exit status: 0 success, 1 unreadable or malformed input (anything dropped\n"
     "while reading, unless --lenient) or unwritable output, 2 usage error.\n";
@@ -96,6 +98,10 @@ int ParseArguments(int argc, char** argv, Command* command) {
     bool mode_given = false;
     for (int n = 1; n < argc; ++n) {
         const std::string_view arg = argv[n];
+        if (arg == "--version") {
+            std::printf("udmconv %s\n", TARNVEL_VERSION);
+            return kExitOk;
+        }
         if (arg.size() < 2 || arg.substr(0, 2) != "--") {
             command->files.emplace_back(arg);
             continue;
