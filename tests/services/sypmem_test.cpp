@@ -314,6 +314,21 @@ TEST(AllocationOperators, ServeSmallObjectsAndAlignedObjectsFromTheirOwnSources)
     EXPECT_EQ(SmallBlockClass(wide.get()), -1);
 }
 
+// A plain new of 16 bytes or more may be stored into with aligned vector
+// moves, so every such block is aligned on 16, the second and third block of
+// a size class too (a 120-byte object at an address ending in 8 faulted).
+TEST(AllocationOperators, PlainNewOfSixteenBytesOrMoreIsAlignedOnSixteen) {
+    for (std::size_t size = 1; size <= 200; ++size) {
+        std::array<void*, 3> blocks{};
+        for (void*& block : blocks) block = ::operator new(size);
+        for (void* block : blocks) {
+            const std::size_t alignment = size >= 16 ? 16 : 8;
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(block) % alignment, 0u) << size;
+        }
+        for (void* block : blocks) ::operator delete(block);
+    }
+}
+
 TEST(AllocationOperators, ThrowBadAllocationWhenNoBlockCanBeHad) {
     SKIP_WITHOUT_SMALL_BLOCKS();
     volatile std::size_t huge = SIZE_MAX / 2;

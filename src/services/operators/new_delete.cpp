@@ -24,8 +24,18 @@ class BadAllocation : public std::bad_alloc {
     const char* what() const noexcept override { return "bad allocation"; }
 };
 
+// The size asked of the memory manager for a plain allocation. Compilers
+// take the result of a plain operator new of 16 bytes or more as aligned on
+// 16 (the default new alignment) and may store into it with aligned vector
+// moves, while the small-block allocator aligns only blocks whose size is a
+// multiple of 16: such sizes are rounded up to the next multiple of 16.
+constexpr std::size_t PlainSize(std::size_t size) {
+    constexpr std::size_t kNewAlignment = __STDCPP_DEFAULT_NEW_ALIGNMENT__;
+    return size < kNewAlignment ? size : (size + kNewAlignment - 1) & ~(kNewAlignment - 1);
+}
+
 void* AllocateOrThrow(std::size_t size) {
-    void* block = sypMalloc(size);
+    void* block = sypMalloc(PlainSize(size));
     if (block == nullptr) throw BadAllocation();
     return block;
 }
@@ -51,10 +61,10 @@ void* operator new[](std::size_t size) {
     return AllocateOrThrow(size);
 }
 void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return sypMalloc(size);
+    return sypMalloc(PlainSize(size));
 }
 void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return sypMalloc(size);
+    return sypMalloc(PlainSize(size));
 }
 
 void operator delete(void* block) noexcept {
