@@ -95,6 +95,8 @@ void AppendJsonString(std::string* out, std::string_view text) {
 std::string_view NumberText(double value, char (&buffer)[32]) {
     if (std::isnan(value)) return "nan";
     if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+    // "-0" reads back as the integer 0 in JSON parsers; "-0.0" keeps the sign.
+    if (value == 0 && std::signbit(value)) return "-0.0";
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
     return std::string_view(buffer, static_cast<std::size_t>(result.ptr - buffer));
 }

@@ -52,7 +52,8 @@ class Output {
 void AppendJsonString(std::string* out, std::string_view text);
 
 // The shortest text that reads back to the same double (std::to_chars), or
-// "inf", "-inf", "nan".
+// "inf", "-inf", "nan"; negative zero is "-0.0", which JSON parsers do not
+// take for the integer 0.
 std::string_view NumberText(double value, char (&buffer)[32]);
 
 }  // namespace tarnvel::inspect
