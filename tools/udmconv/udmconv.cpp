@@ -363,7 +363,7 @@ int ConvertToStdout(Format format) {
     int status = UDM_OK;
     errno = 0;
     const bool written = WriteTo(format, "-", stdout, &status);
-    if (status != UDM_OK) return WriteFailure("-", status);
+    if (status == UDM_BAD_ARGUMENT) return WriteFailure("-", status);
     if (!written || std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
         return StdoutFailure(errno);
     }
