@@ -63,6 +63,22 @@ void JsonWriter::Number(double value) {
     }
 }
 
+void JsonWriter::NumberArray(std::span<const double> values) {
+    Separate();
+    out_.Put('[');
+    for (std::size_t n = 0; n < values.size(); ++n) {
+        if (n > 0) out_.Put(',');
+        if (std::isfinite(values[n])) {
+            out_.Number(values[n]);
+        } else {
+            out_.Put('"');
+            out_.Number(values[n]);
+            out_.Put('"');
+        }
+    }
+    out_.Put(']');
+}
+
 void JsonWriter::Integer(std::int64_t value) {
     Separate();
     out_.Integer(value);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -28,6 +29,8 @@ class JsonWriter {
     // "nan" for the values JSON has no number for.
     void Number(double value);
     void Integer(std::int64_t value);
+    // A flat array of numbers (as Number writes each).
+    void NumberArray(std::span<const double> values);
     void Bool(bool value);
     void Null();
     // Ends the document with a line feed.

@@ -156,9 +156,7 @@ void WriteCodeJson(JsonWriter& json, const UdmTcod* tcod) {
     json.Key("unit");
     info != nullptr ? json.String(info->unit) : json.Null();
     json.Key("values");
-    json.BeginArray(true);
-    for (std::int32_t n = 0; n < tcod->count; ++n) json.Number(tcod->values[n]);
-    json.EndArray();
+    json.NumberArray(std::span<const double>(tcod->values, static_cast<std::size_t>(tcod->count)));
     json.EndObject();
 }
 

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "inspect/json_writer.h"
 #include "inspect/output.h"
@@ -94,6 +95,8 @@ TEST(JsonWriter, NestedDocumentsParse) {
         json.Integer(-7);
         json.EndObject();
         json.EndArray();
+        json.Key("array");
+        json.NumberArray(std::vector<double>{0.5, std::numeric_limits<double>::infinity(), -0.0});
         json.Key("nested");
         json.BeginObject();
         json.Key("null");
@@ -107,6 +110,8 @@ TEST(JsonWriter, NestedDocumentsParse) {
     const nlohmann::json doc = nlohmann::json::parse(text);
     EXPECT_TRUE(doc["empty"].is_array() && doc["empty"].empty());
     EXPECT_EQ(doc["values"], nlohmann::json::parse(R"([1.5, "-inf", "nan", {"inner": -7}])"));
+    EXPECT_EQ(doc["array"], nlohmann::json::parse(R"([0.5, "inf", -0.0])"));
+    EXPECT_TRUE(std::signbit(doc["array"][2].get<double>()));
     EXPECT_TRUE(doc["nested"]["null"].is_null());
     EXPECT_EQ(doc["nested"]["bool"], false);
     // Flat arrays stay on one line.
