@@ -73,10 +73,17 @@ ModelFile::~ModelFile() {
 bool ModelFile::Load(const std::string& path, bool lenient, std::string* message) {
     std::FILE* file = OpenInput(path, message);
     if (file == nullptr) return false;
+    const bool loaded = LoadStream(file, path, lenient, message);
+    if (file != stdin) std::fclose(file);
+    return loaded;
+}
+
+bool ModelFile::LoadStream(std::FILE* file, const std::string& path, bool lenient,
+                           std::string* message) {
+    if (model_ != nullptr) udm_model_destroy(&model_);
     int status = udm_model_open(nullptr, UDM_MODE_AS_LOADED, &model_);
     if (status == UDM_OK) status = udm_model_read_file(file, path.c_str(), UDM_MODE_AS_LOADED);
     encoding_ = udm_read_encoding();
-    if (file != stdin) std::fclose(file);
     const int dropped = udm_read_dropped_count();
     if (status != UDM_OK) {
         *message = "cannot read " + InputName(path) + ": status " + std::to_string(status) + ": " +

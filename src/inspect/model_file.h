@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ class ModelFile {
     // reader dropped fails the read unless lenient; with lenient it is
     // described in warning().
     bool Load(const std::string& path, bool lenient, std::string* message);
+    // The same from an open stream, named path in messages.
+    bool LoadStream(std::FILE* file, const std::string& path, bool lenient, std::string* message);
 
     UdmModel* model() const { return model_; }
     // The encoding the read detected.
