@@ -133,7 +133,7 @@ constexpr option kLongOptions[] = {
     {"code", required_argument, nullptr, kOptCode},
     {"rel-tol", required_argument, nullptr, kOptRelTol},
     {"help", no_argument, nullptr, 'h'},
-    // The product's version options are handled before these are parsed.
+    // (The version option goes here.)
     {nullptr, 0, nullptr, 0},
 };
 
