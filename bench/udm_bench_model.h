@@ -14,13 +14,14 @@ inline constexpr int kSets = 20'000;
 inline constexpr int kCodesPerSet = 40;
 inline constexpr int kValuesPerCode = 8;
 
-// Builds the model in a fresh model, which becomes current; returns it.
-inline UdmModel* BuildModel() {
+// Builds the model (of sets property sets) in a fresh model, which becomes
+// current; returns it.
+inline UdmModel* BuildModel(int sets = kSets) {
     UdmModel* model = nullptr;
     if (udm_model_open(nullptr, UDM_MODE_TEXT, &model) != UDM_OK) return nullptr;
     udm_global_set("UDMW", "TYPE", "21000");
     std::array<double, kValuesPerCode> values{};
-    for (int set = 0; set < kSets; ++set) {
+    for (int set = 0; set < sets; ++set) {
         auto* tset = static_cast<UdmTset*>(udm_entity_new(UDM_CLASS_TSET, 21000, 0));
         udm_tset_set_description(tset, "PA 66 grade");
         for (int code = 0; code < kCodesPerSet; ++code) {

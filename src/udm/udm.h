@@ -177,6 +177,18 @@ int udm_model_save(const char* path);
 // Writes the current model to an open file.
 int udm_model_write_file(std::FILE* file, const char* path, int write_mode);
 
+// Title stamps. Every write fills KEYW, DATE and TIME of the title: from
+// the clock (local time, KEYW pseudo-random), or, when the environment
+// variable SOURCE_DATE_EPOCH holds a count of seconds since 1970, from that
+// moment in UTC with a KEYW that depends on it alone, so that the same model
+// gives the same bytes. With keep set (per thread) writes leave the three
+// slots as they stand; the previous setting is returned.
+int udm_write_keep_stamps(int keep);
+// SOURCE_DATE_EPOCH: 1 and *seconds when it holds decimal digits only (up
+// to the last second of the year 9999), 0 when unset or empty, -1 for any
+// other text (writes then stamp from the clock).
+int udm_source_date_epoch(std::int64_t* seconds);
+
 // ---- Title and globals ------------------------------------------------------
 
 // Replaces each given slot (NAME, KEYW, DATE, TIME, VRSN); null leaves it.
@@ -195,6 +207,11 @@ int udm_set_file_version(const char* text);
 int udm_global_set(const char* keyword, const char* key, const char* value);
 // *value receives the stored text (owned by the model).
 int udm_global_get(const char* keyword, const char* key, const char** value);
+// Calls visit for every global entry, groups in keyword order and entries
+// in key order (byte order); an empty group is not visited.
+int udm_global_visit(void (*visit)(const char* keyword, const char* key, const char* value,
+                                   void* context),
+                     void* context);
 int udm_active_layer();
 int udm_set_active_layer(int layer);
 

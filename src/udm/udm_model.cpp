@@ -358,6 +358,20 @@ int udm_global_get(const char* keyword, const char* key, const char** value) {
     return UDM_OK;
 }
 
+int udm_global_visit(void (*visit)(const char* keyword, const char* key, const char* value,
+                                   void* context),
+                     void* context) {
+    if (visit == nullptr) return UDM_BAD_ARGUMENT;
+    const UdmModel* model = CurrentModel();
+    if (model == nullptr) return UDM_NO_CURRENT_MODEL;
+    for (const auto& [keyword, entries] : model->globals) {
+        for (const auto& [key, value] : entries) {
+            visit(keyword.c_str(), key.c_str(), value.c_str(), context);
+        }
+    }
+    return UDM_OK;
+}
+
 namespace {
 constexpr char kLayerKeyword[] = "LUDM";
 constexpr char kLayerKey[] = "Active Layer";

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <new>
 #include <random>
@@ -110,21 +111,49 @@ void PutBlockStart(UdmStream* stream, const char* keyword) {
     udm_put_open(stream);
 }
 
-// KEYW from a generator seeded with the current time, DATE and TIME from
-// the local clock.
-void FillTitleTimes(UdmModel* model) {
+// Whether this thread's writes keep the title stamps as they stand.
+thread_local bool g_keep_stamps = false;
+
+// The environment variable of reproducible builds: a fixed time for every
+// stamp, so that the same model gives the same bytes.
+constexpr char kSourceDateEpoch[] = "SOURCE_DATE_EPOCH";
+
+// The moment a write stamps, and whether it is the fixed one: the source
+// date epoch (read as UTC) when it is set, else the clock (local time).
+struct StampTime {
+    std::time_t seconds;
+    bool fixed;
+};
+
+StampTime StampMoment() {
+    std::int64_t epoch = 0;
+    if (udm_source_date_epoch(&epoch) == 1) return {static_cast<std::time_t>(epoch), true};
     const auto now = std::chrono::system_clock::now();
-    std::minstd_rand generator(
-        static_cast<std::minstd_rand::result_type>(now.time_since_epoch().count()));
+    return {std::chrono::system_clock::to_time_t(now), false};
+}
+
+// KEYW from a generator seeded with the moment (the clock's ticks, or the
+// fixed seconds so that KEYW depends on them alone), DATE and TIME from
+// the moment's calendar time.
+void FillTitleTimes(UdmModel* model) {
+    const StampTime moment = StampMoment();
+    const auto seed = moment.fixed
+                          ? static_cast<std::uint64_t>(moment.seconds)
+                          : static_cast<std::uint64_t>(
+                                std::chrono::system_clock::now().time_since_epoch().count());
+    std::minstd_rand generator(static_cast<std::minstd_rand::result_type>(seed));
     std::snprintf(g_scratch.keyword, sizeof g_scratch.keyword, "%d",
                   static_cast<int>(generator() % 32768));
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&seconds, &local);
-    std::snprintf(g_scratch.date, sizeof g_scratch.date, "%3s-%02d-%04d", kMonths[local.tm_mon],
-                  local.tm_mday, local.tm_year + 1900);
-    std::snprintf(g_scratch.time, sizeof g_scratch.time, "%02d:%02d:%02d", local.tm_hour,
-                  local.tm_min, local.tm_sec);
+    std::tm calendar{};
+    if (moment.fixed) {
+        gmtime_r(&moment.seconds, &calendar);
+    } else {
+        localtime_r(&moment.seconds, &calendar);
+    }
+    std::snprintf(g_scratch.date, sizeof g_scratch.date, "%3s-%02d-%04d", kMonths[calendar.tm_mon],
+                  calendar.tm_mday, calendar.tm_year + 1900);
+    std::snprintf(g_scratch.time, sizeof g_scratch.time, "%02d:%02d:%02d", calendar.tm_hour,
+                  calendar.tm_min, calendar.tm_sec);
     // On exhausted memory a slot keeps its previous text.
     ReplaceText(&model->title.text[UDM_TITLE_KEYW], g_scratch.keyword);
     ReplaceText(&model->title.text[UDM_TITLE_DATE], g_scratch.date);
@@ -132,7 +161,7 @@ void FillTitleTimes(UdmModel* model) {
 }
 
 void WriteTitle(UdmStream* stream, UdmModel* model) {
-    FillTitleTimes(model);
+    if (!g_keep_stamps) FillTitleTimes(model);
     udm_put_comment(stream, kTitleComment);
     udm_put_newlines(stream, 1);
     PutBlockStart(stream, "TITL");
@@ -347,4 +376,26 @@ int udm_model_write_packed(const char* path) {
 
 int udm_model_save(const char* path) {
     return udm_model_write(path, UDM_MODE_AS_LOADED);
+}
+
+int udm_write_keep_stamps(int keep) {
+    const int previous = g_keep_stamps ? 1 : 0;
+    g_keep_stamps = keep != 0;
+    return previous;
+}
+
+// The last second whose date has a four-digit year (9999-12-31 23:59:59).
+constexpr std::int64_t kLastFourDigitYearSecond = 253402300799;
+
+int udm_source_date_epoch(std::int64_t* seconds) {
+    const char* text = std::getenv(kSourceDateEpoch);
+    if (text == nullptr || *text == '\0') return 0;
+    std::int64_t value = 0;
+    for (const char* digit = text; *digit != '\0'; ++digit) {
+        if (*digit < '0' || *digit > '9') return -1;
+        value = value * 10 + (*digit - '0');
+        if (value > kLastFourDigitYearSecond) return -1;
+    }
+    if (seconds != nullptr) *seconds = value;
+    return 1;
 }

@@ -150,12 +150,19 @@ TEST_F(UdmconvTest, HelpAndUsageErrors) {
         {"--packed", "--gzip", text_, dir_.File("a")},
         {"--unknown", text_, dir_.File("a")},
     };
+    // A usage error is one line naming it and a pointer to the help.
     for (const auto& args : misuses) {
         ProcessResult result = Udmconv(args);
         EXPECT_EQ(result.exit_code, 2) << args.size();
-        EXPECT_NE(result.err.find("Usage: "), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.substr(0, 9), "udmconv: ") << result.err;
+        EXPECT_EQ(result.err.substr(result.err.find('\n') + 1),
+                  "Try 'udmconv --help' for more information.\n")
+            << result.err;
         EXPECT_EQ(result.out, "");
     }
+    EXPECT_NE(Udmconv({"--unknown", text_, dir_.File("a")}).err.find("'--unknown'"),
+              std::string::npos);
+    EXPECT_EQ(Udmconv({"-h"}).out, help.out);
 }
 
 TEST_F(UdmconvTest, MalformedOrUnreadableInputFails) {
@@ -176,9 +183,21 @@ TEST_F(UdmconvTest, MalformedOrUnreadableInputFails) {
     EXPECT_NE(result.err.find("parse error"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "");
 
+    // The system's reason for a failed open; a directory is named as one.
     result = Udmconv({"--summary", dir_.File("absent.udm")});
     EXPECT_EQ(result.exit_code, 1);
-    EXPECT_NE(result.err.find("status 1003"), std::string::npos) << result.err;
+    EXPECT_EQ(result.err, "udmconv: cannot open '" + dir_.File("absent.udm") +
+                              "': No such file or directory\n");
+    result = Udmconv({"--dump", dir_.File("")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("it is a directory"), std::string::npos) << result.err;
+    // An input that is not UDM names the file.
+    WriteBytes(dir_.File("binary.udb"), std::string("\x1C\x01\x02garbage", 10));
+    result = Udmconv({"--summary", dir_.File("binary.udb")});
+    EXPECT_EQ(result.exit_code, 1);
+    EXPECT_NE(result.err.find("udmconv: cannot read '" + dir_.File("binary.udb") + "': status"),
+              std::string::npos)
+        << result.err;
 
     // An output that cannot be created.
     result = Udmconv({text_, dir_.File("no/such/dir/out.udm")});
