@@ -20,7 +20,7 @@ namespace {
 constexpr char kUsage[] =
     "Usage: matdb list DIR [--json] [--standard DIR2]\n"
     "       matdb show DIR SUPPLIER GRADE [--json] [--standard DIR2]\n"
-    "       matdb import [--standard] FILE.asc DIR\n"
+    "       matdb import [--standard] [--merge] [--no-index] FILE.asc DIR\n"
     "\n"
     "Looks into the material database in folder DIR: a personal database\n"
     "(mtfp.rax, mtgp.rax, mtdp.rax) or a Standard one (mtfs.rax, ...).\n"
@@ -33,7 +33,12 @@ constexpr char kUsage[] =
     "              database in DIR (created when absent) and prints the\n"
     "              reader's messages and the number of grades stored; with\n"
     "              --standard it makes DIR a Standard database of the file's\n"
-    "              grades instead (read-only to the database layer);\n"
+    "              grades instead (read-only to the database layer); every\n"
+    "              supplier name and grade code cut to 8 and 6 characters is\n"
+    "              named, and two grades of the file that end up with the\n"
+    "              same names fail the import unless --merge merges them;\n"
+    "              then the grade list DIR/mtip.rax of the whole database is\n"
+    "              written for tarnvel -rax (not with --no-index);\n"
     "  --json      prints the same as one JSON document;\n"
     "  --standard  names the Standard database that generic links of a\n"
     "              personal database resolve against;\n"
@@ -73,6 +78,10 @@ int Parse(int argc, char** argv, Options& options) {
             options.json = true;
         } else if (arg == "--verbose") {
             options.verbose = true;
+        } else if (arg == "--merge" && options.command == "import") {
+            options.merge = true;
+        } else if (arg == "--no-index" && options.command == "import") {
+            options.no_index = true;
         } else if (arg == "--standard" && options.command == "import") {
             options.make_standard = true;
         } else if (arg == "--standard") {

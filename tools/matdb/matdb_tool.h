@@ -21,6 +21,10 @@ struct Options {
     std::string standard;
     // import: turn the imported personal database into a Standard one.
     bool make_standard = false;
+    // import: grades whose names collide in the file are merged on purpose.
+    bool merge = false;
+    // import: no grade list (mtip.rax) is written.
+    bool no_index = false;
 };
 
 // The database a subcommand works on, opened for reading.
