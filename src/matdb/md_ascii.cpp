@@ -70,7 +70,7 @@ bool LooksNumeric(std::string_view word) {
 
 class Reader {
   public:
-    explicit Reader(std::FILE* stream) : in_(stream) {}
+    Reader(std::FILE* stream, bool warn_merges) : in_(stream), warn_merges_(warn_merges) {}
 
     MdAsciiResult Run() {
         for (;;) {
@@ -149,12 +149,12 @@ class Reader {
         return std::nullopt;
     }
 
-    bool Supplier(const VtToken&) {
+    bool Supplier(const VtToken& token) {
         const auto name = Argument("SUPPLIER");
         StoreGrade();
         if (!name) return EndInput();
         supplier_written_ = *name;
-        supplier_ = UpperTrimmed(*name, kSupplierKept);
+        supplier_ = Kept(*name, kSupplierKept, token.line, true);
         property_ = 0;
         return true;
     }
@@ -166,10 +166,18 @@ class Reader {
         if (!code) return EndInput();
         grade_ = std::make_unique<MdGrade>();
         grade_->supplier = supplier_;
-        grade_->code = UpperTrimmed(*code, kCodeKept);
+        grade_->code = Kept(*code, kCodeKept, token.line, false);
         written_ = {supplier_written_, *code, token.line};
         property_ = 0;
         return true;
+    }
+
+    // A name as the database keeps it; a cut one is noted.
+    std::string Kept(const std::string& name, std::size_t kept, int line, bool supplier) {
+        std::string whole = UpperTrimmed(name, std::string::npos);
+        std::string result = UpperTrimmed(name, kept);
+        if (result != whole) result_.cuts.push_back({line, supplier, whole, result});
+        return result;
     }
 
     // Ends the read as at the end of the file (the flag is already set).
@@ -435,6 +443,10 @@ class Reader {
         if (first) return;
         const Written& was = earlier->second;
         const bool same = was.supplier == written_.supplier && was.code == written_.code;
+        result_.merges.push_back({written_.line, written_.supplier, written_.code, was.line,
+                                  was.supplier, was.code, same});
+        ++result_.merged;
+        if (!warn_merges_) return;
         std::fprintf(stderr,
                      "Warning at line %d: grade %.79s %.79s is merged into grade %.79s %.79s of "
                      "line %d (%s).\n",
@@ -442,7 +454,6 @@ class Reader {
                      was.supplier.c_str(), was.code.c_str(), was.line,
                      same ? "the same grade is given twice"
                           : "supplier names are cut to 8 characters and grade codes to 6");
-        ++result_.merged;
     }
 
     // A grade's names as the file writes them (upper-cased, not cut) and
@@ -454,6 +465,7 @@ class Reader {
     };
 
     std::FILE* in_;
+    bool warn_merges_;
     std::string supplier_;
     std::string supplier_written_;
     std::unique_ptr<MdGrade> grade_;
@@ -467,18 +479,18 @@ class Reader {
 
 }  // namespace
 
-MdAsciiResult md_read_ascii(std::FILE* stream) {
+MdAsciiResult md_read_ascii(std::FILE* stream, bool warn_merges) {
     const auto keywords = md::AsciiKeywords();
     tokConfigure(static_cast<int>(keywords.size()), keywords.data(), kTokUpper, kSeparators);
-    MdAsciiResult result = Reader(stream).Run();
+    MdAsciiResult result = Reader(stream, warn_merges).Run();
     result.opened = true;
     return result;
 }
 
-MdAsciiResult md_read_ascii_file(const char* path) {
+MdAsciiResult md_read_ascii_file(const char* path, bool warn_merges) {
     std::FILE* stream = vtOpenFile(path, "r");
     if (stream == nullptr) return {};
-    const MdAsciiResult result = md_read_ascii(stream);
+    const MdAsciiResult result = md_read_ascii(stream, warn_merges);
     std::fclose(stream);
     vt_echo("\n%d grade(s) read from \"%.200s\"\n\n", result.stored, path);
     return result;

@@ -4,6 +4,30 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
+
+// A supplier name or grade code longer than the database keeps, as the file
+// writes it (upper-cased) and as it is stored.
+struct MdAsciiCut {
+    int line = 0;
+    bool supplier = false;
+    std::string before;
+    std::string after;
+};
+
+// A grade stored under the names of one stored before in the same read:
+// both as the file writes them, with the lines of their GRADE keywords.
+struct MdAsciiMerge {
+    int line = 0;
+    std::string supplier;
+    std::string code;
+    int earlier_line = 0;
+    std::string earlier_supplier;
+    std::string earlier_code;
+    // The same names given twice, rather than names equal after the cut.
+    bool repeated = false;
+};
 
 struct MdAsciiResult {
     // Grades actually stored.
@@ -11,13 +35,18 @@ struct MdAsciiResult {
     // Of them, grades merged into one stored before in the same read (their
     // names equal after the cut to 8 and 6 characters, or given twice).
     int merged = 0;
+    // Every cut name and every merge, in file order.
+    std::vector<MdAsciiCut> cuts;
+    std::vector<MdAsciiMerge> merges;
     // The file could be opened.
     bool opened = false;
     // The read ended with an error (the grade in progress was lost).
     bool aborted = false;
 };
 
-// Reads the stream from its current position (line numbers from 1).
-MdAsciiResult md_read_ascii(std::FILE* stream);
+// Reads the stream from its current position (line numbers from 1). A merge
+// within the read is warned about on the error stream unless the caller
+// reports the result's merges itself (warn_merges false).
+MdAsciiResult md_read_ascii(std::FILE* stream, bool warn_merges = true);
 // Opens, reads and closes the file and prints the grade count line.
-MdAsciiResult md_read_ascii_file(const char* path);
+MdAsciiResult md_read_ascii_file(const char* path, bool warn_merges = true);

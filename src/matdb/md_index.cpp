@@ -6,6 +6,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "matdb/rax_index.h"
@@ -66,7 +67,7 @@ class IndexBuilder {
         const std::string_view key = words[0];
         const std::string second = words.size() > 1 ? std::string(words[1]) : std::string();
         if (key == "Supplier") return Supplier(second);
-        if (key == "Grade") return Grade(second);
+        if (key == "Grade") return Grade(second, number);
         if (key == "Material_Family") {
             if (second.size() > kFamilyLimit) {
                 Fail("[MD4RAX - 5] Material Family too Long", -10);
@@ -112,12 +113,13 @@ class IndexBuilder {
         supplier_line_ = true;
         return true;
     }
-    bool Grade(const std::string& code) {
+    bool Grade(const std::string& code, int number) {
         if (pending_) {
             if (!Flush()) return false;
             supplier_line_ = false;
         }
         Set(kGrade, code);
+        grade_line_ = number;
         pending_ = true;
         return true;
     }
@@ -134,6 +136,7 @@ class IndexBuilder {
     void Write() {
         pending_ = false;
         if (!seen_[kSupplier] || !seen_[kGrade] || !seen_[kManufacturer] || !seen_[kTradeName]) {
+            NameMissing();
             Fail("[MD4RAX - 3] Invalid or missing Index Information", -3);
             return;
         }
@@ -148,6 +151,20 @@ class IndexBuilder {
             fields_[optional].clear();
             seen_[optional] = false;
         }
+    }
+    // Names the grade and the fields it lacks on the error stream, whatever
+    // the messages setting: it is all that tells why no index was built.
+    void NameMissing() const {
+        std::string missing;
+        for (const auto& [field, keyword] :
+             {std::pair{kManufacturer, "Manufacturer"}, std::pair{kTradeName, "Trade_Name"}}) {
+            if (seen_[field]) continue;
+            missing += missing.empty() ? "" : " and ";
+            missing += std::string("\"") + keyword + "\"";
+        }
+        std::fprintf(stderr, "Grade %.80s %.80s (line %d) has no %s line; the index needs one.\n",
+                     fields_[kSupplier].c_str(), fields_[kGrade].c_str(), grade_line_,
+                     missing.c_str());
     }
     void Set(Field field, const std::string& value) {
         fields_[field] = value;
@@ -165,6 +182,7 @@ class IndexBuilder {
     std::array<bool, 7> seen_{};
     bool pending_ = false;
     bool supplier_line_ = false;
+    int grade_line_ = 0;
     int result_ = 0;
 };
 

@@ -13,6 +13,8 @@
 
 #include "matdb/matdb.h"
 #include "matdb/md_ascii.h"
+#include "matdb/md_grade_list.h"
+#include "matdb/md_index.h"
 #include "matdb/rax_records.h"
 #include "matdb_tool.h"
 #include "services/sypcleanup.h"
@@ -32,22 +34,102 @@ bool OpenLocalForWriting() {
     return md_open(MD_LOCAL, MD_CREATE) == MD_CREATED;
 }
 
+// What one import reads, where, and what it writes besides the database.
+struct ImportRequest {
+    // Absolute, since the import changes the working directory.
+    std::string file;
+    // The file as given, for messages.
+    std::string shown;
+    std::string folder;
+    bool merge = false;
+    bool write_index = true;
+};
+
+// Names every supplier name and grade code the database keeps shorter.
+void ReportCuts(const ImportRequest& request, const MdAsciiResult& result) {
+    for (const MdAsciiCut& cut : result.cuts) {
+        std::fprintf(stderr, "matdb: %s:%d: %s %s is cut to %s\n", request.shown.c_str(), cut.line,
+                     cut.supplier ? "supplier name" : "grade code", cut.before.c_str(),
+                     cut.after.c_str());
+    }
+}
+
+// Names both lines of every grade that would be merged into an earlier
+// one of the same file.
+void ReportCollisions(const ImportRequest& request, const MdAsciiResult& result) {
+    for (const MdAsciiMerge& merge : result.merges) {
+        std::fprintf(stderr,
+                     "matdb: %s:%d: grade %s %s collides with grade %s %s of line %d (%s)\n",
+                     request.shown.c_str(), merge.line, merge.supplier.c_str(), merge.code.c_str(),
+                     merge.earlier_supplier.c_str(), merge.earlier_code.c_str(), merge.earlier_line,
+                     merge.repeated ? "the same grade is given twice"
+                                    : "the names are equal once cut to 8 and 6 characters");
+    }
+}
+
 // Why an import fails, or null when it succeeded: the database's changes
 // are saved only when it succeeds.
-const char* ImportFailure(const MdAsciiResult& result) {
+const char* ImportFailure(const MdAsciiResult& result, bool merge) {
     if (!result.opened) return "cannot read the file";
     if (result.aborted) return "the read was aborted";
     if (md_write_failures(MD_LOCAL) > 0) return "a grade could not be written";
     if (result.stored == 0) return "no grade stored";
+    if (!merge && !result.merges.empty()) return "grades collide (--merge merges them)";
     return nullptr;
 }
 
+// Writes the grade list of the saved database; false after saying why.
+bool WriteGradeList(const ImportRequest& request, const MdGradeList& list) {
+    for (const std::string& grade : list.unlisted) {
+        std::fprintf(stderr,
+                     "matdb: grade %s is not in the grade list: its supplier name is longer "
+                     "than 8 characters\n",
+                     grade.c_str());
+    }
+    const int status = sypWriteFile(kMdIndexFile, [&list](std::FILE* out) {
+        return std::fwrite(list.text.data(), 1, list.text.size(), out) == list.text.size();
+    });
+    if (status != 0) {
+        std::fprintf(stderr, "matdb: cannot write the grade list: %s\n", sypWriteFileError());
+        return false;
+    }
+    std::printf("%d grade(s) listed in %s/%s\n", list.grades, request.folder.c_str(), kMdIndexFile);
+    return true;
+}
+
+// Reads the file into the open Local database and saves it, then writes
+// the grade list; kExitOk or kExitFailed after saying why.
+int ReadAndSave(const ImportRequest& request) {
+    const MdAsciiResult result = md_read_ascii_file(request.file.c_str(), request.merge);
+    ReportCuts(request, result);
+    if (!request.merge) ReportCollisions(request, result);
+    const char* failure = ImportFailure(result, request.merge);
+    MdGradeList list;
+    if (failure == nullptr && request.write_index) {
+        // Read from the open slot's copy, before the save closes it.
+        list = md_grade_list(MD_LOCAL);
+        if (!list.complete) failure = "the database's grades cannot all be read back";
+    }
+    if (failure != nullptr) {
+        md_discard(MD_LOCAL);
+        std::fprintf(stderr, "matdb: %s: %s; the database in %s is left as it was\n",
+                     request.shown.c_str(), failure, request.folder.c_str());
+        return kExitFailed;
+    }
+    if (md_commit(MD_LOCAL) == 0) {
+        std::fprintf(stderr, "matdb: the database in %s cannot be saved\n", request.folder.c_str());
+        return kExitFailed;
+    }
+    if (request.write_index && !WriteGradeList(request, list)) return kExitFailed;
+    return kExitOk;
+}
+
 // Reads the ASCII file into the personal database of an existing folder.
-int ImportInto(const std::string& file, const std::string& folder) {
+int ImportInto(const ImportRequest& request) {
     char previous[4096];
     if (sypGetcwd(previous, sizeof previous) == nullptr ||
-        sypChangeDirectory(folder.c_str()) != 0) {
-        std::fprintf(stderr, "matdb: cannot enter the folder %s\n", folder.c_str());
+        sypChangeDirectory(request.folder.c_str()) != 0) {
+        std::fprintf(stderr, "matdb: cannot enter the folder %s\n", request.folder.c_str());
         return kExitFailed;
     }
     sypUnsetEnvironment("VTCOMP");
@@ -55,19 +137,10 @@ int ImportInto(const std::string& file, const std::string& folder) {
     md_close_all();
     int status = kExitFailed;
     if (OpenLocalForWriting()) {
-        const char* failure = ImportFailure(md_read_ascii_file(file.c_str()));
-        if (failure != nullptr) {
-            md_discard(MD_LOCAL);
-            std::fprintf(stderr, "matdb: %s: %s; the database in %s is left as it was\n",
-                         file.c_str(), failure, folder.c_str());
-        } else if (md_commit(MD_LOCAL) == 0) {
-            std::fprintf(stderr, "matdb: the database in %s cannot be saved\n", folder.c_str());
-        } else {
-            status = kExitOk;
-        }
+        status = ReadAndSave(request);
     } else {
         std::fprintf(stderr, "matdb: cannot open the personal database in %s for writing\n",
-                     folder.c_str());
+                     request.folder.c_str());
     }
     md_close_all();
     sypChangeDirectory(previous);
@@ -181,7 +254,8 @@ bool WriteStandardFiles(const std::string& work, const std::string& folder) {
 
 // Imports into a private temporary folder beside the target and writes the
 // Standard files from there; the temporary folder goes in every case.
-int ImportStandard(const std::string& file, const std::string& folder) {
+int ImportStandard(ImportRequest request) {
+    const std::string folder = request.folder;
     if (sypFileExists((folder + "/mtdp.rax").c_str()) ||
         sypFileExists((folder + "/MTDP.RAX").c_str())) {
         std::fprintf(stderr,
@@ -201,7 +275,11 @@ int ImportStandard(const std::string& file, const std::string& folder) {
     for (const StandardCopy& copy : kStandardCopies) {
         sypCleanupAddFile((work + "/" + copy.personal).c_str());
     }
-    int status = ImportInto(file, work);
+    // The grade list names grades of a personal database; a Standard one is
+    // found through VTPATH instead.
+    request.folder = work;
+    request.write_index = false;
+    int status = ImportInto(request);
     if (status == kExitOk && !WriteStandardFiles(work, folder)) status = kExitFailed;
     sypCleanupRemove(work.c_str());
     return status;
@@ -221,7 +299,8 @@ int RunImport(const Options& options) {
         std::fprintf(stderr, "matdb: cannot create the folder %s\n", folder.c_str());
         return kExitFailed;
     }
-    return options.make_standard ? ImportStandard(file, folder) : ImportInto(file, folder);
+    const ImportRequest request{file, options.words[0], folder, options.merge, !options.no_index};
+    return options.make_standard ? ImportStandard(request) : ImportInto(request);
 }
 
 }  // namespace matdb_tool

@@ -1,10 +1,13 @@
-// matdb show: one grade's items with their values in base units.
+// matdb show: one grade's items with their values in base units, each
+// with its unit, standard points as a table.
+#include <algorithm>
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 
 #include "matdb/matdb.h"
 #include "matdb/md_catalogue.h"
+#include "matdb/md_value_text.h"
 #include "matdb_tool.h"
 
 namespace matdb_tool {
@@ -12,32 +15,60 @@ namespace {
 
 using tarnvel::matdb::kMdGenericLink;
 using tarnvel::matdb::kMdShrinkage;
+using tarnvel::matdb::md_is_unset;
+using tarnvel::matdb::md_item_columns;
+using tarnvel::matdb::md_item_value;
 using tarnvel::matdb::md_property_name;
+using tarnvel::matdb::md_property_unit_name;
+using tarnvel::matdb::md_shortest_text;
+using tarnvel::matdb::md_variable_name;
+using tarnvel::matdb::md_variable_unit_name;
+using tarnvel::matdb::MdColumn;
 
 bool IsText(const MdProperty& item) {
     return item.format == MD_TEXT || item.format == MD_TEXT_QUOTED;
 }
 
-// The item's values as numbers: reals, except the two integers that begin
-// a Shrinkage list.
+// The item's values as numbers, each in its shortest form: reals, except
+// the two integers that begin a Shrinkage list.
 nlohmann::json Values(const MdProperty& item) {
     nlohmann::json values = nlohmann::json::array();
-    const bool shrinkage = item.property == kMdShrinkage && item.format == MD_COEFFICIENTS;
-    for (std::size_t i = 0; i < item.values.size(); ++i) {
-        if (shrinkage && i < 2)
-            values.push_back(item.values[i].integer());
-        else
-            values.push_back(static_cast<double>(item.values[i].real()));
-    }
+    for (std::size_t i = 0; i < item.values.size(); ++i) values.push_back(md_item_value(item, i));
     return values;
 }
 
+nlohmann::json VariableNames(const MdProperty& item) {
+    nlohmann::json names = nlohmann::json::array();
+    for (int variable : item.variables) names.push_back(std::string(md_variable_name(variable)));
+    return names;
+}
+
+nlohmann::json VariableUnits(const MdProperty& item) {
+    nlohmann::json units = nlohmann::json::array();
+    for (int variable : item.variables)
+        units.push_back(std::string(md_variable_unit_name(variable)));
+    return units;
+}
+
+// The unit of the property's values; null where the values carry none
+// (coefficient lists and texts).
+nlohmann::json Unit(const MdProperty& item) {
+    if (item.format != MD_SINGLE_POINT && item.format != MD_STANDARD_POINTS) return nullptr;
+    return std::string(md_property_unit_name(item.property));
+}
+
 nlohmann::json ItemJson(const MdProperty& item) {
-    return {
-        {"property", item.property}, {"name", std::string(md_property_name(item.property))},
-        {"format", item.format},     {"variables", item.variables},
-        {"values", Values(item)},    {"text", IsText(item) ? nlohmann::json(item.text) : nullptr},
-        {"model", item.model},       {"inherited", item.inherited != 0}};
+    return {{"property", item.property},
+            {"name", std::string(md_property_name(item.property))},
+            {"format", item.format},
+            {"variables", item.variables},
+            {"variable_names", VariableNames(item)},
+            {"variable_units", VariableUnits(item)},
+            {"values", Values(item)},
+            {"unit", Unit(item)},
+            {"text", IsText(item) ? nlohmann::json(item.text) : nullptr},
+            {"model", item.model},
+            {"inherited", item.inherited != 0}};
 }
 
 // The generic link's "SUPPLIER GRADE", or null.
@@ -58,37 +89,68 @@ nlohmann::json GradeJson(const MdGrade& grade, int slot) {
             {"items", items}};
 }
 
-// "[a, b, ...]" with each number in its shortest usual form.
-std::string NumberList(const nlohmann::json& numbers) {
-    std::string out = "[";
-    for (const nlohmann::json& number : numbers) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%s%.7g", out.size() > 1 ? ", " : "",
-                      number.is_number() ? number.get<double>() : 0.0);
-        out += text;
-    }
-    return out + "]";
+// One value as the text shows it: "unset" for the unset marker.
+std::string ValueText(const MdProperty& item, std::size_t index) {
+    const double value = md_item_value(item, index);
+    if (md_is_unset(value)) return "unset";
+    const bool integer = item.property == kMdShrinkage && item.format == MD_COEFFICIENTS;
+    return integer && index < 2 ? std::to_string(static_cast<int>(value))
+                                : md_shortest_text(item.values[index].real());
 }
 
-void PrintText(const nlohmann::json& grade) {
-    std::printf("%s %s (%s database)\n%s\n", grade["supplier"].get<std::string>().c_str(),
-                grade["grade"].get<std::string>().c_str(),
-                grade["database"].get<std::string>().c_str(),
-                grade["description"].get<std::string>().c_str());
-    if (!grade["link"].is_null())
-        std::printf("link: %s\n", grade["link"].get<std::string>().c_str());
-    for (const nlohmann::json& item : grade["items"]) {
-        std::printf("%3d %-45s format %d model %d", item["property"].get<int>(),
-                    item["name"].get<std::string>().c_str(), item["format"].get<int>(),
-                    item["model"].get<int>());
-        if (!item["variables"].empty())
-            std::printf(" variables %s", NumberList(item["variables"]).c_str());
-        if (item["text"].is_null())
-            std::printf(" values %s", NumberList(item["values"]).c_str());
-        else
-            std::printf(" text \"%s\"", item["text"].get<std::string>().c_str());
-        std::printf("%s\n", item["inherited"].get<bool>() ? " inherited" : "");
+// Standard points as a table: a heading per column ("Temperature
+// [deg.C]"), then one row per point, each column right-aligned.
+void PrintTable(const MdProperty& item) {
+    const std::vector<MdColumn> columns = md_item_columns(item);
+    std::vector<std::string> cells;
+    for (const MdColumn& column : columns) {
+        cells.push_back(std::string(column.name) +
+                        (column.unit.empty() ? "" : " [" + std::string(column.unit) + "]"));
     }
+    for (std::size_t i = 0; i < item.values.size(); ++i) cells.push_back(ValueText(item, i));
+    std::vector<std::size_t> widths(columns.size(), 0);
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        widths[i % widths.size()] = std::max(widths[i % widths.size()], cells[i].size());
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const std::size_t column = i % widths.size();
+        std::printf("%s%*s", column == 0 ? "      " : "  ", static_cast<int>(widths[column]),
+                    cells[i].c_str());
+        if (column + 1 == widths.size()) std::printf("\n");
+    }
+}
+
+void PrintItem(const MdProperty& item) {
+    std::printf("%3d %-45s", item.property, std::string(md_property_name(item.property)).c_str());
+    const char* inherited = item.inherited != 0 ? " inherited" : "";
+    if (IsText(item)) {
+        std::printf(" text \"%s\"%s\n", item.text.c_str(), inherited);
+    } else if (item.format == MD_SINGLE_POINT && item.values.size() == 1) {
+        const std::string_view unit = md_property_unit_name(item.property);
+        std::printf(" %s%s%s%s\n", ValueText(item, 0).c_str(), unit.empty() ? "" : " ",
+                    std::string(unit).c_str(), inherited);
+    } else if (item.format == MD_STANDARD_POINTS && !item.variables.empty()) {
+        std::printf(" standard points, %zu rows%s\n",
+                    item.values.size() / (item.variables.size() + 1), inherited);
+        PrintTable(item);
+    } else {
+        if (item.format == MD_COEFFICIENTS)
+            std::printf(" coefficients");
+        else
+            std::printf(" format %d", item.format);
+        if (item.model != 0) std::printf(" model %d", item.model);
+        std::printf(":");
+        for (std::size_t i = 0; i < item.values.size(); ++i)
+            std::printf(" %s", ValueText(item, i).c_str());
+        std::printf("%s\n", inherited);
+    }
+}
+
+void PrintText(const MdGrade& grade, int slot) {
+    std::printf("%s %s (%s database)\n%s\n", grade.supplier.c_str(), grade.code.c_str(),
+                md_database_name(slot), grade.description.c_str());
+    const nlohmann::json link = Link(grade);
+    if (!link.is_null()) std::printf("link: %s\n", link.get<std::string>().c_str());
+    for (const MdProperty& item : grade.items) PrintItem(item);
 }
 
 }  // namespace
@@ -108,12 +170,13 @@ int RunShow(const Options& options, const OpenedDatabase& database) {
                      database.folder.c_str(), supplier.c_str(), code.c_str());
         return kExitFailed;
     }
-    const nlohmann::json out = GradeJson(*grade, at.slot);
-    if (options.json)
+    if (options.json) {
+        const nlohmann::json out = GradeJson(*grade, at.slot);
         std::printf("%s\n",
                     out.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
-    else
-        PrintText(out);
+    } else {
+        PrintText(*grade, at.slot);
+    }
     return kExitOk;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace matdb_tool {
@@ -10,6 +11,8 @@ namespace matdb_tool {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+// find: a database that cannot be searched (like grep's trouble).
+inline constexpr int kExitTrouble = 2;
 
 struct Options {
     // The subcommand and its words (DIR first).
@@ -21,6 +24,12 @@ struct Options {
     std::string standard;
     // import: turn the imported personal database into a Standard one.
     bool make_standard = false;
+    // import: grades whose names collide in the file are merged on purpose.
+    bool merge = false;
+    // import: no grade list (mtip.rax) is written.
+    bool no_index = false;
+    // find: the conditions as given (option, value), in order.
+    std::vector<std::pair<std::string, std::string>> conditions;
 };
 
 // The database a subcommand works on, opened for reading.
@@ -46,6 +55,11 @@ void PrintLayerMessages();
 
 int RunList(const Options& options, const OpenedDatabase& database);
 int RunShow(const Options& options, const OpenedDatabase& database);
+// find DIR [conditions]: exit 0 when a grade matched, 1 when none did,
+// 2 on a usage error or a database that cannot be searched.
+int RunFind(const Options& options, const OpenedDatabase& database);
+// The usage check of find's conditions alone: kExitOk or kExitUsage.
+int CheckFindOptions(const Options& options);
 // import FILE.asc DIR: works on its own folder, not on an opened database.
 int RunImport(const Options& options);
 
