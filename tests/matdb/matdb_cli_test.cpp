@@ -348,4 +348,44 @@ TEST_F(MatdbCli, UsageAndLookupFailures) {
     EXPECT_NE(absent.err.find("ACME XX1 not found"), std::string::npos) << absent.err;
 }
 
+// GNU conventions: one-line usage errors, -h, --opt=value, "--", "-" for the
+// standard input, the system's reason for a failed open, and a failed write
+// to the standard output.
+TEST_F(MatdbCli, FollowsTheConventionsOfACommandLineTool) {
+    const fs::path db = Sample();
+    const ProcessResult unknown = Run({"list", db.string(), "--colour"});
+    EXPECT_EQ(unknown.exit_code, 2);
+    EXPECT_EQ(unknown.err,
+              "matdb: unrecognized option '--colour'\nTry 'matdb --help' for more information.\n");
+    EXPECT_EQ(Run({"-h"}).out.rfind("Usage: matdb", 0), 0u);
+    EXPECT_EQ(Run({"--version"}).out.rfind("matdb ", 0), 0u);
+
+    const fs::path standard = BuildStandard("std", {Grade("GSUP", "GEN1", "GENERIC", {})});
+    const ProcessResult separate =
+        Run({"show", db.string(), "BETA", "PA66", "--standard", standard.string()});
+    const ProcessResult joined =
+        Run({"show", "--standard=" + standard.string(), db.string(), "BETA", "PA66"});
+    EXPECT_EQ(joined.exit_code, 0) << joined.err;
+    EXPECT_EQ(joined.out, separate.out);
+    EXPECT_EQ(Run({"list", "--", db.string()}).exit_code, 0);
+
+    const fs::path ascii = root_ / "one.asc";
+    std::ofstream(ascii) << "Supplier GAMMA\nGrade G1\nHeader One grade\nConductivity 0.2\n";
+    const fs::path piped = root_ / "piped";
+    const std::string sh = "/bin/sh";
+    const ProcessResult from_stdin = RunProcess(
+        sh, {"-c", BuiltProgram("matdb") + " import - " + piped.string() + " < " + ascii.string()});
+    EXPECT_EQ(from_stdin.exit_code, 0) << from_stdin.err;
+    EXPECT_NE(Run({"list", piped.string()}).out.find("G1"), std::string::npos);
+
+    const ProcessResult missing = Run({"import", (root_ / "none.asc").string(), piped.string()});
+    EXPECT_EQ(missing.exit_code, 1);
+    EXPECT_EQ(missing.err, "matdb: cannot open '" + (root_ / "none.asc").string() +
+                               "': No such file or directory\n");
+    const ProcessResult full =
+        RunProcess(sh, {"-c", BuiltProgram("matdb") + " list " + db.string() + " > /dev/full"});
+    EXPECT_EQ(full.exit_code, 1);
+    EXPECT_NE(full.err.find("matdb: cannot write to the standard output"), std::string::npos);
+}
+
 }  // namespace

@@ -5,8 +5,10 @@
 // folder under the Standard names with the Standard magic word.
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -285,22 +287,68 @@ int ImportStandard(ImportRequest request) {
     return status;
 }
 
+// The absolute path of a file to import, after checking that it opens for
+// reading; false after naming the file and the system's reason.
+bool ReadableFile(const std::string& given, std::string* file) {
+    std::error_code error;
+    if (std::filesystem::is_directory(given, error)) {
+        std::fprintf(stderr, "matdb: cannot read '%s': it is a directory\n", given.c_str());
+        return false;
+    }
+    std::FILE* stream = std::fopen(given.c_str(), "rb");
+    if (stream == nullptr) {
+        std::fprintf(stderr, "matdb: cannot open '%s': %s\n", given.c_str(), std::strerror(errno));
+        return false;
+    }
+    std::fclose(stream);
+    // Absolute, since the import changes the working directory.
+    *file = std::filesystem::absolute(given, error).string();
+    return true;
+}
+
+// Copies the standard input into a private temporary file (on the cleanup
+// list) whose path is returned; false after saying why.
+bool CopyStandardInput(std::string* file) {
+    const char* name = sypTempFileName();
+    std::FILE* out = name != nullptr ? std::fopen(name, "wb") : nullptr;
+    if (out == nullptr) {
+        std::fprintf(stderr, "matdb: cannot make a temporary copy of the standard input\n");
+        if (name != nullptr) sypCleanupRemove(name);
+        return false;
+    }
+    *file = name;
+    std::array<char, 65536> buffer;
+    std::size_t count = 0;
+    bool written = true;
+    while (written && (count = std::fread(buffer.data(), 1, buffer.size(), stdin)) > 0)
+        written = std::fwrite(buffer.data(), 1, count, out) == count;
+    const bool read = std::ferror(stdin) == 0;
+    const int error = errno;
+    if (std::fclose(out) == 0 && written && read) return true;
+    std::fprintf(stderr, "matdb: cannot read the standard input: %s\n", std::strerror(error));
+    sypCleanupRemove(file->c_str());
+    return false;
+}
+
 }  // namespace
 
 int RunImport(const Options& options) {
-    std::error_code error;
-    const std::string file = std::filesystem::absolute(options.words[0], error).string();
     const std::string& folder = options.words[1];
-    if (!sypFileExists(file.c_str())) {
-        std::fprintf(stderr, "matdb: cannot read %s\n", options.words[0].c_str());
+    std::string file;
+    const bool from_stdin = options.words[0] == "-";
+    if (!(from_stdin ? CopyStandardInput(&file) : ReadableFile(options.words[0], &file)))
         return kExitFailed;
-    }
+    std::error_code error;
     if (!std::filesystem::is_directory(folder, error) && sypMakeDirectory(folder.c_str()) != 0) {
-        std::fprintf(stderr, "matdb: cannot create the folder %s\n", folder.c_str());
+        std::fprintf(stderr, "matdb: cannot create the folder '%s': %s\n", folder.c_str(),
+                     std::strerror(errno));
         return kExitFailed;
     }
-    const ImportRequest request{file, options.words[0], folder, options.merge, !options.no_index};
-    return options.make_standard ? ImportStandard(request) : ImportInto(request);
+    const std::string shown = from_stdin ? "(standard input)" : options.words[0];
+    const ImportRequest request{file, shown, folder, options.merge, !options.no_index};
+    const int status = options.make_standard ? ImportStandard(request) : ImportInto(request);
+    if (from_stdin) sypCleanupRemove(file.c_str());
+    return status;
 }
 
 }  // namespace matdb_tool

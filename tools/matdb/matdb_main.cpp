@@ -7,10 +7,16 @@
 //
 // Exit status: 0 success, 1 unreadable or damaged database or grade not
 // found, 2 usage error.
+#include <getopt.h>
+
+#include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "matdb/matdb.h"
 #include "matdb_tool.h"
@@ -58,7 +64,7 @@ constexpr char kUsage[] =
     "  --standard  names the Standard database that generic links of a\n"
     "              personal database resolve against;\n"
     "  --verbose   prints the database layer's messages on the error stream;\n"
-    "  --help      prints this text;\n"
+    "  -h, --help  prints this text;\n"
     "  --version   prints the program's name and version.\n"
     "\n"
     "Exit status: 0 success, 1 unreadable or damaged database or grade not\n"
@@ -77,51 +83,144 @@ constexpr std::array<Command, 3> kCommands = {{
     {"find", 1, RunFind},
 }};
 
-// The options of find that take a value.
-bool IsFindCondition(std::string_view arg) {
-    return arg == "--supplier" || arg == "--family" || arg == "--text" || arg == "--has" ||
-           arg == "--where";
+// The long options; the value of --standard depends on the command: a
+// folder for list, show and find, none for import (make a Standard one).
+enum OptionId : int {
+    kOptJson = 256,
+    kOptVerbose,
+    kOptStandard,
+    kOptMerge,
+    kOptNoIndex,
+    kOptSupplier,
+    kOptFamily,
+    kOptText,
+    kOptHas,
+    kOptWhere,
+};
+
+// One option: its long name, the commands that take it (empty: every
+// command) and whether it takes a value.
+struct OptionRule {
+    const char* name;
+    int id;
+    std::vector<std::string_view> commands;
+    bool takes_value;
+};
+
+const std::vector<OptionRule>& OptionRules() {
+    static const std::vector<OptionRule> kRules = {
+        {"json", kOptJson, {}, false},
+        {"verbose", kOptVerbose, {}, false},
+        {"standard", kOptStandard, {"list", "show", "find"}, true},
+        {"standard", kOptStandard, {"import"}, false},
+        {"merge", kOptMerge, {"import"}, false},
+        {"no-index", kOptNoIndex, {"import"}, false},
+        {"supplier", kOptSupplier, {"find"}, true},
+        {"family", kOptFamily, {"find"}, true},
+        {"text", kOptText, {"find"}, true},
+        {"has", kOptHas, {"find"}, true},
+        {"where", kOptWhere, {"find"}, true},
+    };
+    return kRules;
 }
 
-int Usage(const char* problem) {
-    if (problem) std::fprintf(stderr, "matdb: %s\n", problem);
-    std::fputs(kUsage, stderr);
+// The command word: the first argument that names a command, or empty.
+std::string CommandWord(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg == "import" || std::ranges::any_of(kCommands, [&](const Command& command) {
+                return command.name == arg;
+            }))
+            return std::string(arg);
+    }
+    return {};
+}
+
+// The getopt_long table of a command (its options, --help and --version).
+std::vector<option> OptionTable(const std::string& command) {
+    std::vector<option> table;
+    for (const OptionRule& rule : OptionRules()) {
+        const bool applies = rule.commands.empty() || command.empty() ||
+                             std::ranges::find(rule.commands, command) != rule.commands.end();
+        const bool taken = std::ranges::any_of(
+            table, [&](const option& known) { return std::strcmp(known.name, rule.name) == 0; });
+        if (!applies || taken) continue;
+        table.push_back(
+            {rule.name, rule.takes_value ? required_argument : no_argument, nullptr, rule.id});
+    }
+    table.push_back({"help", no_argument, nullptr, 'h'});
+    table.push_back({"version", no_argument, nullptr, 'V'});
+    table.push_back({nullptr, 0, nullptr, 0});
+    return table;
+}
+
+int Usage(const std::string& problem) {
+    std::fprintf(stderr, "matdb: %s\nTry 'matdb --help' for more information.\n", problem.c_str());
     return kExitUsage;
+}
+
+// Takes one recognised option into the options.
+void TakeOption(int id, const char* value, Options& options) {
+    switch (id) {
+        case kOptJson:
+            options.json = true;
+            break;
+        case kOptVerbose:
+            options.verbose = true;
+            break;
+        case kOptStandard:
+            if (value != nullptr) {
+                options.standard = value;
+            } else {
+                options.make_standard = true;
+            }
+            break;
+        case kOptMerge:
+            options.merge = true;
+            break;
+        case kOptNoIndex:
+            options.no_index = true;
+            break;
+        default:
+            for (const OptionRule& rule : OptionRules()) {
+                if (rule.id == id)
+                    options.conditions.emplace_back("--" + std::string(rule.name), value);
+            }
+    }
+}
+
+// What an option that getopt_long refused was: unknown, or missing its value.
+std::string RefusedOption(int result, char** argv) {
+    const std::string given = argv[optind - 1];
+    if (result == ':') return "option '" + given + "' requires an argument";
+    return "unrecognized option '" + given + "'";
 }
 
 // Parses the command line; returns -1 when the options are sound, otherwise
 // the exit status.
 int Parse(int argc, char** argv, Options& options) {
-    for (int i = 1; i < argc; ++i) {
-        const std::string_view arg = argv[i];
-        if (arg == "--help") {
+    const std::vector<option> table = OptionTable(CommandWord(argc, argv));
+    opterr = 0;
+    optind = 1;
+    int result = 0;
+    while ((result = getopt_long(argc, argv, ":h", table.data(), nullptr)) != -1) {
+        if (result == 'h') {
             std::fputs(kUsage, stdout);
             return kExitOk;
-        } else if (arg == "--version") {
+        }
+        if (result == 'V') {
             std::printf("matdb %s\n", TARNVEL_VERSION);
             return kExitOk;
-        } else if (arg == "--json") {
-            options.json = true;
-        } else if (arg == "--verbose") {
-            options.verbose = true;
-        } else if (IsFindCondition(arg) && options.command == "find") {
-            if (++i == argc) return Usage((std::string(arg) + " needs a value").c_str());
-            options.conditions.emplace_back(arg, argv[i]);
-        } else if (arg == "--merge" && options.command == "import") {
-            options.merge = true;
-        } else if (arg == "--no-index" && options.command == "import") {
-            options.no_index = true;
-        } else if (arg == "--standard" && options.command == "import") {
-            options.make_standard = true;
-        } else if (arg == "--standard") {
-            if (++i == argc) return Usage("--standard needs a folder");
-            options.standard = argv[i];
-        } else if (arg.starts_with("--")) {
-            return Usage(("unknown option " + std::string(arg)).c_str());
-        } else if (options.command.empty()) {
-            options.command = arg;
+        }
+        if (result == '?' || result == ':') return Usage(RefusedOption(result, argv));
+        TakeOption(result, optarg, options);
+    }
+    for (int i = optind; i < argc; ++i) {
+        if (options.command.empty()) {
+            options.command = argv[i];
         } else {
-            options.words.emplace_back(arg);
+            options.words.emplace_back(argv[i]);
         }
     }
     return -1;
@@ -133,22 +232,31 @@ const Command* Find(const Options& options) {
     return nullptr;
 }
 
+// The exit status once the standard output is flushed: a failed write there
+// (a full disk, a closed pipe) fails the run with a message.
+int FinishOutput(int status) {
+    if (std::fflush(stdout) == 0 && std::ferror(stdout) == 0) return status;
+    const int error = errno != 0 ? errno : EIO;
+    std::fprintf(stderr, "matdb: cannot write to the standard output: %s\n", std::strerror(error));
+    return kExitFailed;
+}
+
 }  // namespace
 }  // namespace matdb_tool
 
 int main(int argc, char** argv) {
     using namespace matdb_tool;
     Options options;
-    if (const int status = Parse(argc, argv, options); status >= 0) return status;
+    if (const int status = Parse(argc, argv, options); status >= 0) return FinishOutput(status);
     if (options.command.empty()) return Usage("no command given");
     if (options.command == "import") {
         if (options.words.size() != 2) return Usage("wrong number of arguments for import");
-        return RunImport(options);
+        return FinishOutput(RunImport(options));
     }
     const Command* command = Find(options);
-    if (!command) return Usage(("unknown command " + options.command).c_str());
+    if (!command) return Usage("unknown command '" + options.command + "'");
     if (options.words.size() != command->words)
-        return Usage(("wrong number of arguments for " + options.command).c_str());
+        return Usage("wrong number of arguments for " + options.command);
 
     if (options.command == "find" && CheckFindOptions(options) != kExitOk) return kExitUsage;
 
@@ -162,5 +270,5 @@ int main(int argc, char** argv) {
     // For find, 1 says only that nothing matched.
     const bool failed = status != kExitOk && !(options.command == "find" && status == kExitFailed);
     if (options.verbose || failed) PrintLayerMessages();
-    return status;
+    return FinishOutput(status);
 }
