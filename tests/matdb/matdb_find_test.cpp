@@ -25,7 +25,7 @@ using tarnvel::testing::BuiltProgram;
 using tarnvel::testing::ProcessResult;
 using tarnvel::testing::RunProcess;
 
-const std::string kStandard = std::string(TARNVEL_BIN_DIR) + "/../product/data/dat";
+const std::string kStandard = std::string(TARNVEL_PRODUCT_DIR) + "/data/dat";
 
 using Key = std::pair<std::string, std::string>;
 using Keys = std::set<Key>;

@@ -21,7 +21,7 @@ using tarnvel::testing::BuiltProgram;
 using tarnvel::testing::ProcessResult;
 using tarnvel::testing::RunProcess;
 
-const std::string kStandard = std::string(TARNVEL_BIN_DIR) + "/../product/data/dat";
+const std::string kStandard = std::string(TARNVEL_PRODUCT_DIR) + "/data/dat";
 
 ProcessResult Matdb(const std::vector<std::string>& args) {
     return RunProcess(BuiltProgram("matdb"), args, "", {{"VTPATH", ""}});
