@@ -1,6 +1,7 @@
 #include "matdb/md_diff.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -220,9 +221,29 @@ MdDifference GradeChange(MdChange change, const MdGrade& grade) {
     return {change, MdDiffSubject::kGrade, grade.supplier, grade.code, 0, -1, {}, {}};
 }
 
+// A text in double quotes, with quotes, backslashes and control bytes
+// escaped so that a difference stays on one line.
+std::string QuotedText(const std::string& text) {
+    std::string out = "\"";
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7f) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
 std::string Side(const MdDiffSide& side, bool quoted) {
     if (!side.text) return "(none)";
-    return quoted ? "\"" + *side.text + "\"" : *side.text;
+    return quoted ? QuotedText(*side.text) : *side.text;
 }
 
 bool Quoted(MdDiffSubject subject) {

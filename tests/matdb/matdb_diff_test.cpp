@@ -125,6 +125,14 @@ TEST(MdDiff, ValuesAddedOrDroppedAtTheEndAreNamedByIndex) {
               Expected{"changed ACME PP100 property 3 Melt Density [1]: 1.5 -> (none)"});
 }
 
+TEST(MdDiff, TextsWithQuotesAndControlBytesStayOnOneLine) {
+    std::vector<MdGrade> after = Sample();
+    after[0].items[2].text = "A \"B\"\n\\C";
+    EXPECT_EQ(Lines(Sample(), after),
+              Expected{"changed ACME PP100 property 58 Material Family text: \"PP\" -> "
+                       "\"A \\\"B\\\"\\x0a\\\\C\""});
+}
+
 TEST(MdDiff, SuppliersGradesPropertiesAndLinksAddedAndRemoved) {
     std::vector<MdGrade> after = Sample();
     after.erase(after.begin() + 1);                // ACME PP200 gone
@@ -256,8 +264,13 @@ TEST_F(MatdbDiff, APersonalDatabaseAgainstAStandardOneInBothOrders) {
     EXPECT_EQ(out.out, "added supplier BETA\nadded grade BETA PA66\n");
     const ProcessResult back = Run({"diff", personal.string(), standard.string()});
     EXPECT_EQ(back.out, "removed supplier BETA\nremoved grade BETA PA66\n");
-    const ProcessResult two = Run({"diff", standard.string(), standard.string()});
-    EXPECT_EQ(two.exit_code, 0) << two.err;
+    // Two Standard databases: both can only be opened in the Standard slot.
+    fewer[1].items[0].values[0] = MdWord::Real(0.25f);
+    const fs::path other = BuildStandard("standard2", fewer);
+    const ProcessResult two = Run({"diff", standard.string(), other.string()});
+    EXPECT_EQ(two.exit_code, 1) << two.err;
+    EXPECT_EQ(two.out, "changed ACME PP200 property 1 Conductivity [0]: 0.21 -> 0.25\n");
+    EXPECT_EQ(Run({"diff", other.string(), other.string()}).exit_code, 0);
 }
 
 TEST_F(MatdbDiff, AChangedLinkIsALinkUnlessResolvedAgainstAStandardDatabase) {
