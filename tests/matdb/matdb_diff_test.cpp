@@ -234,6 +234,28 @@ TEST_F(MatdbDiff, TheShippedStandardDatabaseEqualsItself) {
     EXPECT_EQ(out.out, "");
 }
 
+// The shipped database's source imported as a personal database holds the
+// same grades; one number edited in the source is the one difference.
+TEST_F(MatdbDiff, TheShippedSourceImportedAsPersonalDiffersOnlyInTheEditedValue) {
+    std::ifstream in(fs::path(TARNVEL_SOURCE_DIR) / "product/data/dat/standard.asc");
+    std::string text{std::istreambuf_iterator<char>(in), {}};
+    const std::string from = "Melt_Density 752.308 kg/cu.m";
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos);
+    std::ofstream(root_ / "same.asc") << text;
+    std::ofstream(root_ / "edited.asc")
+        << text.replace(at, from.size(), "Melt_Density 760 kg/cu.m");
+    for (const char* name : {"same", "edited"}) {
+        const ProcessResult import = Run(
+            {"import", (root_ / (std::string(name) + ".asc")).string(), (root_ / name).string()});
+        ASSERT_EQ(import.exit_code, 0) << import.out << import.err;
+    }
+    EXPECT_EQ(Run({"diff", kShipped.string(), (root_ / "same").string()}).exit_code, 0);
+    const ProcessResult out = Run({"diff", kShipped.string(), (root_ / "edited").string()});
+    EXPECT_EQ(out.exit_code, 1) << out.err;
+    EXPECT_EQ(out.out, "changed ALDERPOL AP120 property 3 Melt Density [0]: 752.308 -> 760\n");
+}
+
 TEST_F(MatdbDiff, OneChangedValueIsTheOnlyLine) {
     std::vector<MdGrade> changed = Sample();
     changed[0].items[0].values[0] = MdWord::Real(760.0f);
