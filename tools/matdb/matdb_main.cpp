@@ -4,6 +4,7 @@
 //   matdb list DIR [--json] [--standard DIR2]
 //   matdb show DIR SUPPLIER GRADE [--json] [--standard DIR2]
 //   matdb find DIR [conditions] [--json] [--standard DIR2]
+//   matdb diff DIR1 DIR2 [--json] [--standard DIR3]
 //
 // Exit status: 0 success, 1 unreadable or damaged database or grade not
 // found, 2 usage error.
@@ -30,6 +31,7 @@ constexpr char kUsage[] =
     "       matdb show DIR SUPPLIER GRADE [--json] [--standard DIR2]\n"
     "       matdb find DIR [--supplier S] [--family F] [--text WORD] [--has PROPERTY]\n"
     "                  [--where 'PROPERTY OP VALUE']... [--json] [--standard DIR2]\n"
+    "       matdb diff DIR1 DIR2 [--json] [--standard DIR3]\n"
     "       matdb import [--standard] [--merge] [--no-index] FILE.asc DIR\n"
     "\n"
     "Looks into the material database in folder DIR: a personal database\n"
@@ -50,6 +52,14 @@ constexpr char kUsage[] =
     "              case, blanks or underscores between its words; exit 0 when\n"
     "              a grade matched, 1 when none did, 2 on a usage error or a\n"
     "              database that cannot be searched;\n"
+    "  diff        prints what changed from DIR1 to DIR2, one line each:\n"
+    "              suppliers and grades added and removed; for grades in\n"
+    "              both the description, the generic links and the property\n"
+    "              items added, removed or changed (format, model, variables,\n"
+    "              text, each value with its index, old -> new), as stored;\n"
+    "              with --standard the grades with their links resolved\n"
+    "              against DIR3; exit 0 equal, 1 different, 2 a database\n"
+    "              that cannot be read or a usage error;\n"
     "  import      reads a tessel ASCII material file into the personal\n"
     "              database in DIR (created when absent) and prints the\n"
     "              reader's messages and the number of grades stored; with\n"
@@ -111,7 +121,7 @@ const std::vector<OptionRule>& OptionRules() {
     static const std::vector<OptionRule> kRules = {
         {"json", kOptJson, {}, false},
         {"verbose", kOptVerbose, {}, false},
-        {"standard", kOptStandard, {"list", "show", "find"}, true},
+        {"standard", kOptStandard, {"list", "show", "find", "diff"}, true},
         {"standard", kOptStandard, {"import"}, false},
         {"merge", kOptMerge, {"import"}, false},
         {"no-index", kOptNoIndex, {"import"}, false},
@@ -129,9 +139,9 @@ std::string CommandWord(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
         if (arg == "--") break;
-        if (arg == "import" || std::ranges::any_of(kCommands, [&](const Command& command) {
-                return command.name == arg;
-            }))
+        if (arg == "import" || arg == "diff" ||
+            std::ranges::any_of(kCommands,
+                                [&](const Command& command) { return command.name == arg; }))
             return std::string(arg);
     }
     return {};
@@ -252,6 +262,10 @@ int main(int argc, char** argv) {
     if (options.command == "import") {
         if (options.words.size() != 2) return Usage("wrong number of arguments for import");
         return FinishOutput(RunImport(options));
+    }
+    if (options.command == "diff") {
+        if (options.words.size() != 2) return Usage("wrong number of arguments for diff");
+        return FinishOutput(RunDiff(options));
     }
     const Command* command = Find(options);
     if (!command) return Usage("unknown command '" + options.command + "'");

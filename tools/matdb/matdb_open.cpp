@@ -76,6 +76,16 @@ bool LayerReportedError() {
     return false;
 }
 
+bool LayerReportedDamage() {
+    for (const std::string& line : Captured())
+        if (line.find("could not be read") != std::string::npos) return true;
+    return LayerReportedError();
+}
+
+bool IsStandardFolder(const std::string& folder) {
+    return KindOf(folder) == Kind::kStandard;
+}
+
 void PrintLayerMessages() {
     for (const std::string& line : Captured()) std::fprintf(stderr, "%s\n", line.c_str());
     Captured().clear();

@@ -50,8 +50,13 @@ int OpenDatabase(const Options& options, OpenedDatabase& opened);
 void CaptureLayerMessages();
 // True when the access layer reported an error since the capture began.
 bool LayerReportedError();
+// True when the access layer reported an error, or items it skipped, since
+// the capture began.
+bool LayerReportedDamage();
 // Prints the captured messages on the error stream.
 void PrintLayerMessages();
+// True when the folder holds a Standard database (mtds.rax).
+bool IsStandardFolder(const std::string& folder);
 
 int RunList(const Options& options, const OpenedDatabase& database);
 int RunShow(const Options& options, const OpenedDatabase& database);
@@ -60,6 +65,9 @@ int RunShow(const Options& options, const OpenedDatabase& database);
 int RunFind(const Options& options, const OpenedDatabase& database);
 // The usage check of find's conditions alone: kExitOk or kExitUsage.
 int CheckFindOptions(const Options& options);
+// diff DIR1 DIR2: reads each database whole in turn and prints what
+// changed; exit 0 equal, 1 different, 2 a database that cannot be read.
+int RunDiff(const Options& options);
 // import FILE.asc DIR: works on its own folder, not on an opened database.
 int RunImport(const Options& options);
 

@@ -1,0 +1,106 @@
+// Compares two generated personal databases that differ in one value, at
+// 1,000 and 10,000 grades: each read whole once, then matched by name, so
+// the cost per grade should stay flat as the databases grow.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "matdb/matdb.h"
+#include "matdb/md_diff.h"
+#include "services/vtout.h"
+
+namespace {
+
+using tarnvel::matdb::md_diff;
+using tarnvel::matdb::md_read_snapshot;
+using tarnvel::matdb::MdSnapshot;
+
+constexpr int kSuppliers = 100;
+
+MdProperty Single(int property, float value) {
+    MdProperty item;
+    item.property = property;
+    item.format = MD_SINGLE_POINT;
+    item.values = {MdWord::Real(value)};
+    return item;
+}
+
+// A grade of usual size: a few single points, a PVT table and a text.
+MdGrade MakeGrade(int i) {
+    MdGrade grade;
+    grade.supplier = "SUP" + std::to_string(i % kSuppliers);
+    grade.code = "G" + std::to_string(i / kSuppliers);
+    grade.description = "BENCHMARK GRADE " + std::to_string(i);
+    grade.items = {Single(1, 0.2f), Single(2, 1800.0f), Single(3, 950.0f)};
+    MdProperty pvt;
+    pvt.property = 12;
+    pvt.format = MD_STANDARD_POINTS;
+    pvt.variables = {1, 4};
+    for (int row = 0; row < 6; ++row)
+        for (float v : {200.0f + row, 1e7f * row, 0.001f + 1e-5f * row})
+            pvt.values.push_back(MdWord::Real(v));
+    grade.items.push_back(pvt);
+    MdProperty name;
+    name.property = 77;
+    name.format = MD_TEXT;
+    name.text = "TRADE NAME " + std::to_string(i);
+    grade.items.push_back(name);
+    return grade;
+}
+
+// Writes count grades into a new personal database in folder; grade
+// changed (if any) gets another melt density.
+void WriteDatabase(const std::string& folder, int count, int changed) {
+    std::filesystem::create_directory(folder);
+    if (chdir(folder.c_str()) != 0) std::abort();
+    md_open(MD_LOCAL, MD_CREATE);
+    for (int i = 0; i < count; ++i) {
+        MdGrade grade = MakeGrade(i);
+        if (i == changed) grade.items[2].values[0] = MdWord::Real(960.0f);
+        md_write_grade(MD_LOCAL, &grade);
+    }
+    md_close_all();
+}
+
+MdSnapshot ReadDatabase(const std::string& folder) {
+    if (chdir(folder.c_str()) != 0) std::abort();
+    md_open(MD_LOCAL, MD_READ);
+    MdSnapshot snapshot = md_read_snapshot(MD_LOCAL, false);
+    md_close_all();
+    return snapshot;
+}
+
+void BM_DiffDatabases(benchmark::State& state) {
+    vtOutSetMode(kVtPassLines);
+    vtOutSetSink(vtOutDiscard);
+    const int count = static_cast<int>(state.range(0));
+    char name[] = "/tmp/matdb-diff-bench-XXXXXX";
+    if (mkdtemp(name) == nullptr) std::abort();
+    const std::string root = name;
+    WriteDatabase(root + "/a", count, -1);
+    WriteDatabase(root + "/b", count, count / 2);
+    std::size_t differences = 0;
+    for (auto _ : state) {
+        const MdSnapshot a = ReadDatabase(root + "/a");
+        const MdSnapshot b = ReadDatabase(root + "/b");
+        differences = md_diff(a, b).size();
+    }
+    if (chdir("/") == 0) std::filesystem::remove_all(root);
+    if (differences != 1) state.SkipWithError("the one changed value was not the one difference");
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+BENCHMARK(BM_DiffDatabases)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->ArgName("grades")
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
