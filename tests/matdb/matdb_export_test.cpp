@@ -1,0 +1,306 @@
+// matdb export: the written file imports back into the same grades, read
+// through the access layer and compared item by item with bit-equal values;
+// one value edited in the text imports as that change alone; numbers read
+// back bit-equal; what the file cannot carry is named.
+#include <unistd.h>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "matdb/matdb.h"
+#include "matdb/md_ascii_writer.h"
+#include "matdb/md_catalogue.h"
+#include "services/syppaths.h"
+#include "services/vttoken.h"
+#include "support/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+namespace md = tarnvel::matdb;
+using tarnvel::testing::BuiltProgram;
+using tarnvel::testing::ProcessResult;
+using tarnvel::testing::RunProcess;
+
+const std::string kStandard = std::string(TARNVEL_BIN_DIR) + "/../share/tarnvel/data/dat";
+const std::string kExample = std::string(TARNVEL_SOURCE_DIR) + "/examples/moulding_grades.asc";
+
+using Key = std::pair<std::string, std::string>;
+using Grades = std::map<Key, MdGrade>;
+
+ProcessResult Matdb(const std::vector<std::string>& args) {
+    return RunProcess(BuiltProgram("matdb"), args, "", {{"VTPATH", ""}});
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Every grade of the database in folder with its own items only, read in
+// process through the access layer.
+Grades ReadAll(const std::string& folder) {
+    const bool standard = fs::exists(folder + "/mtds.rax");
+    const fs::path was = fs::current_path();
+    int slot = MD_LOCAL;
+    if (standard) {
+        setenv("VTPATH", fs::absolute(folder).c_str(), 1);
+        slot = MD_STANDARD;
+    } else {
+        EXPECT_EQ(sypChangeDirectory(folder.c_str()), 0);
+    }
+    Grades grades;
+    EXPECT_NE(md_open(slot, MD_READ), MD_OPEN_FAILED) << folder;
+    for (MdPosition supplier = md_first_supplier(md_position(slot)); supplier.valid;
+         supplier = md_next_supplier(supplier)) {
+        for (MdPosition at = md_first_grade(supplier); at.valid && at.supplier == supplier.supplier;
+             at = md_next_grade(at)) {
+            std::unique_ptr<MdGrade> grade = md_read_grade(at);
+            if (!grade) {
+                ADD_FAILURE() << "unreadable grade in " << folder;
+                continue;
+            }
+            std::erase_if(grade->items, [](const MdProperty& item) { return item.inherited; });
+            grades[{grade->supplier, grade->code}] = std::move(*grade);
+        }
+    }
+    md_close_all();
+    sypChangeDirectory(was.c_str());
+    return grades;
+}
+
+// The differences of two items as text, empty when equal in everything
+// the file carries.
+std::string ItemDifference(const MdProperty& a, const MdProperty& b) {
+    if (a.property != b.property || a.format != b.format || a.model != b.model ||
+        a.variables != b.variables || a.text != b.text || a.values.size() != b.values.size())
+        return "property " + std::to_string(a.property) + " form";
+    for (std::size_t k = 0; k < a.values.size(); ++k)
+        if (a.values[k].bits != b.values[k].bits)
+            return "property " + std::to_string(a.property) + " value " + std::to_string(k);
+    return {};
+}
+
+// Every difference of two databases, one line each.
+std::vector<std::string> Differences(const Grades& before, const Grades& after) {
+    std::vector<std::string> lines;
+    for (const auto& [key, grade] : before) {
+        const std::string name = key.first + " " + key.second + ": ";
+        const auto other = after.find(key);
+        if (other == after.end()) {
+            lines.push_back(name + "missing");
+            continue;
+        }
+        if (grade.description != other->second.description) lines.push_back(name + "description");
+        if (grade.items.size() != other->second.items.size()) {
+            lines.push_back(name + "item count");
+            continue;
+        }
+        for (std::size_t i = 0; i < grade.items.size(); ++i)
+            if (auto text = ItemDifference(grade.items[i], other->second.items[i]); !text.empty())
+                lines.push_back(name + text);
+    }
+    for (const auto& [key, grade] : after)
+        if (!before.contains(key)) lines.push_back(key.first + " " + key.second + ": added");
+    return lines;
+}
+
+class MatdbExport : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "matdb-export-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    // Exports folder to NAME.asc, imports it into NAME (a Standard database
+    // when the source is one) and checks that both hold the same grades.
+    Grades RoundTrip(const std::string& folder, const std::string& name) {
+        const ProcessResult exported = Matdb({"export", folder, "-o", Path(name + ".asc")});
+        EXPECT_EQ(exported.exit_code, 0) << exported.err;
+        std::vector<std::string> import = {"import", Path(name + ".asc"), Path(name)};
+        if (fs::exists(folder + "/mtds.rax")) import.insert(import.begin() + 1, "--standard");
+        const ProcessResult imported = Matdb(import);
+        EXPECT_EQ(imported.exit_code, 0) << imported.out << imported.err;
+        const Grades before = ReadAll(folder);
+        const Grades after = ReadAll(Path(name));
+        EXPECT_FALSE(before.empty());
+        EXPECT_EQ(Differences(before, after), std::vector<std::string>{});
+        return before;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(MatdbExport, StandardDatabaseReadsBackTheSame) {
+    const Grades grades = RoundTrip(kStandard, "standard");
+    int numbers = 0;
+    for (const auto& [key, grade] : grades)
+        for (const MdProperty& item : grade.items) numbers += static_cast<int>(item.values.size());
+    EXPECT_GT(numbers, 100);
+}
+
+TEST_F(MatdbExport, ImportedExampleReadsBackAndOneEditIsTheOnlyChange) {
+    ASSERT_EQ(Matdb({"import", kExample, Path("mine")}).exit_code, 0);
+    const Grades before = RoundTrip(Path("mine"), "copy");
+
+    // One value of the exported text changed, the rest as written.
+    std::string text = Slurp(Path("copy.asc"));
+    const std::size_t at = text.find("\nCONDUCTIVITY ");
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::size_t value = at + std::strlen("\nCONDUCTIVITY ");
+    text.replace(value, text.find_first_of(" \n", value) - value, "0.321");
+    std::ofstream(Path("edited.asc"), std::ios::binary) << text;
+    ASSERT_EQ(Matdb({"import", Path("edited.asc"), Path("edited")}).exit_code, 0);
+    const std::vector<std::string> changes = Differences(before, ReadAll(Path("edited")));
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_NE(changes[0].find("property 1 value 0"), std::string::npos) << changes[0];
+    const Grades edited = ReadAll(Path("edited"));
+    bool found = false;
+    for (const auto& [key, grade] : edited)
+        for (const MdProperty& item : grade.items)
+            found = found || (item.property == 1 && item.format == MD_SINGLE_POINT &&
+                              item.values[0].real() == 0.321f);
+    EXPECT_TRUE(found);
+}
+
+// A grade with every form the reader takes, the longest names, an empty
+// description, unset values, odd bytes in a text and extreme floats.
+TEST_F(MatdbExport, EveryFormAndEdgeReadsBack) {
+    MdGrade grade;
+    grade.supplier = "ABCDEFGH";
+    grade.code = "XYZ123";
+    auto item = [&](int property, int format, std::vector<float> values) -> MdProperty& {
+        MdProperty& added = grade.items.emplace_back();
+        added.property = property;
+        added.format = format;
+        for (float v : values) added.values.push_back(MdWord::Real(v));
+        return added;
+    };
+    item(1, MD_SINGLE_POINT, {0.17f});
+    item(2, MD_SINGLE_POINT, {-16384.0f});
+    item(6, MD_COEFFICIENTS, {5.20453e+12f, 263.15f, 0.0f, 1e-38f, 1.5e38f}).model = 2;
+    item(6, MD_STANDARD_POINTS, {200, 100, 366.491f, 230, 1000, 1.401298e-45f}).variables = {1, 2};
+    MdProperty& shrink = item(59, MD_COEFFICIENTS, {});
+    shrink.values = {MdWord::Integer(3), MdWord::Integer(-7), MdWord::Real(0.0123f)};
+    item(58, MD_TEXT, {}).text = "Caf\xc3\xa9 - grade, with: separators";
+    item(75, MD_TEXT, {}).text = "";
+    item(md::kMdGenericLink, MD_TEXT, {}).text = "GENERIC PP";
+    std::string text;
+    std::vector<md::MdAsciiLoss> losses;
+    md::md_ascii_grade_text(grade, false, text, losses);
+    EXPECT_TRUE(losses.empty()) << losses.front().what;
+    std::ofstream(Path("forms.asc"), std::ios::binary) << text;
+    ASSERT_EQ(Matdb({"import", Path("forms.asc"), Path("forms")}).exit_code, 0) << text;
+    const Grades read = ReadAll(Path("forms"));
+    ASSERT_EQ(read.size(), 1u);
+    const MdGrade& back = read.begin()->second;
+    EXPECT_EQ(back.description, "");
+    ASSERT_EQ(back.items.size(), grade.items.size()) << text;
+    for (const MdProperty& want : grade.items) {
+        bool same = false;
+        for (const MdProperty& got : back.items) same = same || ItemDifference(want, got).empty();
+        EXPECT_TRUE(same) << "property " << want.property << " in\n" << text;
+    }
+}
+
+float Next(float value) {
+    return std::nextafter(value, value < 0 ? -HUGE_VALF : HUGE_VALF);
+}
+
+// Any bit pattern: NaN and the infinities have no text, nearly every value
+// reads back bit-equal, and the rest one unit in the last place away.
+TEST(MdAsciiNumber, ReadsBackBitEqualOrNearest) {
+    std::mt19937 random(22);
+    int inexact = 0, finite = 0;
+    for (int n = 0; n < 100000; ++n) {
+        const std::uint32_t bits = random();
+        float value;
+        std::memcpy(&value, &bits, sizeof value);
+        const auto number = md::md_ascii_number(value);
+        if (value != value || value - value != 0) {
+            EXPECT_FALSE(number);
+            continue;
+        }
+        ++finite;
+        ASSERT_TRUE(number);
+        const float read = tokNumberValue(number->text);
+        ASSERT_EQ(number->exact, std::memcmp(&read, &value, sizeof value) == 0) << number->text;
+        if (number->exact) continue;
+        ++inexact;
+        EXPECT_TRUE(read == Next(value) || Next(read) == value) << number->text;
+    }
+    EXPECT_LT(inexact, finite / 20);
+}
+
+// Values read from decimals of up to seven significant digits, as measured
+// data is written, always write back exactly.
+TEST(MdAsciiNumber, ValuesOfSevenDigitsWriteBackExactly) {
+    std::mt19937 random(7);
+    for (int n = 0; n < 100000; ++n) {
+        const std::string written = std::to_string(random() % 10000000) + "e" +
+                                    std::to_string(static_cast<int>(random() % 70) - 40);
+        const float value = tokNumberValue(written);
+        const auto number = md::md_ascii_number(value);
+        ASSERT_TRUE(number && number->exact) << written;
+        const float read = tokNumberValue(number->text);
+        ASSERT_EQ(std::memcmp(&read, &value, sizeof value), 0) << written << " " << number->text;
+    }
+}
+
+TEST(MdAsciiGradeText, NamesWhatTheFileCannotCarry) {
+    MdGrade grade;
+    grade.supplier = "SUPPLIERX";  // nine characters: the reader keeps eight
+    grade.code = "G1";
+    grade.description = "lower case";
+    MdProperty text;
+    text.property = 1;  // not a text property
+    text.format = MD_TEXT;
+    text.text = "x";
+    MdProperty lonely;
+    lonely.property = 2;
+    lonely.format = MD_COEFFICIENTS;
+    lonely.values = {MdWord::Real(1)};
+    MdProperty inherited = lonely;
+    inherited.inherited = 1;
+    grade.items = {text, lonely, inherited};
+    std::string written;
+    std::vector<md::MdAsciiLoss> losses;
+    md::md_ascii_grade_text(grade, false, written, losses);
+    std::vector<int> properties;
+    for (const md::MdAsciiLoss& loss : losses) {
+        EXPECT_EQ(loss.supplier, "SUPPLIERX");
+        properties.push_back(loss.property);
+    }
+    EXPECT_EQ(properties, (std::vector<int>{0, 0, 1, 2}));
+    losses.clear();
+    md::md_ascii_grade_text(grade, true, written, losses);
+    EXPECT_EQ(losses.size(), 5u);  // the inherited list is written too
+}
+
+TEST_F(MatdbExport, OneGradeToTheStandardOutputAndUsageErrors) {
+    ASSERT_EQ(Matdb({"import", kExample, Path("mine")}).exit_code, 0);
+    const ProcessResult one = Matdb({"export", Path("mine"), "merridew", "ml210", "-o", "-"});
+    EXPECT_EQ(one.exit_code, 0) << one.err;
+    EXPECT_EQ(one.out.rfind("SUPPLIER MERRIDEW\nGRADE ML210\nHEADER ", 0), 0u) << one.out;
+    EXPECT_EQ(one.out.find("GRADE ", 20), std::string::npos);
+    EXPECT_EQ(Matdb({"export", Path("mine"), "MERRIDEW", "NONE", "-o", "-"}).exit_code, 1);
+    EXPECT_EQ(Matdb({"export", Path("mine")}).exit_code, 2);
+    EXPECT_EQ(Matdb({"list", Path("mine"), "-o", "x"}).exit_code, 2);
+}
+
+}  // namespace
