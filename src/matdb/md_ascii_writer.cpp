@@ -37,6 +37,14 @@ bool Printable(unsigned char c) {
     return (c >= 0x20 && c < 0x7f) || c >= 0x80;
 }
 
+// A text with its control bytes as blanks, so that it stays on its line.
+std::string OnOneLine(std::string_view text) {
+    std::string line(text);
+    for (char& c : line)
+        if (!Printable(static_cast<unsigned char>(c))) c = ' ';
+    return line;
+}
+
 // A word the token reader reads whole and unchanged as a word: printable,
 // no separator, no quote, already upper case, not beginning like a number
 // (except the "1/" of a unit).
@@ -164,7 +172,8 @@ class GradeWriter {
             Lose(0, "the supplier name is not a word of at most 8 characters the reader keeps");
         if (!KeptName(grade_.code, kCodeKept))
             Lose(0, "the grade code is not a word of at most 6 characters the reader keeps");
-        text_ += "SUPPLIER " + grade_.supplier + "\nGRADE " + grade_.code + "\n";
+        text_ +=
+            "SUPPLIER " + OnOneLine(grade_.supplier) + "\nGRADE " + OnOneLine(grade_.code) + "\n";
         Header();
     }
 
@@ -217,7 +226,7 @@ class GradeWriter {
         if (!printable || vtTrimUpperCopy(description, std::string::npos) != description ||
             line.size() > kHeaderKept)
             Lose(0, "the description does not read back from a HEADER line");
-        text_ += "HEADER " + line + "\n";
+        text_ += "HEADER " + OnOneLine(line) + "\n";
     }
 
     void Link(const MdProperty& item) {
@@ -225,7 +234,10 @@ class GradeWriter {
         const std::string_view text = item.text;
         const bool plain = blank != std::string::npos && PlainWord(text.substr(0, blank)) &&
                            PlainWord(text.substr(blank + 1));
-        if (!plain) Lose(item.property, "the generic link is not two words the reader keeps");
+        // A link that is not two plain words would take the next line's
+        // keyword as its grade: it is left out.
+        if (!plain)
+            return Lose(item.property, "the generic link is not two words the reader keeps");
         text_ += "GENERIC_LINK " + item.text + "\n";
     }
 

@@ -3,6 +3,7 @@
 // one value edited in the text imports as that change alone; numbers read
 // back bit-equal; what the file cannot carry is named.
 #include <unistd.h>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -277,7 +278,10 @@ TEST(MdAsciiGradeText, NamesWhatTheFileCannotCarry) {
     lonely.values = {MdWord::Real(1)};
     MdProperty inherited = lonely;
     inherited.inherited = 1;
-    grade.items = {text, lonely, inherited};
+    MdProperty huge = lonely;
+    huge.property = 3;
+    huge.values = {MdWord::Real(1), MdWord::Real(3.4028235e38f)};  // no decimal reaches it
+    grade.items = {text, lonely, inherited, huge};
     std::string written;
     std::vector<md::MdAsciiLoss> losses;
     md::md_ascii_grade_text(grade, false, written, losses);
@@ -286,10 +290,40 @@ TEST(MdAsciiGradeText, NamesWhatTheFileCannotCarry) {
         EXPECT_EQ(loss.supplier, "SUPPLIERX");
         properties.push_back(loss.property);
     }
-    EXPECT_EQ(properties, (std::vector<int>{0, 0, 1, 2}));
+    EXPECT_EQ(properties, (std::vector<int>{0, 0, 1, 2, 3}));
+    EXPECT_NE(losses.back().what.find("3.4028235e+38 reads back as 3.4028233e+38"),
+              std::string::npos)
+        << losses.back().what;
     losses.clear();
     md::md_ascii_grade_text(grade, true, written, losses);
-    EXPECT_EQ(losses.size(), 5u);  // the inherited list is written too
+    EXPECT_EQ(losses.size(), 6u);  // the inherited list is written too
+}
+
+// A grade stored in a database that the file cannot carry exactly is still
+// written, named on the error stream, and the export exits 1.
+TEST_F(MatdbExport, AValueTheFileCannotCarryIsNamed) {
+    const fs::path was = fs::current_path();
+    fs::create_directory(Path("odd"));
+    ASSERT_EQ(sypChangeDirectory(Path("odd").c_str()), 0);
+    ASSERT_EQ(md_open(MD_LOCAL, MD_CREATE), MD_CREATED);
+    MdGrade grade;
+    grade.supplier = "ODD";
+    grade.code = "G1";
+    grade.description = "ONE HUGE VALUE";
+    MdProperty& item = grade.items.emplace_back();
+    item.property = 9;  // Poisson Ratio: no unit to write it in
+    item.format = MD_SINGLE_POINT;
+    item.values = {MdWord::Real(3.4028235e38f)};
+    EXPECT_EQ(md_store_grade(MD_LOCAL, &grade), 1);
+    md_close_all();
+    sypChangeDirectory(was.c_str());
+    const ProcessResult exported = Matdb({"export", Path("odd"), "-o", Path("odd.asc")});
+    EXPECT_EQ(exported.exit_code, 1);
+    EXPECT_NE(exported.err.find("grade ODD G1, property 9 (Poisson Ratio): not carried exactly"),
+              std::string::npos)
+        << exported.err;
+    EXPECT_NE(Slurp(Path("odd.asc")).find("HEADER ONE HUGE VALUE\nPOISSON_RATIO "),
+              std::string::npos);
 }
 
 TEST_F(MatdbExport, OneGradeToTheStandardOutputAndUsageErrors) {
@@ -298,6 +332,14 @@ TEST_F(MatdbExport, OneGradeToTheStandardOutputAndUsageErrors) {
     EXPECT_EQ(one.exit_code, 0) << one.err;
     EXPECT_EQ(one.out.rfind("SUPPLIER MERRIDEW\nGRADE ML210\nHEADER ", 0), 0u) << one.out;
     EXPECT_EQ(one.out.find("GRADE ", 20), std::string::npos);
+    // Resolved against the Standard database the grade also carries what its
+    // generic grade gives it, as its own items.
+    const ProcessResult resolved = Matdb({"export", Path("mine"), "MERRIDEW", "ML210", "-o", "-",
+                                          "--standard", kStandard, "--resolved"});
+    EXPECT_EQ(resolved.exit_code, 0) << resolved.err;
+    EXPECT_EQ(resolved.out.rfind("SUPPLIER MERRIDEW\nGRADE ML210\nHEADER ", 0), 0u);
+    EXPECT_GT(std::count(resolved.out.begin(), resolved.out.end(), '\n'),
+              std::count(one.out.begin(), one.out.end(), '\n'));
     EXPECT_EQ(Matdb({"export", Path("mine"), "MERRIDEW", "NONE", "-o", "-"}).exit_code, 1);
     EXPECT_EQ(Matdb({"export", Path("mine")}).exit_code, 2);
     EXPECT_EQ(Matdb({"list", Path("mine"), "-o", "x"}).exit_code, 2);
