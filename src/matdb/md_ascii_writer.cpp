@@ -74,15 +74,33 @@ bool KeptName(std::string_view name, std::size_t kept) {
     return !std::regex_match(name.begin(), name.end(), numeric);
 }
 
-// The keyword text of a property, variable or unit: present only when the
-// reader's table maps that text back to the same entry first.
+// A catalogue name as the file writes it: blanks as underscores, the case
+// kept ("Melt_Flow_Rate", "deg.C"). The reader upper-cases the word, which
+// gives the keyword of its table, and the grade-list builder, which matches
+// names in this case, finds the texts it lists.
+std::string Written(int kind, int value) {
+    std::string_view name;
+    if (kind == kAscProperty) name = md_property_name(value);
+    if (kind == kAscVariable) name = md_variable_name(value);
+    if (kind == kAscUnit)
+        name = md_unit_name(value % kAscUnitsPerGroup, value / kAscUnitsPerGroup - 1);
+    std::string word(name);
+    for (char& c : word)
+        if (c == ' ') c = '_';
+    return word;
+}
+
+// The keyword of a property, variable or unit as written: present only when
+// the reader's table maps its text back to the same entry first.
 std::optional<std::string> Keyword(int kind, int value) {
     static const auto table = [] {
         std::map<std::string, std::pair<int, int>> first;
         std::map<std::pair<int, int>, std::string> words;
         for (const TokKeyword& entry : AsciiKeywords()) {
             if (!first.try_emplace(entry.text, entry.kind, entry.argument).second) continue;
-            if (PlainWord(entry.text)) words.try_emplace({entry.kind, entry.argument}, entry.text);
+            const std::string word = Written(entry.kind, entry.argument);
+            if (PlainWord(entry.text) && md_keyword_of(word) == entry.text)
+                words.try_emplace({entry.kind, entry.argument}, word);
         }
         return words;
     }();
@@ -173,7 +191,7 @@ class GradeWriter {
         if (!KeptName(grade_.code, kCodeKept))
             Lose(0, "the grade code is not a word of at most 6 characters the reader keeps");
         text_ +=
-            "SUPPLIER " + OnOneLine(grade_.supplier) + "\nGRADE " + OnOneLine(grade_.code) + "\n";
+            "Supplier " + OnOneLine(grade_.supplier) + "\nGrade " + OnOneLine(grade_.code) + "\n";
         Header();
     }
 
@@ -226,7 +244,7 @@ class GradeWriter {
         if (!printable || vtTrimUpperCopy(description, std::string::npos) != description ||
             line.size() > kHeaderKept)
             Lose(0, "the description does not read back from a HEADER line");
-        text_ += "HEADER " + OnOneLine(line) + "\n";
+        text_ += "Header " + OnOneLine(line) + "\n";
     }
 
     void Link(const MdProperty& item) {
@@ -238,7 +256,7 @@ class GradeWriter {
         // keyword as its grade: it is left out.
         if (!plain)
             return Lose(item.property, "the generic link is not two words the reader keeps");
-        text_ += "GENERIC_LINK " + item.text + "\n";
+        text_ += "Generic_Link " + item.text + "\n";
     }
 
     void Text(const MdProperty& item, const std::string& keyword) {

@@ -155,15 +155,35 @@ TEST_F(MatdbExport, StandardDatabaseReadsBackTheSame) {
     EXPECT_GT(numbers, 100);
 }
 
+// The grade-list builder of tarnvel -asc takes the exported file as it takes
+// the file the database was made from: every grade is converted.
+TEST_F(MatdbExport, TarnvelConvertsEveryExportedGrade) {
+    ASSERT_EQ(Matdb({"export", kStandard, "-o", Path("standard.asc")}).exit_code, 0);
+    const auto converted = [&](const std::string& file) {
+        const ProcessResult run = RunProcess(
+            BuiltProgram("tarnvel"), {"-asc", file, "-udb", Path("out.udb")}, dir_.string());
+        EXPECT_EQ(run.exit_code, 0) << run.out << run.err;
+        std::size_t lines = 0;
+        for (std::size_t at = run.out.find(" of "); at != std::string::npos;
+             at = run.out.find(" of ", at + 1))
+            ++lines;
+        return lines;
+    };
+    const std::size_t grades = ReadAll(kStandard).size();
+    EXPECT_EQ(converted(Path("standard.asc")), grades);
+    EXPECT_EQ(converted(std::string(TARNVEL_SOURCE_DIR) + "/product/data/dat/standard.asc"),
+              grades);
+}
+
 TEST_F(MatdbExport, ImportedExampleReadsBackAndOneEditIsTheOnlyChange) {
     ASSERT_EQ(Matdb({"import", kExample, Path("mine")}).exit_code, 0);
     const Grades before = RoundTrip(Path("mine"), "copy");
 
     // One value of the exported text changed, the rest as written.
     std::string text = Slurp(Path("copy.asc"));
-    const std::size_t at = text.find("\nCONDUCTIVITY ");
+    const std::size_t at = text.find("\nConductivity ");
     ASSERT_NE(at, std::string::npos) << text;
-    const std::size_t value = at + std::strlen("\nCONDUCTIVITY ");
+    const std::size_t value = at + std::strlen("\nConductivity ");
     text.replace(value, text.find_first_of(" \n", value) - value, "0.321");
     std::ofstream(Path("edited.asc"), std::ios::binary) << text;
     ASSERT_EQ(Matdb({"import", Path("edited.asc"), Path("edited")}).exit_code, 0);
@@ -322,7 +342,7 @@ TEST_F(MatdbExport, AValueTheFileCannotCarryIsNamed) {
     EXPECT_NE(exported.err.find("grade ODD G1, property 9 (Poisson Ratio): not carried exactly"),
               std::string::npos)
         << exported.err;
-    EXPECT_NE(Slurp(Path("odd.asc")).find("HEADER ONE HUGE VALUE\nPOISSON_RATIO "),
+    EXPECT_NE(Slurp(Path("odd.asc")).find("Header ONE HUGE VALUE\nPoisson_Ratio "),
               std::string::npos);
 }
 
@@ -330,14 +350,14 @@ TEST_F(MatdbExport, OneGradeToTheStandardOutputAndUsageErrors) {
     ASSERT_EQ(Matdb({"import", kExample, Path("mine")}).exit_code, 0);
     const ProcessResult one = Matdb({"export", Path("mine"), "merridew", "ml210", "-o", "-"});
     EXPECT_EQ(one.exit_code, 0) << one.err;
-    EXPECT_EQ(one.out.rfind("SUPPLIER MERRIDEW\nGRADE ML210\nHEADER ", 0), 0u) << one.out;
-    EXPECT_EQ(one.out.find("GRADE ", 20), std::string::npos);
+    EXPECT_EQ(one.out.rfind("Supplier MERRIDEW\nGrade ML210\nHeader ", 0), 0u) << one.out;
+    EXPECT_EQ(one.out.find("Grade ", 20), std::string::npos);
     // Resolved against the Standard database the grade also carries what its
     // generic grade gives it, as its own items.
     const ProcessResult resolved = Matdb({"export", Path("mine"), "MERRIDEW", "ML210", "-o", "-",
                                           "--standard", kStandard, "--resolved"});
     EXPECT_EQ(resolved.exit_code, 0) << resolved.err;
-    EXPECT_EQ(resolved.out.rfind("SUPPLIER MERRIDEW\nGRADE ML210\nHEADER ", 0), 0u);
+    EXPECT_EQ(resolved.out.rfind("Supplier MERRIDEW\nGrade ML210\nHeader ", 0), 0u);
     EXPECT_GT(std::count(resolved.out.begin(), resolved.out.end(), '\n'),
               std::count(one.out.begin(), one.out.end(), '\n'));
     EXPECT_EQ(Matdb({"export", Path("mine"), "MERRIDEW", "NONE", "-o", "-"}).exit_code, 1);
