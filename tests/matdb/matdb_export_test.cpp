@@ -221,21 +221,32 @@ TEST_F(MatdbExport, EveryFormAndEdgeReadsBack) {
     item(58, MD_TEXT, {}).text = "Caf\xc3\xa9 - grade, with: separators";
     item(75, MD_TEXT, {}).text = "";
     item(md::kMdGenericLink, MD_TEXT, {}).text = "GENERIC PP";
+    // The same grade with the longest description, and with one that
+    // begins with its code and a separator.
+    MdGrade longest = grade, coded = grade;
+    longest.code = "L";
+    longest.description = std::string(72, 'D') + "\xc3";  // the 73 the database keeps
+    coded.code = "C";
+    coded.description = "C :, COLON";
     std::string text;
     std::vector<md::MdAsciiLoss> losses;
-    md::md_ascii_grade_text(grade, false, text, losses);
+    for (const MdGrade* each : {&grade, &longest, &coded})
+        md::md_ascii_grade_text(*each, false, text, losses);
     EXPECT_TRUE(losses.empty()) << losses.front().what;
     std::ofstream(Path("forms.asc"), std::ios::binary) << text;
     ASSERT_EQ(Matdb({"import", Path("forms.asc"), Path("forms")}).exit_code, 0) << text;
     const Grades read = ReadAll(Path("forms"));
-    ASSERT_EQ(read.size(), 1u);
-    const MdGrade& back = read.begin()->second;
-    EXPECT_EQ(back.description, "");
-    ASSERT_EQ(back.items.size(), grade.items.size()) << text;
-    for (const MdProperty& want : grade.items) {
-        bool same = false;
-        for (const MdProperty& got : back.items) same = same || ItemDifference(want, got).empty();
-        EXPECT_TRUE(same) << "property " << want.property << " in\n" << text;
+    ASSERT_EQ(read.size(), 3u);
+    for (const MdGrade* want : {&grade, &longest, &coded}) {
+        const MdGrade& back = read.at({want->supplier, want->code});
+        EXPECT_EQ(back.description, want->description);
+        ASSERT_EQ(back.items.size(), want->items.size()) << text;
+        for (const MdProperty& item : want->items) {
+            bool same = false;
+            for (const MdProperty& got : back.items)
+                same = same || ItemDifference(item, got).empty();
+            EXPECT_TRUE(same) << "property " << item.property << " in\n" << text;
+        }
     }
 }
 
