@@ -200,11 +200,14 @@ void TakeOption(int id, const char* value, Options& options) {
         case kOptResolved:
             options.resolved = true;
             break;
-        case 'o':
+        case 'o': {
+            // Absolute, since a personal database is read from its folder.
+            std::error_code ignored;
             options.output = std::string_view(value) == "-"
                                  ? std::string(value)
-                                 : std::filesystem::absolute(value).string();
+                                 : std::filesystem::absolute(value, ignored).string();
             break;
+        }
         default:
             for (const OptionRule& rule : OptionRules()) {
                 if (rule.id == id)
