@@ -47,11 +47,6 @@ std::string UpperTrimmed(std::string_view text, std::size_t kept) {
     return result;
 }
 
-bool IsTextProperty(int property) {
-    return property == 58 || (property >= 75 && property <= 78) ||
-           (property >= 98 && property <= 106) || property == 109;
-}
-
 // A word that the number syntax reads whole (digits only, "1.5", "-2e3").
 bool LooksNumeric(std::string_view word) {
     std::size_t i = 0, digits = 0;
@@ -123,7 +118,7 @@ class Reader {
                 ungettok(token);
                 return Table();
             case kTokString:
-                if (grade_ && IsTextProperty(property_)) {
+                if (grade_ && md_ascii_text_property(property_)) {
                     MdProperty item;
                     item.property = property_;
                     item.format = MD_TEXT;
@@ -478,6 +473,11 @@ class Reader {
 };
 
 }  // namespace
+
+bool md_ascii_text_property(int property) {
+    return property == 58 || (property >= 75 && property <= 78) ||
+           (property >= 98 && property <= 106) || property == 109;
+}
 
 MdAsciiResult md_read_ascii(std::FILE* stream, bool warn_merges) {
     const auto keywords = md::AsciiKeywords();

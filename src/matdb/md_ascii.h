@@ -50,3 +50,6 @@ struct MdAsciiResult {
 MdAsciiResult md_read_ascii(std::FILE* stream, bool warn_merges = true);
 // Opens, reads and closes the file and prints the grade count line.
 MdAsciiResult md_read_ascii_file(const char* path, bool warn_merges = true);
+
+// The properties whose items the reader takes as quoted texts.
+bool md_ascii_text_property(int property);

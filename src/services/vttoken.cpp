@@ -104,43 +104,26 @@ VtToken ReadWord(std::FILE* stream, std::string_view start, VtToken token) {
 VtToken ReadNumber(std::FILE* stream, VtToken token) {
     std::string text;
     int c = Next(stream);
-    const bool negative = c == '-';
-    if (negative) {
+    if (c == '-') {
         text += '-';
         c = Next(stream);
     }
-    float mantissa = 0;
-    int exponent = 0;
-    for (; IsDigit(c); c = Next(stream)) {
-        mantissa = mantissa * 10 + static_cast<float>(c - '0');
-        text += static_cast<char>(c);
-    }
+    for (; IsDigit(c); c = Next(stream)) text += static_cast<char>(c);
     if (c == '.') {
         text += '.';
-        for (c = Next(stream); IsDigit(c); c = Next(stream)) {
-            mantissa = mantissa * 10 + static_cast<float>(c - '0');
-            --exponent;
-            text += static_cast<char>(c);
-        }
+        for (c = Next(stream); IsDigit(c); c = Next(stream)) text += static_cast<char>(c);
     }
     if (c == 'E' || c == 'e') {
         text += static_cast<char>(c);
         c = Next(stream);
-        const bool negative_exponent = c == '-';
         if (c == '-' || c == '+') {
             text += static_cast<char>(c);
             c = Next(stream);
         }
-        int written = 0;
-        for (; IsDigit(c); c = Next(stream)) {
-            if (written < 100000) written = written * 10 + (c - '0');
-            text += static_cast<char>(c);
-        }
-        exponent += negative_exponent ? -written : written;
+        for (; IsDigit(c); c = Next(stream)) text += static_cast<char>(c);
     }
     PutBack(stream, c);
-    float value = static_cast<float>(mantissa * std::pow(10.0, exponent));
-    if (negative) value = -value;
+    const float value = tokNumberValue(text);
     if (value == 1.0f && c == '/') return ReadWord(stream, text, token);
     token.kind = kTokNumber;
     token.number = value;
@@ -173,6 +156,34 @@ VtToken ReadToken(std::FILE* stream, bool word_required) {
 }
 
 }  // namespace
+
+float tokNumberValue(std::string_view text) {
+    std::size_t i = 0;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (negative) ++i;
+    float mantissa = 0;
+    int exponent = 0;
+    for (; i < text.size() && IsDigit(text[i]); ++i)
+        mantissa = mantissa * 10 + static_cast<float>(text[i] - '0');
+    if (i < text.size() && text[i] == '.') {
+        for (++i; i < text.size() && IsDigit(text[i]); ++i) {
+            mantissa = mantissa * 10 + static_cast<float>(text[i] - '0');
+            --exponent;
+        }
+    }
+    if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+        ++i;
+        const bool negative_exponent = i < text.size() && text[i] == '-';
+        if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+        int written = 0;
+        for (; i < text.size() && IsDigit(text[i]); ++i)
+            if (written < 100000) written = written * 10 + (text[i] - '0');
+        exponent += negative_exponent ? -written : written;
+    }
+    float value = static_cast<float>(mantissa * std::pow(10.0, exponent));
+    if (negative) value = -value;
+    return value;
+}
 
 void tokConfigure(int count, const TokKeyword* table, int case_mode, const char* separators) {
     ReaderState& state = State();

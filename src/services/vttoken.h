@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Token kinds; a keyword table assigns further kinds.
@@ -45,6 +46,11 @@ struct TokKeyword {
 // counter at 1.
 void tokConfigure(int count, const TokKeyword* table, int case_mode, const char* separators);
 VtToken gettok(std::FILE* stream);
+// The value the reader gives a number written as text ("-1.5", "2e+09"):
+// the digits gathered in a float, then scaled by the power of ten in double
+// precision and rounded to float. Not every decimal that reads back to a
+// float in C reads back to the same float here.
+float tokNumberValue(std::string_view text);
 // Reads the next token as a word even when it begins like a number ("66A").
 VtToken tokGetWord(std::FILE* stream);
 // Pushes one token back; a second one replaces the first with a warning.

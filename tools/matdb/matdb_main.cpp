@@ -5,6 +5,7 @@
 //   matdb show DIR SUPPLIER GRADE [--json] [--standard DIR2]
 //   matdb find DIR [conditions] [--json] [--standard DIR2]
 //   matdb diff DIR1 DIR2 [--json] [--standard DIR3]
+//   matdb export DIR [SUPPLIER [GRADE]] -o FILE.asc [--standard DIR2] [--resolved]
 //
 // Exit status: 0 success, 1 unreadable or damaged database or grade not
 // found, 2 usage error.
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +34,7 @@ constexpr char kUsage[] =
     "       matdb find DIR [--supplier S] [--family F] [--text WORD] [--has PROPERTY]\n"
     "                  [--where 'PROPERTY OP VALUE']... [--json] [--standard DIR2]\n"
     "       matdb diff DIR1 DIR2 [--json] [--standard DIR3]\n"
+    "       matdb export DIR [SUPPLIER [GRADE]] -o FILE.asc [--standard DIR2] [--resolved]\n"
     "       matdb import [--standard] [--merge] [--no-index] FILE.asc DIR\n"
     "\n"
     "Looks into the material database in folder DIR: a personal database\n"
@@ -60,6 +63,12 @@ constexpr char kUsage[] =
     "              with --standard the grades with their links resolved\n"
     "              against DIR3; exit 0 equal, 1 different, 2 a database\n"
     "              that cannot be read or a usage error;\n"
+    "  export      writes the grades of DIR (of one supplier, or one grade)\n"
+    "              as a tessel ASCII material file that import reads back\n"
+    "              into the same grades (-o - writes to the standard output);\n"
+    "              items that came in through a generic link are left out\n"
+    "              unless --resolved asks for them; whatever the file cannot\n"
+    "              carry exactly is named on the error stream (exit 1);\n"
     "  import      reads a tessel ASCII material file into the personal\n"
     "              database in DIR (created when absent) and prints the\n"
     "              reader's messages and the number of grades stored; with\n"
@@ -85,12 +94,15 @@ struct Command {
     // DIR and what follows it.
     std::size_t words;
     int (*run)(const Options&, const OpenedDatabase&);
+    // The fewest words when fewer than words will do (0: exactly words).
+    std::size_t fewest = 0;
 };
 
-constexpr std::array<Command, 3> kCommands = {{
+constexpr std::array<Command, 4> kCommands = {{
     {"list", 1, RunList},
     {"show", 3, RunShow},
     {"find", 1, RunFind},
+    {"export", 3, RunExport, 1},
 }};
 
 // The long options; the value of --standard depends on the command: a
@@ -106,6 +118,7 @@ enum OptionId : int {
     kOptText,
     kOptHas,
     kOptWhere,
+    kOptResolved,
 };
 
 // One option: its long name, the commands that take it (empty: every
@@ -121,7 +134,7 @@ const std::vector<OptionRule>& OptionRules() {
     static const std::vector<OptionRule> kRules = {
         {"json", kOptJson, {}, false},
         {"verbose", kOptVerbose, {}, false},
-        {"standard", kOptStandard, {"list", "show", "find", "diff"}, true},
+        {"standard", kOptStandard, {"list", "show", "find", "diff", "export"}, true},
         {"standard", kOptStandard, {"import"}, false},
         {"merge", kOptMerge, {"import"}, false},
         {"no-index", kOptNoIndex, {"import"}, false},
@@ -130,6 +143,8 @@ const std::vector<OptionRule>& OptionRules() {
         {"text", kOptText, {"find"}, true},
         {"has", kOptHas, {"find"}, true},
         {"where", kOptWhere, {"find"}, true},
+        {"resolved", kOptResolved, {"export"}, false},
+        {"output", 'o', {"export"}, true},
     };
     return kRules;
 }
@@ -192,6 +207,17 @@ void TakeOption(int id, const char* value, Options& options) {
         case kOptNoIndex:
             options.no_index = true;
             break;
+        case kOptResolved:
+            options.resolved = true;
+            break;
+        case 'o': {
+            // Absolute, since a personal database is read from its folder.
+            std::error_code ignored;
+            options.output = std::string_view(value) == "-"
+                                 ? std::string(value)
+                                 : std::filesystem::absolute(value, ignored).string();
+            break;
+        }
         default:
             for (const OptionRule& rule : OptionRules()) {
                 if (rule.id == id)
@@ -214,7 +240,7 @@ int Parse(int argc, char** argv, Options& options) {
     opterr = 0;
     optind = 1;
     int result = 0;
-    while ((result = getopt_long(argc, argv, ":h", table.data(), nullptr)) != -1) {
+    while ((result = getopt_long(argc, argv, ":ho:", table.data(), nullptr)) != -1) {
         if (result == 'h') {
             std::fputs(kUsage, stdout);
             return kExitOk;
@@ -259,6 +285,8 @@ int main(int argc, char** argv) {
     Options options;
     if (const int status = Parse(argc, argv, options); status >= 0) return FinishOutput(status);
     if (options.command.empty()) return Usage("no command given");
+    if (options.command != "export" && !options.output.empty())
+        return Usage("option '-o' is for export only");
     if (options.command == "import") {
         if (options.words.size() != 2) return Usage("wrong number of arguments for import");
         return FinishOutput(RunImport(options));
@@ -269,8 +297,11 @@ int main(int argc, char** argv) {
     }
     const Command* command = Find(options);
     if (!command) return Usage("unknown command '" + options.command + "'");
-    if (options.words.size() != command->words)
+    const std::size_t fewest = command->fewest != 0 ? command->fewest : command->words;
+    if (options.words.size() < fewest || options.words.size() > command->words)
         return Usage("wrong number of arguments for " + options.command);
+    if (options.command == "export" && options.output.empty())
+        return Usage("export needs -o FILE.asc (or -o - for the standard output)");
 
     if (options.command == "find" && CheckFindOptions(options) != kExitOk) return kExitUsage;
 

@@ -28,6 +28,10 @@ struct Options {
     bool merge = false;
     // import: no grade list (mtip.rax) is written.
     bool no_index = false;
+    // export: the output file ("-": the standard output), made absolute.
+    std::string output;
+    // export: items that came in through a generic link are written too.
+    bool resolved = false;
     // find: the conditions as given (option, value), in order.
     std::vector<std::pair<std::string, std::string>> conditions;
 };
@@ -68,6 +72,9 @@ int CheckFindOptions(const Options& options);
 // diff DIR1 DIR2: reads each database whole in turn and prints what
 // changed; exit 0 equal, 1 different, 2 a database that cannot be read.
 int RunDiff(const Options& options);
+// export DIR [SUPPLIER [GRADE]] -o FILE: exit 1 also when a grade could not
+// be carried exactly (the file is written; each loss is named).
+int RunExport(const Options& options, const OpenedDatabase& database);
 // import FILE.asc DIR: works on its own folder, not on an opened database.
 int RunImport(const Options& options);
 
