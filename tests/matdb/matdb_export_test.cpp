@@ -141,6 +141,8 @@ class MatdbExport : public ::testing::Test {
         const Grades after = ReadAll(Path(name));
         EXPECT_FALSE(before.empty());
         EXPECT_EQ(Differences(before, after), std::vector<std::string>{});
+        const ProcessResult diff = Matdb({"diff", folder, Path(name)});
+        EXPECT_EQ(diff.exit_code, 0) << diff.out << diff.err;
         return before;
     }
 
@@ -190,6 +192,11 @@ TEST_F(MatdbExport, ImportedExampleReadsBackAndOneEditIsTheOnlyChange) {
     const std::vector<std::string> changes = Differences(before, ReadAll(Path("edited")));
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_NE(changes[0].find("property 1 value 0"), std::string::npos) << changes[0];
+    // matdb diff names the same one change.
+    const ProcessResult diff = Matdb({"diff", Path("mine"), Path("edited")});
+    EXPECT_EQ(diff.exit_code, 1);
+    EXPECT_EQ(std::count(diff.out.begin(), diff.out.end(), '\n'), 1) << diff.out;
+    EXPECT_NE(diff.out.find("property 1 Conductivity [0]:"), std::string::npos) << diff.out;
     const Grades edited = ReadAll(Path("edited"));
     bool found = false;
     for (const auto& [key, grade] : edited)
