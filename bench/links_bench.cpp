@@ -100,8 +100,8 @@ void WritePersonal(const fs::path& folder, int count, const std::vector<MdGrade>
     md_close_all();
     md_open(MD_LOCAL, MD_CREATE);
     for (int i = 0; i < count; ++i) {
-        const MdGrade grade = MakeGrade("SUP" + std::to_string(i % kSuppliers),
-                                        "G" + std::to_string(i / kSuppliers), i);
+        const MdGrade grade = MakeGrade(std::string("SUP").append(std::to_string(i % kSuppliers)),
+                                        std::string("G").append(std::to_string(i / kSuppliers)), i);
         md_write_grade(MD_LOCAL, &grade);
     }
     for (const MdGrade& grade : extra) md_write_grade(MD_LOCAL, &grade);
@@ -129,7 +129,7 @@ void WriteStandard(const fs::path& folder) {
     plain.items.pop_back();  // the link
     std::vector<MdGrade> grades = {plain};
     for (int k = 0; k < 10; ++k) {
-        MdGrade grade = MakeGrade("GEN", "G" + std::to_string(k), k);
+        MdGrade grade = MakeGrade("GEN", std::string("G").append(std::to_string(k)), k);
         grade.items.pop_back();  // the PVT table
         grade.items.pop_back();  // the link
         grade.items.push_back(Single(5 + k, static_cast<float>(k)));
@@ -208,7 +208,7 @@ void MakeInputs(const fs::path& root) {
         WritePersonal(folder, count, {});
         std::vector<std::string> lines;
         for (int i = 0; i < count; ++i)
-            lines.push_back("SUP" + std::to_string(i % kSuppliers) + " G" +
+            lines.push_back(std::string("SUP").append(std::to_string(i % kSuppliers)) + " G" +
                             std::to_string(i / kSuppliers));
         std::ofstream(folder / "grades.lst") << GradeList(lines);
     }

@@ -32,9 +32,9 @@ MdProperty Single(int property, float value) {
 // A grade of usual size: a few single points, a PVT table and a text.
 MdGrade MakeGrade(int i) {
     MdGrade grade;
-    grade.supplier = "SUP" + std::to_string(i % kSuppliers);
-    grade.code = "G" + std::to_string(i / kSuppliers);
-    grade.description = "BENCHMARK GRADE " + std::to_string(i);
+    grade.supplier = std::string("SUP").append(std::to_string(i % kSuppliers));
+    grade.code = std::string("G").append(std::to_string(i / kSuppliers));
+    grade.description = std::string("BENCHMARK GRADE ").append(std::to_string(i));
     grade.items = {Single(1, 0.2f), Single(2, 1800.0f), Single(3, 950.0f)};
     MdProperty pvt;
     pvt.property = 12;

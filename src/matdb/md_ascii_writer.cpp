@@ -317,8 +317,10 @@ class GradeWriter {
             return Lose(item.property, "a single point without exactly one value");
         const float value = item.values[0].real();
         const auto unit = ColumnUnit(md_property(item.property)->unit, {value});
-        text_ += keyword + " " + Number(item, value, unit.value_or(MdUnitChoice{})) +
-                 (unit ? " " + *UnitKeyword(unit->unit, unit->system) : std::string()) + "\n";
+        text_.append(keyword).append(" ").append(
+            Number(item, value, unit.value_or(MdUnitChoice{})));
+        if (unit) text_.append(" ").append(*UnitKeyword(unit->unit, unit->system));
+        text_ += '\n';
     }
 
     // The viscosity model and the two shrinkage integers lead the numbers;
@@ -328,11 +330,11 @@ class GradeWriter {
         if (item.values.size() + (viscosity ? 1 : 0) < 2)
             return Lose(item.property, "a coefficient list of fewer than two numbers");
         std::string line = keyword;
-        if (viscosity) line += " " + Integer(item, item.model);
+        if (viscosity) line.append(" ").append(Integer(item, item.model));
         for (std::size_t k = 0; k < item.values.size(); ++k) {
             const bool integer = item.property == kMdShrinkage && k < 2;
-            line += " " + (integer ? Integer(item, item.values[k].integer())
-                                   : Number(item, item.values[k].real()));
+            line.append(" ").append(integer ? Integer(item, item.values[k].integer())
+                                            : Number(item, item.values[k].real()));
         }
         text_ += line + "\n";
     }
@@ -351,7 +353,8 @@ class GradeWriter {
         }
         head += keyword;
         const std::vector<MdUnitChoice> units = TableUnits(item);
-        for (const MdUnitChoice& unit : units) head += " " + *UnitKeyword(unit.unit, unit.system);
+        for (const MdUnitChoice& unit : units)
+            head.append(" ").append(*UnitKeyword(unit.unit, unit.system));
         text_ += keyword + "\n" + head + "\n";
         for (std::size_t k = 0; k < item.values.size(); ++k) {
             const MdUnitChoice unit = units.empty() ? MdUnitChoice{} : units[k % columns];

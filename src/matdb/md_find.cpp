@@ -164,14 +164,14 @@ std::optional<MdCondition> md_parse_condition(std::string_view text, std::string
     const std::string_view name = Trimmed(text.substr(0, at));
     condition.property = md_property_by_name(name);
     if (condition.property == 0) {
-        *why = "no property named \"" + std::string(name) + "\"";
+        *why = std::string("no property named \"").append(name).append("\"");
         return std::nullopt;
     }
     const std::string_view number = Trimmed(text.substr(at + found->text.size()));
     const auto [end, error] =
         std::from_chars(number.data(), number.data() + number.size(), condition.value);
     if (number.empty() || error != std::errc() || end != number.data() + number.size()) {
-        *why = "\"" + std::string(number) + "\" is not a number";
+        *why = std::string("\"").append(number).append("\" is not a number");
         return std::nullopt;
     }
     return condition;

@@ -34,7 +34,8 @@ bool SameGeneration(const FileSet& files, std::string* why) {
     const auto differs = [first](const auto& file) { return file->header().generation != first; };
     if (std::none_of(files.begin(), files.end(), differs)) return true;
     *why = "the database is damaged: its files come from different saves (generations";
-    for (const auto& file : files) *why += " " + std::to_string(file->header().generation);
+    for (const auto& file : files)
+        why->append(" ").append(std::to_string(file->header().generation));
     *why += ")";
     return false;
 }

@@ -33,7 +33,7 @@ bool WithinTimeLimit(Check check) {
 }
 
 std::string Code(int k) {
-    return "G" + std::to_string(k);
+    return std::string("G").append(std::to_string(k));
 }
 
 // Ten Standard grades, each linking to all nine others; grade k holds
