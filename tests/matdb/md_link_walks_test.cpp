@@ -147,7 +147,7 @@ void WriteCrossLinked(const std::string& directory, int count) {
     grades.Header(count + 2, count, 133, 108);
     data.Header(2, 0, 133, 96);
     for (int n = 2; n < count + 2; ++n) {
-        char name[16];
+        char name[32];
         std::snprintf(name, sizeof name, "S%04d     ", n);
         suppliers.Text(n, 0, std::string(name, 10));
         suppliers.Word(n, 10, n + 1 < count + 2 ? n + 1 : 0);
