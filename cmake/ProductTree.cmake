@@ -29,3 +29,9 @@ function(tarnvel_product_tree)
     COMMENT "Building the Standard database of the build's product tree")
   add_custom_target(standard_database ALL DEPENDS ${rax})
 endfunction()
+
+# Earlier builds wrote tarnvel.ini and products.xml beside the programs,
+# pointing at a product tree the build no longer lays out; a leftover copy
+# would win over the tree found beside the programs, so it goes.
+file(REMOVE ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/tarnvel.ini
+     ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/products.xml)
