@@ -1,8 +1,9 @@
 // Opens a personal material database made of three fuzzed files (supplier,
-// grade and data file), walks every supplier and grade, reads each grade
-// and writes it back. Whatever the files hold, the access layer must end
-// every walk, chain and link without crashing, hanging or growing without
-// bound.
+// grade and data file), reads it whole as the diff, grade list and export
+// commands do (a database compared with itself must show no difference),
+// then walks every supplier and grade, reads each grade and writes it back. Whatever the files
+// hold, the access layer must end every walk, chain and link without crashing, hanging or growing
+// without bound.
 //
 // Input: two 16-bit little-endian lengths (supplier file, grade file), then
 // the supplier file, the grade file and, with the rest, the data file.
@@ -17,6 +18,9 @@
 #include <vector>
 
 #include "matdb/matdb.h"
+#include "matdb/md_ascii_writer.h"
+#include "matdb/md_diff.h"
+#include "matdb/md_grade_list.h"
 #include "services/vtout.h"
 
 namespace {
@@ -72,6 +76,18 @@ void RewriteEveryGrade() {
     }
 }
 
+// The whole-database readers: a snapshot compared with itself, the grade
+// list and the text of every grade.
+void ReadWhole() {
+    const tarnvel::matdb::MdSnapshot snapshot = tarnvel::matdb::md_read_snapshot(MD_LOCAL, false);
+    if (!tarnvel::matdb::md_diff(snapshot, snapshot).empty()) std::abort();
+    md_grade_list(MD_LOCAL);
+    std::string text;
+    std::vector<tarnvel::matdb::MdAsciiLoss> losses;
+    for (const MdGrade& grade : snapshot.grades)
+        tarnvel::matdb::md_ascii_grade_text(grade, false, text, losses);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -88,6 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteFile(kFiles[0], supplier, supplier_size);
     WriteFile(kFiles[1], grade, grade_size);
     WriteFile(kFiles[2], rest, static_cast<std::size_t>(data + size - rest));
+    if (md_open(MD_LOCAL, MD_READ) != MD_OPEN_FAILED) ReadWhole();
+    md_close_all();
     if (md_open(MD_LOCAL, MD_WRITE) != MD_OPEN_FAILED) RewriteEveryGrade();
     md_close_all();
     return 0;
