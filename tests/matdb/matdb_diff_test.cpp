@@ -17,6 +17,7 @@
 #include "matdb/matdb.h"
 #include "matdb/md_catalogue.h"
 #include "matdb/md_diff.h"
+#include "rax_test_support.h"
 #include "services/vtout.h"
 #include "support/process.h"
 
@@ -28,41 +29,20 @@ using tarnvel::matdb::kMdGenericLink;
 using tarnvel::matdb::md_diff;
 using tarnvel::matdb::md_difference_text;
 using tarnvel::matdb::MdSnapshot;
+using tarnvel::testing::BuildPersonal;
 using tarnvel::testing::BuiltProgram;
+using tarnvel::testing::Grade;
+using tarnvel::testing::MakeStandard;
+using tarnvel::testing::Points;
 using tarnvel::testing::ProcessResult;
 using tarnvel::testing::RunProcess;
+using tarnvel::testing::Single;
+using tarnvel::testing::Text;
 
 const fs::path kShipped = fs::path(TARNVEL_BIN_DIR) / "../share/tarnvel/data/dat";
 
-MdProperty Single(int property, float value) {
-    MdProperty item;
-    item.property = property;
-    item.format = MD_SINGLE_POINT;
-    item.values = {MdWord::Real(value)};
-    return item;
-}
-
-MdProperty Text(int property, const std::string& text) {
-    MdProperty item;
-    item.property = property;
-    item.format = MD_TEXT;
-    item.text = text;
-    return item;
-}
-
 MdProperty PvtTable(float last) {
-    MdProperty item;
-    item.property = 12;
-    item.format = MD_STANDARD_POINTS;
-    item.variables = {1, 4};
-    for (float v : {200.0f, 0.0f, 0.001f, 250.0f, 0.0f, last})
-        item.values.push_back(MdWord::Real(v));
-    return item;
-}
-
-MdGrade Grade(const std::string& supplier, const std::string& code, const std::string& text,
-              std::vector<MdProperty> items) {
-    return {supplier, code, text, std::move(items)};
+    return Points(12, {1, 4}, {200.0f, 0.0f, 0.001f, 250.0f, 0.0f, last});
 }
 
 std::vector<MdGrade> Sample() {
@@ -194,29 +174,14 @@ class MatdbDiff : public ::testing::Test {
     }
 
     fs::path Build(const std::string& name, const std::vector<MdGrade>& grades) {
-        const fs::path folder = root_ / name;
-        fs::create_directory(folder);
-        const fs::path previous = fs::current_path();
-        fs::current_path(folder);
-        EXPECT_EQ(md_open(MD_LOCAL, MD_CREATE), MD_CREATED);
-        for (const MdGrade& grade : grades) md_write_grade(MD_LOCAL, &grade);
-        md_close_all();
-        fs::current_path(previous);
-        return folder;
+        BuildPersonal((root_ / name).string(), grades);
+        return root_ / name;
     }
 
     // A personal database made a Standard one: files renamed, Standard magic.
     fs::path BuildStandard(const std::string& name, const std::vector<MdGrade>& grades) {
         const fs::path folder = Build(name, grades);
-        for (const char* letter : {"f", "g", "d"}) {
-            const fs::path personal = folder / (std::string("mt") + letter + "p.rax");
-            std::fstream file(personal, std::ios::in | std::ios::out | std::ios::binary);
-            const std::int32_t magic = 27856;
-            file.seekp(20);
-            file.write(reinterpret_cast<const char*>(&magic), sizeof magic);
-            file.close();
-            fs::rename(personal, folder / (std::string("mt") + letter + "s.rax"));
-        }
+        MakeStandard(folder.string());
         return folder;
     }
 
