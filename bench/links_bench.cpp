@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "matdb/matdb.h"
+#include "matdb_bench_grades.h"
 #include "services/vtout.h"
 
 extern char** environ;
@@ -52,38 +53,21 @@ constexpr int kSizes[] = {1000, 10000, 50000};
 constexpr int kCrossLinked = 2000;
 constexpr int kLimitSeconds = 120;
 
-MdProperty Single(int property, float value) {
-    MdProperty item;
-    item.property = property;
-    item.format = MD_SINGLE_POINT;
-    item.values = {MdWord::Real(value)};
-    return item;
-}
+using tarnvel::bench::Single;
+using tarnvel::bench::Text;
 
-MdProperty Text(int property, const std::string& text) {
-    MdProperty item;
-    item.property = property;
-    item.format = MD_TEXT;
-    item.text = text;
-    return item;
-}
-
+// The usual benchmark grade, linked to the generic grade GEN PLAIN.
 MdGrade MakeGrade(const std::string& supplier, const std::string& code, int i) {
-    MdGrade grade;
-    grade.supplier = supplier;
-    grade.code = code;
-    grade.description = "BENCHMARK GRADE " + std::to_string(i);
-    grade.items = {Single(1, 0.2f), Single(2, 1800.0f), Single(3, 950.0f),
-                   Text(77, "TRADE NAME " + std::to_string(i)), Text(17, "GEN PLAIN")};
-    MdProperty pvt;
-    pvt.property = 12;
-    pvt.format = MD_STANDARD_POINTS;
-    pvt.variables = {1, 4};
-    for (int row = 0; row < 6; ++row)
-        for (float v : {200.0f + row, 1e7f * row, 0.001f + 1e-5f * row})
-            pvt.values.push_back(MdWord::Real(v));
-    grade.items.push_back(pvt);
+    MdGrade grade = tarnvel::bench::BenchmarkGrade(supplier, code, i);
+    grade.items.push_back(Text(17, "GEN PLAIN"));
     return grade;
+}
+
+// The grade without its PVT table and its link.
+void DropTableAndLink(MdGrade& grade) {
+    std::erase_if(grade.items, [](const MdProperty& item) {
+        return item.property == 12 || item.property == 17;
+    });
 }
 
 std::string GradeList(const std::vector<std::string>& lines) {
@@ -125,13 +109,11 @@ void MakeStandard(const fs::path& folder) {
 // that the grades of the sized databases link to.
 void WriteStandard(const fs::path& folder) {
     MdGrade plain = MakeGrade("GEN", "PLAIN", 0);
-    plain.items.pop_back();  // the PVT table
-    plain.items.pop_back();  // the link
+    DropTableAndLink(plain);
     std::vector<MdGrade> grades = {plain};
     for (int k = 0; k < 10; ++k) {
         MdGrade grade = MakeGrade("GEN", std::string("G").append(std::to_string(k)), k);
-        grade.items.pop_back();  // the PVT table
-        grade.items.pop_back();  // the link
+        DropTableAndLink(grade);
         grade.items.push_back(Single(5 + k, static_cast<float>(k)));
         for (int j = 0; j < 10; ++j)
             if (j != k) grade.items.push_back(Text(17, "GEN G" + std::to_string(j)));

@@ -11,6 +11,7 @@
 
 #include "matdb/matdb.h"
 #include "matdb/md_diff.h"
+#include "matdb_bench_grades.h"
 #include "services/vtout.h"
 
 namespace {
@@ -21,35 +22,11 @@ using tarnvel::matdb::MdSnapshot;
 
 constexpr int kSuppliers = 100;
 
-MdProperty Single(int property, float value) {
-    MdProperty item;
-    item.property = property;
-    item.format = MD_SINGLE_POINT;
-    item.values = {MdWord::Real(value)};
-    return item;
-}
-
 // A grade of usual size: a few single points, a PVT table and a text.
 MdGrade MakeGrade(int i) {
-    MdGrade grade;
-    grade.supplier = std::string("SUP").append(std::to_string(i % kSuppliers));
-    grade.code = std::string("G").append(std::to_string(i / kSuppliers));
-    grade.description = std::string("BENCHMARK GRADE ").append(std::to_string(i));
-    grade.items = {Single(1, 0.2f), Single(2, 1800.0f), Single(3, 950.0f)};
-    MdProperty pvt;
-    pvt.property = 12;
-    pvt.format = MD_STANDARD_POINTS;
-    pvt.variables = {1, 4};
-    for (int row = 0; row < 6; ++row)
-        for (float v : {200.0f + row, 1e7f * row, 0.001f + 1e-5f * row})
-            pvt.values.push_back(MdWord::Real(v));
-    grade.items.push_back(pvt);
-    MdProperty name;
-    name.property = 77;
-    name.format = MD_TEXT;
-    name.text = "TRADE NAME " + std::to_string(i);
-    grade.items.push_back(name);
-    return grade;
+    return tarnvel::bench::BenchmarkGrade(std::string("SUP").append(std::to_string(i % kSuppliers)),
+                                          std::string("G").append(std::to_string(i / kSuppliers)),
+                                          i);
 }
 
 // Writes count grades into a new personal database in folder; grade
