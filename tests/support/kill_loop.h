@@ -50,14 +50,7 @@ inline KillResult RunAndKill(const std::string& program, const std::vector<std::
         dup2(null_fd, STDIN_FILENO);
         dup2(null_fd, STDOUT_FILENO);
         dup2(null_fd, STDERR_FILENO);
-        if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
+        ExecInChild(program, args, cwd, env);
     }
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(delay);
     const timespec pause{static_cast<time_t>(seconds.count()),

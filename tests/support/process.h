@@ -33,6 +33,24 @@ inline std::string BuiltProgram(const std::string& name) {
     return std::string(TARNVEL_BIN_DIR) + "/" + name;
 }
 
+// In a forked child: enters cwd (when given), adds the environment settings,
+// arms the time limit (seconds; a pending alarm survives the exec) and runs
+// program with args (argv[0] is the program path). Never returns.
+[[noreturn]] inline void ExecInChild(const std::string& program,
+                                     const std::vector<std::string>& args, const std::string& cwd,
+                                     const std::vector<std::pair<std::string, std::string>>& env,
+                                     unsigned time_limit = 0) {
+    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
+    if (time_limit > 0) alarm(time_limit);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+}
+
 // Runs program with args (argv[0] is the program path), in directory cwd
 // when given, with extra environment settings; returns output and status.
 // With a time limit (seconds) the child is killed by SIGALRM when it runs
@@ -52,16 +70,7 @@ inline ProcessResult RunProcess(const std::string& program, const std::vector<st
         dup2(err_fd, STDERR_FILENO);
         const int null_fd = open("/dev/null", O_RDONLY);
         dup2(null_fd, STDIN_FILENO);
-        if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
-        for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
-        // A pending alarm survives the exec.
-        if (time_limit > 0) alarm(time_limit);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-        argv.push_back(nullptr);
-        execv(program.c_str(), argv.data());
-        _exit(127);
+        ExecInChild(program, args, cwd, env, time_limit);
     }
     int status = 0;
     waitpid(child, &status, 0);
