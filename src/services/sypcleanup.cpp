@@ -43,26 +43,19 @@ std::mutex& ListLock() {
     return lock;
 }
 
-// Blocks the cleanup signals in this thread for its lifetime, and holds the
-// list's lock.
+// Holds the cleanup signals back in this thread, and holds the list's lock,
+// for its lifetime.
 class ListGuard {
   public:
-    ListGuard() {
-        sigset_t blocked;
-        sigemptyset(&blocked);
-        for (int signal_number : kCleanupSignals) sigaddset(&blocked, signal_number);
-        pthread_sigmask(SIG_BLOCK, &blocked, &saved_);
-        ListLock().lock();
-    }
-    ~ListGuard() {
-        ListLock().unlock();
-        pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
-    }
+    ListGuard() { ListLock().lock(); }
+    ~ListGuard() { ListLock().unlock(); }
     ListGuard(const ListGuard&) = delete;
     ListGuard& operator=(const ListGuard&) = delete;
 
   private:
-    sigset_t saved_{};
+    // Declared first: the signals are held before the lock is taken and
+    // let through after it is released.
+    tarnvel::services::CleanupSignalsHeld held_;
 };
 
 // Unlinks the listed files, then removes the listed directories with rmdir;
@@ -270,6 +263,17 @@ int sypMakeRegisteredTempDirectory(char* path_template) {
     std::memcpy(path_template, node->path, std::strlen(node->path));
     Push(node);
     return kSypOk;
+}
+
+tarnvel::services::CleanupSignalsHeld::CleanupSignalsHeld() {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    for (int signal_number : kCleanupSignals) sigaddset(&blocked, signal_number);
+    pthread_sigmask(SIG_BLOCK, &blocked, &saved_);
+}
+
+tarnvel::services::CleanupSignalsHeld::~CleanupSignalsHeld() {
+    pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
 }
 
 int tarnvel::services::CleanupListSize() {

@@ -29,6 +29,8 @@
 // entry.
 #pragma once
 
+#include <signal.h>
+
 // Adds a path to the list: 0, or 1 when it could not be added (no memory, or
 // misuse). A path already on the list is not added twice.
 int sypCleanupAddFile(const char* path);
@@ -59,5 +61,20 @@ namespace tarnvel::services {
 
 // The number of paths on the list (for tests).
 int CleanupListSize();
+
+// Holds back the four cleanup signals in this thread for its lifetime (a
+// signal that comes meanwhile is delivered when it ends). A file that is
+// created and removed again within such a scope, a probe of whether a
+// folder takes new files, is thus never left behind by an interrupt.
+class CleanupSignalsHeld {
+  public:
+    CleanupSignalsHeld();
+    ~CleanupSignalsHeld();
+    CleanupSignalsHeld(const CleanupSignalsHeld&) = delete;
+    CleanupSignalsHeld& operator=(const CleanupSignalsHeld&) = delete;
+
+  private:
+    sigset_t saved_{};
+};
 
 }  // namespace tarnvel::services

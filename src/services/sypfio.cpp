@@ -12,6 +12,7 @@
 #include <cstring>
 #include <memory>
 
+#include "services/sypcleanup.h"
 #include "services/syperror.h"
 #include "services/sypmem.h"
 #include "services/syppaths.h"
@@ -173,6 +174,8 @@ int sypCheckWritable(const char* path) {
         return 1;
     }
     if (errno != ENOENT) return NotWritable(path, errno);
+    // An interrupt must not leave the probe where the output belongs.
+    const tarnvel::services::CleanupSignalsHeld held;
     descriptor = open(path, O_WRONLY | O_APPEND | O_CREAT | O_EXCL, kNewFileMode);
     if (descriptor < 0) return NotWritable(path, errno);
     close(descriptor);

@@ -73,10 +73,11 @@ bool FormatTemplate(std::span<char> buffer, const char* directory, unsigned coun
 }
 
 // True when a fresh file can be created in the directory; the probe file is
-// removed again at once.
+// removed again at once, before an interrupt can end the process.
 bool CanCreateFileIn(const std::string& directory) {
     std::array<char, kPathSize> probe{};
     if (!FormatTemplate(probe, directory.c_str(), ++g_temp.probe_counter)) return false;
+    const tarnvel::services::CleanupSignalsHeld held;
     const int descriptor = mkstemp(probe.data());
     if (descriptor < 0) return false;
     close(descriptor);

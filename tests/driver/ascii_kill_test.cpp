@@ -59,9 +59,13 @@ TEST_F(AsciiKill, AnInterruptedRunLeavesNoTemporaryFolderAndNoOutput) {
         EXPECT_TRUE(fs::is_empty(root_ + "/tmp")) << where;
         const auto contents = FolderContents(root_ + "/out");
         if (contents.empty()) return false;
-        EXPECT_EQ(contents.size(), 1u) << where;
+        std::string names;
+        for (const auto& [name, bytes] : contents) {
+            names += " " + name + " (" + std::to_string(bytes.size()) + " bytes)";
+        }
+        EXPECT_EQ(contents.size(), 1u) << where << ":" << names;
         EXPECT_EQ(ReadOutput(root_ + "/out/out.udb").sets.size(), static_cast<std::size_t>(kGrades))
-            << where;
+            << where << ":" << names;
         fs::remove_all(root_ + "/out");
         fs::create_directories(root_ + "/out");
         return true;

@@ -164,6 +164,27 @@ TEST(CleanupList, EachSignalRemovesWhatIsListedAndEndsTheProcessByIt) {
     EXPECT_TRUE(Exists(layout.sub + "/unlisted"));
 }
 
+// A signal that comes while the cleanup signals are held is delivered when
+// the hold ends: what was done inside the hold is complete, and the list is
+// cleaned up as for any signal.
+TEST(CleanupList, AHeldSignalArrivesWhenTheHoldEnds) {
+    ScratchDir scratch;
+    const Layout layout(scratch);
+    const std::string inside = scratch / "made-while-held";
+    const int status = InChild([&] {
+        layout.Register();
+        {
+            const CleanupSignalsHeld held;
+            raise(SIGTERM);
+            WriteFile(inside, "i");
+        }
+        _exit(9);
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_TRUE(Exists(inside));
+    EXPECT_FALSE(Exists(layout.file));
+}
+
 TEST(CleanupList, AnIgnoredHangupStaysIgnored) {
     ScratchDir scratch;
     const std::string file = scratch / "file";
