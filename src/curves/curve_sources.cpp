@@ -170,8 +170,8 @@ void TakeLists(ModelSet& set, const MdGrade& grade) {
 // A standard-points item as the fits read it, with its values as doubles.
 struct Table {
     std::vector<double> values;
-    matdb::MdPointTable view() const { return {variables, values}; }
     std::span<const int> variables;
+    matdb::MdPointTable view() const { return {variables, values}; }
 };
 
 // The column of a variable in a standard-points item, or -1.
@@ -181,10 +181,14 @@ int ColumnOf(const MdProperty& item, int variable) {
 }
 
 // The rows of (temperature, other variable, value) of a points item, each
-// usable: finite, set, and positive where `positive` asks for it (bit 0 the
-// other variable, bit 1 the value). Returns the number of rows left out.
+// usable: finite, set, and positive where `positive` asks for it (bits of
+// Positive). Returns the number of rows left out.
 struct Triple {
     double t, x, v;
+};
+enum Positive : int {
+    kPositiveVariable = 1,
+    kPositiveValue = 2,
 };
 std::size_t RowsOf(const MdProperty& item, int other, int positive, std::vector<Triple>* rows) {
     const int t_column = ColumnOf(item, kTemperatureVariable);
@@ -197,7 +201,8 @@ std::size_t RowsOf(const MdProperty& item, int other, int positive, std::vector<
                          matdb::md_item_value(item, r * width + x_column),
                          matdb::md_item_value(item, r * width + width - 1)};
         const bool good = Usable(row.t) && Usable(row.x) && Usable(row.v) &&
-                          (!(positive & 1) || row.x > 0.0) && (!(positive & 2) || row.v > 0.0);
+                          (!(positive & kPositiveVariable) || row.x > 0.0) &&
+                          (!(positive & kPositiveValue) || row.v > 0.0);
         if (good) {
             rows->push_back(row);
         } else {
@@ -271,7 +276,9 @@ MatrixModel MatrixOf(const matdb::MdViscosityFit& fit) {
 void TakeViscosityPoints(ModelSet& set, const MdGrade& grade) {
     std::vector<Triple> rows;
     std::size_t dropped = 0;
-    if (!PointsOf(set, grade, kMdViscosity, kShearRateVariable, 3, &rows, &dropped)) return;
+    if (!PointsOf(set, grade, kMdViscosity, kShearRateVariable, kPositiveVariable | kPositiveValue,
+                  &rows, &dropped))
+        return;
     for (const Triple& r : rows) set.viscosity_points.push_back({r.t, r.x, r.v});
     const std::string name(matdb::md_property_name(kMdViscosity));
     if (dropped > 0) {
@@ -298,7 +305,9 @@ void TakeViscosityPoints(ModelSet& set, const MdGrade& grade) {
 void TakePvtPoints(ModelSet& set, const MdGrade& grade) {
     std::vector<Triple> rows;
     std::size_t dropped = 0;
-    if (!PointsOf(set, grade, kMdPvtSpecificVolume, kPressureVariable, 2, &rows, &dropped)) return;
+    if (!PointsOf(set, grade, kMdPvtSpecificVolume, kPressureVariable, kPositiveValue, &rows,
+                  &dropped))
+        return;
     for (const Triple& r : rows) set.pvt_points.push_back({r.t, r.x, r.v});
     if (set.own_pvt) return;
     const std::string name(matdb::md_property_name(kMdPvtSpecificVolume));
@@ -322,7 +331,7 @@ void TakePvtPoints(ModelSet& set, const MdGrade& grade) {
 void TakePvtMatrix(ModelSet& set, const MdGrade& grade) {
     std::vector<Triple> rows;
     std::size_t dropped = 0;
-    if (!PointsOf(set, grade, kPvtMatrix, kPressureVariable, 2, &rows, &dropped)) {
+    if (!PointsOf(set, grade, kPvtMatrix, kPressureVariable, kPositiveValue, &rows, &dropped)) {
         const MdProperty* list = Item(grade, kPvtMatrix, MD_COEFFICIENTS);
         if (list == nullptr) return;
         const std::vector<double> v = ValuesOf(*list);

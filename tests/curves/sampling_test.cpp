@@ -243,5 +243,23 @@ TEST(PvtCurves, PointsAddTheirIsobarsAndAreFittedWithTheProductModel) {
     EXPECT_EQ(met, 1);
 }
 
+TEST(PvtCurves, PvtMatrixRowsAreMarkersByPressureAndBadRowsAreCounted) {
+    const std::vector<double> rows = {200, 0,    0.0013, 250, 0,    0.00135, 200, 50e6, 0.00125,
+                                      250, 50e6, -16384, 300, 50e6, 0.0,     320, 0,    0.0014};
+    const CurveSet set = GradeCurves(Grade("ALDER", "G7", {List(108, rows)}), PlotKind::kPvt);
+    const std::vector<const SampledCurve*> matrix = CurvesOf(set, "PVT matrix");
+    ASSERT_EQ(matrix.size(), 2u);
+    EXPECT_EQ(matrix[0]->role, CurveRole::kMeasured);
+    EXPECT_EQ(*matrix[0]->parameter, 0.0);
+    EXPECT_EQ(matrix[0]->points.size(), 3u);
+    EXPECT_NEAR(matrix[0]->points[2].second, 1.4, 1e-6);
+    EXPECT_EQ(*matrix[1]->parameter, 50.0);
+    EXPECT_EQ(matrix[1]->points.size(), 1u);
+    EXPECT_EQ(set.warnings, (std::vector<std::string>{
+                                "ALDER G7: 2 PVT Matrix Model rows left out: unset, not a number, "
+                                "or a volume not positive"}));
+    ExpectDrawable(set);
+}
+
 }  // namespace
 }  // namespace tarnvel::curves
