@@ -151,6 +151,10 @@ void SampleViscosity(const ModelSet& m, const SamplingOptions& options, CurveSet
         std::vector<double> shear = rates;
         shear.insert(shear.end(), model.extra_shear_rates.begin(), model.extra_shear_rates.end());
         std::sort(shear.begin(), shear.end());
+        // A grid node that is also a sample of the plot is sampled once.
+        shear.erase(std::unique(shear.begin(), shear.end(),
+                                [](double a, double b) { return b - a <= 1e-9 * b; }),
+                    shear.end());
         ModelCurves curves{model.name, "°C", &out};
         for (double t : temperatures) {
             Sampler sampler;
