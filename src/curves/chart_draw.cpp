@@ -48,7 +48,8 @@ cairo_status_t AppendToString(void* closure, const unsigned char* data, unsigned
 bool Drawable(const Chart& chart) {
     for (const Series& series : chart.series) {
         for (const auto& [x, y] : series.points) {
-            if (PlottableOn(x, chart.x.logarithmic) && PlottableOn(y, chart.y.logarithmic)) return true;
+            if (PlottableOn(x, chart.x.logarithmic) && PlottableOn(y, chart.y.logarithmic))
+                return true;
         }
     }
     return false;
@@ -56,18 +57,23 @@ bool Drawable(const Chart& chart) {
 
 // The surface the format is drawn on; an image surface for PNG, written
 // once painted.
-Surface SurfaceFor(const Chart& chart, ImageFormat format, cairo_write_func_t write, void* closure) {
+Surface SurfaceFor(const Chart& chart, ImageFormat format, cairo_write_func_t write,
+                   void* closure) {
     switch (format) {
         case ImageFormat::kPng:
-            return Surface(cairo_image_surface_create(CAIRO_FORMAT_RGB24, kChartWidth, kChartHeight));
+            return Surface(
+                cairo_image_surface_create(CAIRO_FORMAT_RGB24, kChartWidth, kChartHeight));
         case ImageFormat::kSvg: {
-            Surface surface(cairo_svg_surface_create_for_stream(write, closure, kChartWidth, kChartHeight));
+            Surface surface(
+                cairo_svg_surface_create_for_stream(write, closure, kChartWidth, kChartHeight));
             cairo_svg_surface_set_document_unit(surface.get(), CAIRO_SVG_UNIT_PX);
             return surface;
         }
         case ImageFormat::kPdf: {
-            Surface surface(cairo_pdf_surface_create_for_stream(write, closure, kChartWidth, kChartHeight));
-            cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE, chart.title.c_str());
+            Surface surface(
+                cairo_pdf_surface_create_for_stream(write, closure, kChartWidth, kChartHeight));
+            cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE,
+                                           chart.title.c_str());
             // Cairo stamps the time of drawing as the creation date; an
             // empty date leaves it out, so that one chart gives one file.
             cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, "");
@@ -79,7 +85,8 @@ Surface SurfaceFor(const Chart& chart, ImageFormat format, cairo_write_func_t wr
 
 // Paints the chart and writes the format through write; the first failure
 // of cairo (a write error among them), or success.
-cairo_status_t Render(const Chart& chart, ImageFormat format, cairo_write_func_t write, void* closure) {
+cairo_status_t Render(const Chart& chart, ImageFormat format, cairo_write_func_t write,
+                      void* closure) {
     Surface surface = SurfaceFor(chart, format, write, closure);
     if (!surface) return CAIRO_STATUS_NO_MEMORY;
     cairo_status_t status = cairo_surface_status(surface.get());
@@ -96,7 +103,8 @@ cairo_status_t Render(const Chart& chart, ImageFormat format, cairo_write_func_t
     return status != CAIRO_STATUS_SUCCESS ? status : cairo_surface_status(surface.get());
 }
 
-bool Draw(const Chart& chart, ImageFormat format, cairo_write_func_t write, void* closure, std::string* error) {
+bool Draw(const Chart& chart, ImageFormat format, cairo_write_func_t write, void* closure,
+          std::string* error) {
     if (!Drawable(chart)) {
         *error = "nothing to draw";
         return false;
@@ -113,9 +121,9 @@ bool ImageFormatOf(std::string_view path, ImageFormat* format) {
     for (const FormatName& name : kFormats) {
         if (path.size() < name.extension.size()) continue;
         const std::string_view end = path.substr(path.size() - name.extension.size());
-        const bool same = std::equal(end.begin(), end.end(), name.extension.begin(), [](char a, char b) {
-            return std::tolower(static_cast<unsigned char>(a)) == b;
-        });
+        const bool same = std::equal(
+            end.begin(), end.end(), name.extension.begin(),
+            [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
         if (!same) continue;
         *format = name.format;
         return true;
@@ -127,7 +135,8 @@ int UnplottablePoints(const Chart& chart) {
     int count = 0;
     for (const Series& series : chart.series) {
         for (const auto& [x, y] : series.points) {
-            count += PlottableOn(x, chart.x.logarithmic) && PlottableOn(y, chart.y.logarithmic) ? 0 : 1;
+            count +=
+                PlottableOn(x, chart.x.logarithmic) && PlottableOn(y, chart.y.logarithmic) ? 0 : 1;
         }
     }
     return count;
@@ -146,7 +155,9 @@ std::string ChartSvg(const Chart& chart, std::string* error) {
 bool WriteChart(const Chart& chart, const std::string& path, std::string* error) {
     ImageFormat format{};
     if (!ImageFormatOf(path, &format)) {
-        *error = path + ": not an image format that can be written (the name should end in .svg, .png or .pdf)";
+        *error =
+            path +
+            ": not an image format that can be written (the name should end in .svg, .png or .pdf)";
         return false;
     }
     if (!Drawable(chart)) {
@@ -161,9 +172,11 @@ bool WriteChart(const Chart& chart, const std::string& path, std::string* error)
     if (written == 0) return true;
     // A failed write is told best by the safe write (it knows errno); a
     // failure of the drawing itself by cairo.
-    const bool drawing_failed = status != CAIRO_STATUS_SUCCESS && status != CAIRO_STATUS_WRITE_ERROR;
-    *error = drawing_failed ? path + ": the chart could not be drawn: " + cairo_status_to_string(status)
-                            : std::string(sypWriteFileError());
+    const bool drawing_failed =
+        status != CAIRO_STATUS_SUCCESS && status != CAIRO_STATUS_WRITE_ERROR;
+    *error = drawing_failed
+                 ? path + ": the chart could not be drawn: " + cairo_status_to_string(status)
+                 : std::string(sypWriteFileError());
     return false;
 }
 

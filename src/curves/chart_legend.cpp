@@ -15,6 +15,9 @@ constexpr double kLineSpacing = 1.45;
 // The font sizes tried one after the other, then the smallest in two
 // columns.
 constexpr double kFontSizes[] = {11.0, 10.0, 9.0, 8.0};
+// The legend is as wide as its longest label needs, within these bounds.
+constexpr double kNarrowest = 120.0;
+constexpr double kWidest = 300.0;
 
 struct LegendLayout {
     double font_size = 0.0;
@@ -27,7 +30,8 @@ LegendLayout FitLegend(std::size_t entries, double height) {
     for (const int columns : {1, 2}) {
         for (const double size : kFontSizes) {
             if (columns == 2 && size != kFontSizes[std::size(kFontSizes) - 1]) continue;
-            layout = {size, columns, static_cast<int>((height - 2 * kPadding) / (size * kLineSpacing))};
+            layout = {size, columns,
+                      static_cast<int>((height - 2 * kPadding) / (size * kLineSpacing))};
             if (static_cast<std::size_t>(layout.rows * columns) >= entries) return layout;
         }
     }
@@ -56,6 +60,16 @@ void PaintSample(cairo_t* cr, const Series& series, double x, double y) {
 
 }  // namespace
 
+double LegendWidth(cairo_t* cr, const Chart& chart) {
+    SetFont(cr, kFontSizes[0]);
+    double widest = -1.0;
+    for (const Series& series : chart.series) {
+        if (!series.label.empty()) widest = std::max(widest, TextWidth(cr, series.label));
+    }
+    if (widest < 0.0) return 0.0;
+    return std::clamp(widest + kSampleLength + 2 * kSampleGap + 2 * kPadding, kNarrowest, kWidest);
+}
+
 void PaintLegend(cairo_t* cr, const Chart& chart, const Box& box) {
     std::vector<const Series*> entries;
     for (const Series& series : chart.series) {
@@ -71,7 +85,8 @@ void PaintLegend(cairo_t* cr, const Chart& chart, const Box& box) {
     const double line = layout.font_size * kLineSpacing;
     const double column_width = (box.right - box.left - 2 * kPadding) / layout.columns;
 
-    cairo_rectangle(cr, box.left + 0.5, box.top + 0.5, box.right - box.left - 1, rows * line + 2 * kPadding - 1);
+    cairo_rectangle(cr, box.left + 0.5, box.top + 0.5, box.right - box.left - 1,
+                    rows * line + 2 * kPadding - 1);
     cairo_set_source_rgb(cr, 1, 1, 1);
     cairo_fill_preserve(cr);
     cairo_set_source_rgb(cr, 0.7, 0.7, 0.7);
@@ -92,7 +107,8 @@ void PaintLegend(cairo_t* cr, const Chart& chart, const Box& box) {
     const double x = box.left + kPadding + static_cast<double>(shown / rows) * column_width;
     const double y = box.top + kPadding + (static_cast<double>(shown % rows) + 0.5) * line;
     cairo_set_source_rgb(cr, 0, 0, 0);
-    ShowText(cr, x, y, "… " + std::to_string(entries.size() - shown) + " more", Align::kStart, Align::kCentre);
+    ShowText(cr, x, y, "… " + std::to_string(entries.size() - shown) + " more", Align::kStart,
+             Align::kCentre);
 }
 
 }  // namespace tarnvel::curves

@@ -16,7 +16,6 @@ constexpr double kMajorTick = 6.0;
 constexpr double kMinorTick = 3.0;
 constexpr double kEdge = 14.0;
 constexpr double kLabelGap = 4.0;
-constexpr double kLegendWidth = 230.0;
 // Lines are cut a little outside the plot area (the clip does the rest),
 // and device coordinates are bounded, so that points far out of range
 // never reach the renderer's fixed-point limits.
@@ -43,12 +42,14 @@ std::vector<double> ValuesOn(const Chart& chart, bool x_axis) {
 }
 
 double DeviceX(const Plot& plot, double x) {
-    const double across = plot.box.left + ScaleFraction(plot.x, x) * (plot.box.right - plot.box.left);
+    const double across =
+        plot.box.left + ScaleFraction(plot.x, x) * (plot.box.right - plot.box.left);
     return std::clamp(across, -kFarAway, kFarAway);
 }
 
 double DeviceY(const Plot& plot, double y) {
-    const double down = plot.box.bottom - ScaleFraction(plot.y, y) * (plot.box.bottom - plot.box.top);
+    const double down =
+        plot.box.bottom - ScaleFraction(plot.y, y) * (plot.box.bottom - plot.box.top);
     return std::clamp(down, -kFarAway, kFarAway);
 }
 
@@ -74,7 +75,9 @@ double TickLabelWidth(cairo_t* cr, const Tick& tick) {
 // A label, with its exponent raised and smaller, its box aligned on (x, y).
 void ShowTickLabel(cairo_t* cr, const Tick& tick, double x, double y, Align across, Align down) {
     const double width = TickLabelWidth(cr, tick);
-    const double left = across == Align::kStart ? x : across == Align::kCentre ? x - width / 2 : x - width;
+    const double left = across == Align::kStart    ? x
+                        : across == Align::kCentre ? x - width / 2
+                                                   : x - width;
     ShowText(cr, left, y, tick.label, Align::kStart, down);
     if (tick.exponent.empty()) return;
     const double base = TextWidth(cr, tick.label);
@@ -84,15 +87,16 @@ void ShowTickLabel(cairo_t* cr, const Tick& tick, double x, double y, Align acro
 }
 
 Plot LayOut(cairo_t* cr, const Chart& chart) {
-    Plot plot{{}, ScaleAxis(chart.x, ValuesOn(chart, true)), ScaleAxis(chart.y, ValuesOn(chart, false))};
+    Plot plot{
+        {}, ScaleAxis(chart.x, ValuesOn(chart, true)), ScaleAxis(chart.y, ValuesOn(chart, false))};
+    const double legend = LegendWidth(cr, chart);
     SetFont(cr, kTickSize);
     double label_width = 0.0;
-    for (const Tick& tick : plot.y.ticks) label_width = std::max(label_width, TickLabelWidth(cr, tick));
-    const bool legend = std::any_of(chart.series.begin(), chart.series.end(),
-                                    [](const Series& s) { return !s.label.empty(); });
+    for (const Tick& tick : plot.y.ticks)
+        label_width = std::max(label_width, TickLabelWidth(cr, tick));
     plot.box.left = kEdge + kAxisTitleSize + 2 * kLabelGap + label_width + kMajorTick;
     plot.box.top = chart.title.empty() ? 2 * kEdge : 3.5 * kEdge;
-    plot.box.right = kChartWidth - kEdge - (legend ? kLegendWidth + kEdge : kEdge);
+    plot.box.right = kChartWidth - kEdge - (legend > 0.0 ? legend + kEdge : kEdge);
     plot.box.bottom = kChartHeight - kEdge - 2 * kAxisTitleSize - kMajorTick - 2 * kLabelGap;
     return plot;
 }
@@ -145,7 +149,8 @@ void PaintTickLabels(cairo_t* cr, const Plot& plot) {
         const double x = Crisp(DeviceX(plot, tick.value));
         const double width = TickLabelWidth(cr, tick);
         if (tick.label.empty() || x - width / 2 < free_from) continue;
-        ShowTickLabel(cr, tick, x, b.bottom + kMajorTick + kLabelGap, Align::kCentre, Align::kStart);
+        ShowTickLabel(cr, tick, x, b.bottom + kMajorTick + kLabelGap, Align::kCentre,
+                      Align::kStart);
         free_from = x + width / 2 + 2 * kLabelGap;
     }
     double free_above = kFarAway;
@@ -162,15 +167,16 @@ void PaintTitles(cairo_t* cr, const Chart& chart, const Plot& plot) {
     cairo_set_source_rgb(cr, 0, 0, 0);
     SetFont(cr, kTitleSize, true);
     const double centre = (b.left + b.right) / 2;
-    ShowText(cr, kChartWidth / 2.0, kEdge, Ellipsize(cr, chart.title, kChartWidth - 2 * kEdge), Align::kCentre,
-             Align::kStart);
+    ShowText(cr, kChartWidth / 2.0, kEdge, Ellipsize(cr, chart.title, kChartWidth - 2 * kEdge),
+             Align::kCentre, Align::kStart);
     SetFont(cr, kAxisTitleSize);
-    ShowText(cr, centre, kChartHeight - kEdge, Ellipsize(cr, chart.x.label, b.right - b.left), Align::kCentre,
-             Align::kEnd);
+    ShowText(cr, centre, kChartHeight - kEdge, Ellipsize(cr, chart.x.label, b.right - b.left),
+             Align::kCentre, Align::kEnd);
     cairo_save(cr);
     cairo_translate(cr, kEdge, (b.top + b.bottom) / 2);
     cairo_rotate(cr, -M_PI / 2);
-    ShowText(cr, 0, 0, Ellipsize(cr, chart.y.label, b.bottom - b.top), Align::kCentre, Align::kStart);
+    ShowText(cr, 0, 0, Ellipsize(cr, chart.y.label, b.bottom - b.top), Align::kCentre,
+             Align::kStart);
     cairo_restore(cr);
 }
 
@@ -204,14 +210,16 @@ void PaintLine(cairo_t* cr, const std::vector<std::optional<Point>>& points, con
     for (std::size_t i = 1; i < points.size(); ++i) {
         double from = 0.0;
         double to = 0.0;
-        const bool drawn = points[i - 1] && points[i] && CutSegment(near, *points[i - 1], *points[i], &from, &to);
+        const bool drawn =
+            points[i - 1] && points[i] && CutSegment(near, *points[i - 1], *points[i], &from, &to);
         if (!drawn) {
             pen_at_start = false;
             continue;
         }
         const Point a = *points[i - 1];
         const Point b = *points[i];
-        if (!pen_at_start || from > 0.0) cairo_move_to(cr, a.x + from * (b.x - a.x), a.y + from * (b.y - a.y));
+        if (!pen_at_start || from > 0.0)
+            cairo_move_to(cr, a.x + from * (b.x - a.x), a.y + from * (b.y - a.y));
         cairo_line_to(cr, a.x + to * (b.x - a.x), a.y + to * (b.y - a.y));
         pen_at_start = to >= 1.0;
         any = true;
@@ -229,8 +237,8 @@ void PaintLine(cairo_t* cr, const std::vector<std::optional<Point>>& points, con
 void PaintSeries(cairo_t* cr, const Series& series, const Plot& plot) {
     std::vector<std::optional<Point>> points;
     for (const auto& [x, y] : series.points) points.push_back(ToDevice(plot, x, y));
-    const Box near{plot.box.left - kCutMargin, plot.box.top - kCutMargin, plot.box.right + kCutMargin,
-                   plot.box.bottom + kCutMargin};
+    const Box near{plot.box.left - kCutMargin, plot.box.top - kCutMargin,
+                   plot.box.right + kCutMargin, plot.box.bottom + kCutMargin};
     if (series.connect) PaintLine(cr, points, near, series);
     if (series.marker == Marker::kNone) return;
     for (const std::optional<Point>& point : points) {
@@ -258,8 +266,8 @@ void PaintChart(cairo_t* cr, const Chart& chart) {
     cairo_restore(cr);
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 1.0);
-    cairo_rectangle(cr, std::round(b.left) + 0.5, std::round(b.top) + 0.5, std::round(b.right - b.left),
-                    std::round(b.bottom - b.top));
+    cairo_rectangle(cr, std::round(b.left) + 0.5, std::round(b.top) + 0.5,
+                    std::round(b.right - b.left), std::round(b.bottom - b.top));
     cairo_stroke(cr);
     PaintTickMarks(cr, plot);
     PaintTickLabels(cr, plot);

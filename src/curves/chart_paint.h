@@ -42,6 +42,9 @@ void ShowText(cairo_t* cr, double x, double y, std::string_view text, Align acro
 // in width; the text itself when it fits.
 std::string Ellipsize(cairo_t* cr, std::string_view text, double width);
 
+// The width the legend takes beside the plot: what its longest label
+// needs, within bounds; 0 when no series has a label.
+double LegendWidth(cairo_t* cr, const Chart& chart);
 // The legend of the labelled series, fitted in the box (smaller font, then
 // two columns, then a closing "… N more" entry).
 void PaintLegend(cairo_t* cr, const Chart& chart, const Box& box);

@@ -56,7 +56,9 @@ void ShowText(cairo_t* cr, double x, double y, std::string_view text, Align acro
     cairo_font_extents_t font;
     cairo_font_extents(cr, &font);
     const double width = TextWidth(cr, shown);
-    const double left = across == Align::kStart ? x : across == Align::kCentre ? x - width / 2 : x - width;
+    const double left = across == Align::kStart    ? x
+                        : across == Align::kCentre ? x - width / 2
+                                                   : x - width;
     const double baseline = down == Align::kStart    ? y + font.ascent
                             : down == Align::kCentre ? y + (font.ascent - font.descent) / 2
                                                      : y - font.descent;

@@ -26,7 +26,8 @@ Axis Log(double min = 0.0, double max = 0.0) {
 std::vector<std::string> Labels(const AxisScale& scale) {
     std::vector<std::string> labels;
     for (const Tick& tick : scale.ticks) {
-        if (!tick.label.empty()) labels.push_back(tick.label + (tick.exponent.empty() ? "" : "^" + tick.exponent));
+        if (!tick.label.empty())
+            labels.push_back(tick.label + (tick.exponent.empty() ? "" : "^" + tick.exponent));
     }
     return labels;
 }
@@ -66,19 +67,21 @@ TEST(LinearAxis, TakesNiceRoundedBoundsFromTheData) {
     const AxisScale small = ScaleAxis(Linear(), {0.0012, 0.0047});
     EXPECT_DOUBLE_EQ(small.min, 0.001);
     EXPECT_DOUBLE_EQ(small.max, 0.005);
-    EXPECT_EQ(Labels(small), (std::vector<std::string>{"0.0010", "0.0015", "0.0020", "0.0025", "0.0030", "0.0035",
-                                                        "0.0040", "0.0045", "0.0050"}));
+    EXPECT_EQ(Labels(small),
+              (std::vector<std::string>{"0.0010", "0.0015", "0.0020", "0.0025", "0.0030", "0.0035",
+                                        "0.0040", "0.0045", "0.0050"}));
 
     const AxisScale negative = ScaleAxis(Linear(), {-7.0, -3.0});
-    EXPECT_EQ(Labels(negative),
-              (std::vector<std::string>{"-7.0", "-6.5", "-6.0", "-5.5", "-5.0", "-4.5", "-4.0", "-3.5", "-3.0"}));
+    EXPECT_EQ(Labels(negative), (std::vector<std::string>{"-7.0", "-6.5", "-6.0", "-5.5", "-5.0",
+                                                          "-4.5", "-4.0", "-3.5", "-3.0"}));
 }
 
 TEST(LinearAxis, LabelsZeroWithoutASignAndKeepsDecimalsOfTheStep) {
     const AxisScale scale = ScaleAxis(Linear(), {-1.0, 1.0});
     EXPECT_EQ(Labels(scale), (std::vector<std::string>{"-1.0", "-0.5", "0", "0.5", "1.0"}));
     const AxisScale temperatures = ScaleAxis(Linear(), {20.0, 330.0});
-    EXPECT_EQ(Labels(temperatures), (std::vector<std::string>{"0", "50", "100", "150", "200", "250", "300", "350"}));
+    EXPECT_EQ(Labels(temperatures),
+              (std::vector<std::string>{"0", "50", "100", "150", "200", "250", "300", "350"}));
 }
 
 TEST(LinearAxis, PadsASingleValue) {
@@ -103,7 +106,8 @@ TEST(LinearAxis, HandlesTinyAndHugeRangesWithExponentLabels) {
     EXPECT_TRUE(std::isfinite(huge.max));
     EXPECT_GE(huge.ticks.size(), 3u);
     EXPECT_LE(huge.ticks.size(), 12u);
-    for (const Tick& tick : huge.ticks) EXPECT_TRUE(tick.label == "0" || tick.label.find('e') != std::string::npos);
+    for (const Tick& tick : huge.ticks)
+        EXPECT_TRUE(tick.label == "0" || tick.label.find('e') != std::string::npos);
     ExpectOrderedWithin(huge);
     EXPECT_NEAR(ScaleFraction(huge, huge.max), 1.0, 1e-12);
 
@@ -141,7 +145,8 @@ TEST(LogAxis, CoversTheDataWithWholeDecadesAndTicksEachOne) {
 
 TEST(LogAxis, LabelsSmallDecadesAsDecimalsThenAsPowers) {
     const AxisScale scale = ScaleAxis(Log(), {2e-5, 0.5});
-    EXPECT_EQ(Labels(scale), (std::vector<std::string>{"10^-5", "10^-4", "0.001", "0.01", "0.1", "1"}));
+    EXPECT_EQ(Labels(scale),
+              (std::vector<std::string>{"10^-5", "10^-4", "0.001", "0.01", "0.1", "1"}));
 }
 
 TEST(LogAxis, WidensASingleValueToDecadesAroundIt) {
@@ -174,11 +179,13 @@ TEST(LogAxis, LabelsEveryFewDecadesOverHugeRangesWithoutMinorTicks) {
 TEST(LogAxis, LabelsMinorTicksWhenLessThanADecadeIsShown) {
     const AxisScale scale = ScaleAxis(Log(200.0, 800.0), {});
     EXPECT_EQ(Count(scale, true), 0);
-    EXPECT_EQ(Labels(scale), (std::vector<std::string>{"200", "300", "400", "500", "600", "700", "800"}));
+    EXPECT_EQ(Labels(scale),
+              (std::vector<std::string>{"200", "300", "400", "500", "600", "700", "800"}));
     ExpectOrderedWithin(scale);
 
     const AxisScale partial = ScaleAxis(Log(30.0, 3000.0), {});
-    EXPECT_EQ(Labels(partial), (std::vector<std::string>{"50", "100", "200", "500", "1000", "2000"}));
+    EXPECT_EQ(Labels(partial),
+              (std::vector<std::string>{"50", "100", "200", "500", "1000", "2000"}));
 }
 
 TEST(LogAxis, IgnoresValuesThatAreNotPositiveAndRangesThatCannotBeLogarithmic) {
