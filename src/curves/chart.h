@@ -72,4 +72,22 @@ bool WriteChart(const Chart& chart, const std::string& path, std::string* error)
 // in error, on failure.
 std::string ChartSvg(const Chart& chart, std::string* error);
 
+// A colour of the chart palette, each component in whole percent. Series
+// colour i is palette entry i modulo kChartPaletteSize. SVG output names
+// it "rgb(R%,G%,B%)": every series drawn with lines is exactly one <path>
+// whose style holds "fill:none" and that stroke colour (markers and legend
+// samples are filled, never stroked), which lets tests count the curves.
+struct PaletteColour {
+    int red = 0;
+    int green = 0;
+    int blue = 0;
+};
+inline constexpr int kChartPaletteSize = 10;
+PaletteColour ChartPaletteColour(int colour);
+
+// The number of points of the chart that cannot be drawn (a value not
+// finite, or not positive on a logarithmic axis): the drawing leaves them
+// out (breaking the line there), and the caller reports them.
+int UnplottablePoints(const Chart& chart);
+
 }  // namespace tarnvel::curves
