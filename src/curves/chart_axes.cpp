@@ -114,9 +114,10 @@ Tick DecadeTick(int decade, bool labelled) {
     Tick tick{std::pow(10.0, decade), "", "", true};
     if (!labelled) return tick;
     if (decade >= 0 && decade <= 3) {
-        tick.label = "1" + std::string(decade, '0');
+        tick.label = std::string("1").append(static_cast<std::size_t>(decade), '0');
     } else if (decade < 0 && decade >= -3) {
-        tick.label = "0." + std::string(-decade - 1, '0') + "1";
+        tick.label =
+            std::string("0.").append(static_cast<std::size_t>(-decade - 1), '0').append("1");
     } else {
         tick.label = "10";
         tick.exponent = std::to_string(decade);

@@ -400,11 +400,25 @@ ModelSet ModelsOfGrade(const MdGrade& grade) {
     return set;
 }
 
+namespace {
+
+// "TYPE/LABEL", then the material the set describes: its description up to
+// " : " (the grade's name, before its supplier's).
+std::string SetSourceName(const UdmTset* tset) {
+    std::string name =
+        std::to_string(udm_entity_type(tset)) + "/" + std::to_string(udm_entity_label(tset));
+    const char* description = udm_tset_description(tset);
+    if (description == nullptr || *description == '\0') return name;
+    const std::string_view text(description);
+    return name.append(" ").append(text.substr(0, text.find(" : ")));
+}
+
+}  // namespace
+
 ModelSet ModelsOfSet(const UdmTset* tset) {
     ModelSet set;
     if (tset == nullptr) return set;
-    set.source =
-        std::to_string(udm_entity_type(tset)) + "/" + std::to_string(udm_entity_label(tset));
+    set.source = SetSourceName(tset);
     const std::string cross = CodeName(kCrossWlfCode, "Cross-WLF");
     if (CodeUsable(set, tset, kCrossWlfCode, cross, kCrossWlfCount)) {
         const std::span<const double> v = CodeValues(tset, kCrossWlfCode);

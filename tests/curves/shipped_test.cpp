@@ -156,8 +156,11 @@ TEST_F(ShippedUdb, EverySetGivesTheCurvesOfItsCodes) {
     for (const UdmTset* tset : sets) {
         const CurveSet viscosity = SetCurves(tset, PlotKind::kViscosity);
         const CurveSet pvt = SetCurves(tset, PlotKind::kPvt);
+        // TYPE/LABEL and the grade the set describes ("ML210 : supplier").
+        const std::string description = udm_tset_description(tset);
         EXPECT_EQ(viscosity.source, std::to_string(udm_entity_type(tset)) + "/" +
-                                        std::to_string(udm_entity_label(tset)));
+                                        std::to_string(udm_entity_label(tset)) + " " +
+                                        description.substr(0, description.find(" : ")));
         ExpectDrawable(viscosity);
         ExpectDrawable(pvt);
         const std::vector<double> c = Code(tset, 1313);

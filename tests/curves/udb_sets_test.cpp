@@ -57,7 +57,7 @@ TEST_F(Sets, CodesGiveModelsAndKelvinMeltTemperaturesBecomeCelsius) {
                                   {1800, {473.15, 553.15}},
                                   {11002, {503.15}}});
     const ModelSet models = ModelsOfSet(tset);
-    EXPECT_EQ(models.source, "21000/3");
+    EXPECT_EQ(models.source, "21000/3 set");
     ASSERT_TRUE(models.cross_wlf && models.second_order && models.tait);
     EXPECT_EQ(models.cross_wlf->d1, 5.20453e+12);
     EXPECT_EQ(models.cross_wlf->n, 0.28);
@@ -103,13 +103,13 @@ TEST_F(Sets, UnusableCodesAreNamedInOneWarningEach) {
     EXPECT_TRUE(viscosity.curves.empty());
     EXPECT_EQ(viscosity.warnings,
               (std::vector<std::string>{
-                  "21000/2: code 1313 (Cross-WLF) left out: tau* is not positive",
-                  "21000/2: code 1325 (2nd order) left out: it holds 3 of 6 coefficients"}));
+                  "21000/2 set: code 1313 (Cross-WLF) left out: tau* is not positive",
+                  "21000/2 set: code 1325 (2nd order) left out: it holds 3 of 6 coefficients"}));
     const CurveSet pvt = SetCurves(tset, PlotKind::kPvt);
     EXPECT_TRUE(pvt.curves.empty());
     EXPECT_EQ(pvt.warnings,
               (std::vector<std::string>{
-                  "21000/2: code 1004 (Modified Tait) left out: b3m is not positive"}));
+                  "21000/2 set: code 1004 (Modified Tait) left out: b3m is not positive"}));
     EXPECT_EQ(CurveCsvText({viscosity}),
               "source,model,temperature_C,shear_rate_per_s,viscosity_Pa_s\n");
 }

@@ -6,6 +6,7 @@
 //   matdb find DIR [conditions] [--json] [--standard DIR2]
 //   matdb diff DIR1 DIR2 [--json] [--standard DIR3]
 //   matdb export DIR [SUPPLIER [GRADE]] -o FILE.asc [--standard DIR2] [--resolved]
+//   matdb plot DIR SUPPLIER GRADE [SUPPLIER GRADE]... (--viscosity | --pvt) -o OUT
 //
 // Exit status: 0 success, 1 unreadable or damaged database or grade not
 // found, 2 usage error.
@@ -35,6 +36,8 @@ constexpr char kUsage[] =
     "                  [--where 'PROPERTY OP VALUE']... [--json] [--standard DIR2]\n"
     "       matdb diff DIR1 DIR2 [--json] [--standard DIR3]\n"
     "       matdb export DIR [SUPPLIER [GRADE]] -o FILE.asc [--standard DIR2] [--resolved]\n"
+    "       matdb plot DIR SUPPLIER GRADE [SUPPLIER GRADE]... (--viscosity | --pvt)\n"
+    "                  -o OUT.svg|OUT.png|OUT.pdf [--csv FILE.csv] [--standard DIR2]\n"
     "       matdb import [--standard] [--merge] [--no-index] FILE.asc DIR\n"
     "\n"
     "Looks into the material database in folder DIR: a personal database\n"
@@ -69,6 +72,13 @@ constexpr char kUsage[] =
     "              items that came in through a generic link are left out\n"
     "              unless --resolved asks for them; whatever the file cannot\n"
     "              carry exactly is named on the error stream (exit 1);\n"
+    "  plot        draws the viscosity curves (log-log, one per temperature\n"
+    "              and model, points as markers) or the PVT curves (specific\n"
+    "              volume along isobars, with the transition line) of the\n"
+    "              grades in one chart, each grade in its own colour, as SVG,\n"
+    "              PNG or PDF after OUT's extension; --csv writes the sampled\n"
+    "              curves as a table; every model or point left out is named\n"
+    "              in a warning;\n"
     "  import      reads a tessel ASCII material file into the personal\n"
     "              database in DIR (created when absent) and prints the\n"
     "              reader's messages and the number of grades stored; with\n"
@@ -98,11 +108,15 @@ struct Command {
     std::size_t fewest = 0;
 };
 
-constexpr std::array<Command, 4> kCommands = {{
+// plot takes any number of SUPPLIER GRADE pairs after DIR.
+constexpr std::size_t kAnyNumber = static_cast<std::size_t>(-1);
+
+constexpr std::array<Command, 5> kCommands = {{
     {"list", 1, RunList},
     {"show", 3, RunShow},
     {"find", 1, RunFind},
     {"export", 3, RunExport, 1},
+    {"plot", kAnyNumber, RunPlot, 3},
 }};
 
 // The long options; the value of --standard depends on the command: a
@@ -119,6 +133,9 @@ enum OptionId : int {
     kOptHas,
     kOptWhere,
     kOptResolved,
+    kOptViscosity,
+    kOptPvt,
+    kOptCsv,
 };
 
 // One option: its long name, the commands that take it (empty: every
@@ -134,7 +151,7 @@ const std::vector<OptionRule>& OptionRules() {
     static const std::vector<OptionRule> kRules = {
         {"json", kOptJson, {}, false},
         {"verbose", kOptVerbose, {}, false},
-        {"standard", kOptStandard, {"list", "show", "find", "diff", "export"}, true},
+        {"standard", kOptStandard, {"list", "show", "find", "diff", "export", "plot"}, true},
         {"standard", kOptStandard, {"import"}, false},
         {"merge", kOptMerge, {"import"}, false},
         {"no-index", kOptNoIndex, {"import"}, false},
@@ -144,7 +161,10 @@ const std::vector<OptionRule>& OptionRules() {
         {"has", kOptHas, {"find"}, true},
         {"where", kOptWhere, {"find"}, true},
         {"resolved", kOptResolved, {"export"}, false},
-        {"output", 'o', {"export"}, true},
+        {"output", 'o', {"export", "plot"}, true},
+        {"viscosity", kOptViscosity, {"plot"}, false},
+        {"pvt", kOptPvt, {"plot"}, false},
+        {"csv", kOptCsv, {"plot"}, true},
     };
     return kRules;
 }
@@ -185,6 +205,14 @@ int Usage(const std::string& problem) {
     return kExitUsage;
 }
 
+// An output path made absolute, since a personal database is read from its
+// folder; "-" (the standard output) stays.
+std::string AbsoluteOutput(const char* value) {
+    std::error_code ignored;
+    return std::string_view(value) == "-" ? std::string(value)
+                                          : std::filesystem::absolute(value, ignored).string();
+}
+
 // Takes one recognised option into the options.
 void TakeOption(int id, const char* value, Options& options) {
     switch (id) {
@@ -210,14 +238,18 @@ void TakeOption(int id, const char* value, Options& options) {
         case kOptResolved:
             options.resolved = true;
             break;
-        case 'o': {
-            // Absolute, since a personal database is read from its folder.
-            std::error_code ignored;
-            options.output = std::string_view(value) == "-"
-                                 ? std::string(value)
-                                 : std::filesystem::absolute(value, ignored).string();
+        case kOptViscosity:
+            options.viscosity = true;
             break;
-        }
+        case kOptPvt:
+            options.pvt = true;
+            break;
+        case 'o':
+            options.output = AbsoluteOutput(value);
+            break;
+        case kOptCsv:
+            options.csv = AbsoluteOutput(value);
+            break;
         default:
             for (const OptionRule& rule : OptionRules()) {
                 if (rule.id == id)
@@ -285,8 +317,8 @@ int main(int argc, char** argv) {
     Options options;
     if (const int status = Parse(argc, argv, options); status >= 0) return FinishOutput(status);
     if (options.command.empty()) return Usage("no command given");
-    if (options.command != "export" && !options.output.empty())
-        return Usage("option '-o' is for export only");
+    if (options.command != "export" && options.command != "plot" && !options.output.empty())
+        return Usage("option '-o' is for export and plot only");
     if (options.command == "import") {
         if (options.words.size() != 2) return Usage("wrong number of arguments for import");
         return FinishOutput(RunImport(options));
@@ -304,6 +336,7 @@ int main(int argc, char** argv) {
         return Usage("export needs -o FILE.asc (or -o - for the standard output)");
 
     if (options.command == "find" && CheckFindOptions(options) != kExitOk) return kExitUsage;
+    if (options.command == "plot" && CheckPlotOptions(options) != kExitOk) return kExitUsage;
 
     CaptureLayerMessages();
     OpenedDatabase database;

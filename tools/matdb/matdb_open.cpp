@@ -124,4 +124,20 @@ int OpenDatabase(const Options& options, OpenedDatabase& opened) {
     return OpenSlot(MD_LOCAL, folder) ? kExitOk : kExitFailed;
 }
 
+std::unique_ptr<MdGrade> ReadNamedGrade(const OpenedDatabase& database, const std::string& supplier,
+                                        const std::string& code, MdPosition* at) {
+    *at = md_find(database.slot, supplier.c_str(), code.c_str());
+    if (!at->valid) {
+        std::fprintf(stderr, "matdb: %s: grade %s %s not found\n", database.folder.c_str(),
+                     supplier.c_str(), code.c_str());
+        return nullptr;
+    }
+    std::unique_ptr<MdGrade> grade = md_read_grade(*at);
+    if (!grade) {
+        std::fprintf(stderr, "matdb: %s: grade %s %s cannot be read; the database is damaged\n",
+                     database.folder.c_str(), supplier.c_str(), code.c_str());
+    }
+    return grade;
+}
+
 }  // namespace matdb_tool

@@ -156,20 +156,10 @@ void PrintText(const MdGrade& grade, int slot) {
 }  // namespace
 
 int RunShow(const Options& options, const OpenedDatabase& database) {
-    const std::string& supplier = options.words[1];
-    const std::string& code = options.words[2];
-    const MdPosition at = md_find(database.slot, supplier.c_str(), code.c_str());
-    if (!at.valid) {
-        std::fprintf(stderr, "matdb: %s: grade %s %s not found\n", database.folder.c_str(),
-                     supplier.c_str(), code.c_str());
-        return kExitFailed;
-    }
-    const std::unique_ptr<MdGrade> grade = md_read_grade(at);
-    if (!grade) {
-        std::fprintf(stderr, "matdb: %s: grade %s %s cannot be read; the database is damaged\n",
-                     database.folder.c_str(), supplier.c_str(), code.c_str());
-        return kExitFailed;
-    }
+    MdPosition at{};
+    const std::unique_ptr<MdGrade> grade =
+        ReadNamedGrade(database, options.words[1], options.words[2], &at);
+    if (!grade) return kExitFailed;
     if (options.json) {
         const nlohmann::json out = GradeJson(*grade, at.slot);
         std::printf("%s\n",

@@ -2,9 +2,12 @@
 // looks at, and one function per subcommand.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "matdb/matdb.h"
 
 namespace matdb_tool {
 
@@ -34,6 +37,10 @@ struct Options {
     bool resolved = false;
     // find: the conditions as given (option, value), in order.
     std::vector<std::pair<std::string, std::string>> conditions;
+    // plot: the kind of curves asked for, and the CSV table (absolute).
+    bool viscosity = false;
+    bool pvt = false;
+    std::string csv;
 };
 
 // The database a subcommand works on, opened for reading.
@@ -59,6 +66,11 @@ bool LayerReportedError();
 bool LayerReportedDamage();
 // Prints the captured messages on the error stream.
 void PrintLayerMessages();
+// Reads the grade SUPPLIER CODE of the opened database (its generic links
+// resolved); null after a message naming the folder and the grade when it
+// is not there or cannot be read. Its position comes back in at.
+std::unique_ptr<MdGrade> ReadNamedGrade(const OpenedDatabase& database, const std::string& supplier,
+                                        const std::string& code, MdPosition* at);
 // True when the folder holds a Standard database (mtds.rax).
 bool IsStandardFolder(const std::string& folder);
 
@@ -75,6 +87,12 @@ int RunDiff(const Options& options);
 // export DIR [SUPPLIER [GRADE]] -o FILE: exit 1 also when a grade could not
 // be carried exactly (the file is written; each loss is named).
 int RunExport(const Options& options, const OpenedDatabase& database);
+// plot DIR SUPPLIER GRADE [SUPPLIER GRADE]... (--viscosity | --pvt) -o OUT:
+// the curves of the grades in one chart; exit 1 when a grade is missing or
+// a file cannot be written.
+int RunPlot(const Options& options, const OpenedDatabase& database);
+// The usage check of plot's words and options alone: kExitOk or kExitUsage.
+int CheckPlotOptions(const Options& options);
 // import FILE.asc DIR: works on its own folder, not on an opened database.
 int RunImport(const Options& options);
 

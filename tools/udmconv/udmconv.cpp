@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "curves/curves.h"
+#include "curves/plot_command.h"
 #include "inspect/model_diff.h"
 #include "inspect/model_file.h"
 #include "inspect/model_show.h"
@@ -45,6 +47,8 @@ constexpr char kUsage[] =
     "       udmconv list IN [--json]\n"
     "       udmconv show IN [--set TYPE/LABEL]... [--code N]... [--json]\n"
     "       udmconv diff A B [--rel-tol X] [--json]\n"
+    "       udmconv plot IN [--set TYPE/LABEL]... (--viscosity | --pvt)\n"
+    "                    -o OUT.svg|OUT.png|OUT.pdf [--csv FILE.csv]\n"
     "\n"
     "Reads UDM model files in any encoding the library accepts (text,\n"
     "gzip-compressed text, packed); IN or OUT '-' is the standard input or\n"
@@ -63,6 +67,12 @@ constexpr char kUsage[] =
     "  diff       the differences of B from A, one per line: title (but KEYW,\n"
     "             DATE, TIME), globals, sets by type and label, codes, values\n"
     "             beyond the relative tolerance X (default 0), other counts;\n"
+    "  plot       draws the viscosity curves (log-log, one per temperature and\n"
+    "             model) or the PVT curves (specific volume along isobars, with\n"
+    "             the transition line) of the sets (all, or those --set names)\n"
+    "             in one chart, each set in its own colour, as SVG, PNG or PDF\n"
+    "             after OUT's extension; --csv writes the sampled curves as a\n"
+    "             table; every model left out is named in a warning;\n"
     "  --json     list, show and diff print one JSON document instead;\n"
     "  --lenient  accepts an input from which the reader had to drop what it\n"
     "             could not read (by default that fails the run);\n"
@@ -74,7 +84,7 @@ constexpr char kUsage[] =
     "while reading, unless --lenient) or unwritable output, 2 usage error;\n"
     "diff: 0 equal, 1 different, 2 trouble.\n";
 
-enum class Command { kConvert, kDump, kSummary, kList, kShow, kDiff };
+enum class Command { kConvert, kDump, kSummary, kList, kShow, kDiff, kPlot };
 enum class Format { kText, kPacked, kGzip };
 
 struct Arguments {
@@ -86,6 +96,9 @@ struct Arguments {
     Selection selection;
     double rel_tol = 0.0;
     std::vector<std::string> files;
+    // plot: the kind chosen, the chart and the table.
+    tarnvel::curves::PlotKindChoice kind;
+    tarnvel::curves::PlotRequest plot;
 };
 
 // ---- Messages -----------------------------------------------------------------------------------
@@ -120,6 +133,10 @@ enum OptionId : int {
     kOptSet,
     kOptCode,
     kOptRelTol,
+    kOptViscosity,
+    kOptPvt,
+    kOptCsv,
+    kOptOutput,
 };
 
 constexpr option kLongOptions[] = {
@@ -134,6 +151,10 @@ constexpr option kLongOptions[] = {
     {"set", required_argument, nullptr, kOptSet},
     {"code", required_argument, nullptr, kOptCode},
     {"rel-tol", required_argument, nullptr, kOptRelTol},
+    {"viscosity", no_argument, nullptr, kOptViscosity},
+    {"pvt", no_argument, nullptr, kOptPvt},
+    {"csv", required_argument, nullptr, kOptCsv},
+    {"output", required_argument, nullptr, kOptOutput},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
     {nullptr, 0, nullptr, 0},
@@ -149,7 +170,11 @@ struct OptionUse {
 const OptionUse kOptionUses[] = {
     {kOptKeepStamps, "--keep-stamps", {Command::kConvert}, "conversions"},
     {kOptJson, "--json", {Command::kList, Command::kShow, Command::kDiff}, "list, show and diff"},
-    {kOptSet, "--set", {Command::kShow}, "show"},
+    {kOptSet, "--set", {Command::kShow, Command::kPlot}, "show and plot"},
+    {kOptViscosity, "--viscosity", {Command::kPlot}, "plot"},
+    {kOptPvt, "--pvt", {Command::kPlot}, "plot"},
+    {kOptCsv, "--csv", {Command::kPlot}, "plot"},
+    {kOptOutput, "-o", {Command::kPlot}, "plot"},
     {kOptCode, "--code", {Command::kShow}, "show"},
     {kOptRelTol, "--rel-tol", {Command::kDiff}, "diff"},
 };
@@ -164,6 +189,7 @@ constexpr CommandName kCommands[] = {
     {"list", Command::kList, 1},
     {"show", Command::kShow, 1},
     {"diff", Command::kDiff, 2},
+    {"plot", Command::kPlot, 1},
 };
 
 // Reads one option's value into the arguments; an error message when the
@@ -267,7 +293,7 @@ int ParseArguments(int argc, char** argv, Arguments* args) {
     bool mode_given = false;
     std::vector<int> given;
     int id = 0;
-    while ((id = getopt_long(argc, argv, ":h", kLongOptions, nullptr)) != -1) {
+    while ((id = getopt_long(argc, argv, ":ho:", kLongOptions, nullptr)) != -1) {
         std::string error;
         switch (id) {
             case 'h':
@@ -296,6 +322,20 @@ int ParseArguments(int argc, char** argv, Arguments* args) {
             case kOptRelTol:
                 error = TakeValue(id, optarg, args);
                 break;
+            case kOptViscosity:
+                args->kind.viscosity = true;
+                break;
+            case kOptPvt:
+                args->kind.pvt = true;
+                break;
+            case kOptCsv:
+                args->plot.csv = optarg;
+                break;
+            case 'o':
+            case kOptOutput:
+                id = kOptOutput;
+                args->plot.output = optarg;
+                break;
             default:
                 error = TakeMode(id, &mode_given, args);
         }
@@ -307,6 +347,12 @@ int ParseArguments(int argc, char** argv, Arguments* args) {
     if (named != nullptr) wanted = named->files;
     if (const std::string error = CheckCommand(given, wanted, args); !error.empty()) {
         return UsageError(error);
+    }
+    if (args->command == Command::kPlot) {
+        std::string error;
+        args->plot.kind = tarnvel::curves::ChosenKind(args->kind, &error);
+        if (error.empty()) error = tarnvel::curves::PlotRequestProblem(args->plot);
+        if (!error.empty()) return UsageError(error);
     }
     return -1;
 }
@@ -443,6 +489,21 @@ int Inspect(const Arguments& args, const ModelFile& file) {
     return out.Finish() ? kExitOk : StdoutFailure(out.error());
 }
 
+// The curves of the selected sets in one chart.
+int Plot(const Arguments& args) {
+    if (const std::string missing = tarnvel::inspect::MissingSet(args.selection);
+        !missing.empty()) {
+        Message(missing + " in " + tarnvel::inspect::InputName(args.files[0]));
+        return kExitFailed;
+    }
+    std::vector<tarnvel::curves::CurveSet> sets;
+    tarnvel::inspect::ForEachSet([&](const tarnvel::inspect::SetRef& set) {
+        if (args.selection.HasSet(set.type, set.label))
+            sets.push_back(tarnvel::curves::SetCurves(set.tset, args.plot.kind));
+    });
+    return tarnvel::curves::WritePlot(sets, args.plot, "udmconv");
+}
+
 // Exit 0 equal, 1 different, 2 trouble.
 int Diff(const Arguments& args) {
     ModelFile a;
@@ -489,6 +550,8 @@ int Run(const Arguments& args) {
         case Command::kList:
         case Command::kShow:
             return Inspect(args, file);
+        case Command::kPlot:
+            return Plot(args);
         default:
             udm_write_keep_stamps(args.keep_stamps ? 1 : 0);
             if (!args.keep_stamps) WarnAboutSourceDateEpoch();

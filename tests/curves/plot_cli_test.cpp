@@ -1,0 +1,232 @@
+// matdb plot and udmconv plot end to end: charts of shipped Standard grades
+// and of the sets of a UDB file that tarnvel writes, in SVG and PNG. The SVG
+// must hold, in each material's colour, one stroked path for every line the
+// CSV table of the same run lists for that material; the PNG must decode.
+// With TARNVEL_PLOT_SAMPLES naming a folder, the charts are kept there for
+// people to look at.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <pugixml.hpp>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "curves/chart_paint.h"
+#include "support/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace tarnvel::testing;
+using tarnvel::curves::ChartPaletteColour;
+using tarnvel::curves::PaletteColour;
+
+const std::string kStandard = std::string(TARNVEL_PRODUCT_DIR) + "/data/dat";
+
+class PlotCli : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "plot-cli-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        if (const char* keep = std::getenv("TARNVEL_PLOT_SAMPLES")) {
+            for (const auto& entry : fs::directory_iterator(dir_)) {
+                if (entry.path().extension() != ".csv")
+                    fs::copy_file(entry.path(), fs::path(keep) / entry.path().filename(),
+                                  fs::copy_options::overwrite_existing);
+            }
+        }
+        std::error_code ignored;
+        fs::remove_all(dir_, ignored);
+    }
+    std::string Path(const std::string& name) const { return dir_ + "/" + name; }
+    std::string dir_;
+};
+
+ProcessResult RunTool(const std::string& program, const std::vector<std::string>& args) {
+    return RunProcess(BuiltProgram(program), args);
+}
+
+// The fields of one CSV line (quoted fields with doubled quotes inside).
+std::vector<std::string> CsvFields(const std::string& line) {
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
+            fields.back() += '"';
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted) {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+// For each material of a CSV table, in the order of first appearance: the
+// number of lines drawn (model curves and transition lines; measured values
+// are markers).
+std::vector<std::pair<std::string, int>> LinesPerMaterial(const std::string& csv) {
+    std::istringstream in(csv);
+    std::string line;
+    std::getline(in, line);  // the header
+    std::vector<std::pair<std::string, int>> counts;
+    std::set<std::vector<std::string>> seen;
+    while (std::getline(in, line)) {
+        const std::vector<std::string> fields = CsvFields(line);
+        EXPECT_EQ(fields.size(), 5u) << line;
+        if (fields.size() != 5) continue;
+        for (const std::string& field : fields) EXPECT_EQ(field.find("nan"), std::string::npos);
+        if (counts.empty() || counts.back().first != fields[0]) counts.emplace_back(fields[0], 0);
+        const bool markers = fields[1] == "points" || fields[1] == "PVT matrix";
+        if (!markers && seen.insert({fields[0], fields[1], fields[2]}).second)
+            ++counts.back().second;
+    }
+    return counts;
+}
+
+// The stroked, unfilled paths of the SVG drawn in a palette colour.
+int StrokedPaths(const pugi::xml_document& svg, int colour) {
+    const PaletteColour c = ChartPaletteColour(colour);
+    const std::string stroke = "stroke:rgb(" + std::to_string(c.red) + "%," +
+                               std::to_string(c.green) + "%," + std::to_string(c.blue) + "%)";
+    int count = 0;
+    for (const pugi::xpath_node& node : svg.select_nodes("/svg/g//path")) {
+        const std::string style = node.node().attribute("style").value();
+        if (style.find("fill:none") != std::string::npos && style.find(stroke) != std::string::npos)
+            ++count;
+    }
+    return count;
+}
+
+// The SVG holds, in each material's colour, a path per line of the table.
+void ExpectSvgMatchesTable(const std::string& svg_path, const std::string& csv_path,
+                           std::size_t materials) {
+    pugi::xml_document svg;
+    const pugi::xml_parse_result parsed = svg.load_file(svg_path.c_str());
+    ASSERT_TRUE(parsed) << svg_path << ": " << parsed.description();
+    const auto lines = LinesPerMaterial(ReadWholeFile(csv_path));
+    ASSERT_EQ(lines.size(), materials) << csv_path;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_GT(lines[i].second, 0) << lines[i].first;
+        EXPECT_EQ(StrokedPaths(svg, static_cast<int>(i)), lines[i].second) << lines[i].first;
+    }
+}
+
+void ExpectPngDecodes(const std::string& path) {
+    cairo_surface_t* image = cairo_image_surface_create_from_png(path.c_str());
+    ASSERT_EQ(cairo_surface_status(image), CAIRO_STATUS_SUCCESS) << path;
+    EXPECT_EQ(cairo_image_surface_get_width(image), 800);
+    EXPECT_EQ(cairo_image_surface_get_height(image), 600);
+    cairo_surface_destroy(image);
+}
+
+const std::vector<std::string> kThreeGrades = {"ALDERPOL", "AP120",   "KESTREL",
+                                               "KR450",    "BRACKEN", "BA6"};
+
+TEST_F(PlotCli, ThreeStandardGradesInOneChartOfEachKindAndFormat) {
+    for (const std::string kind : {"viscosity", "pvt"}) {
+        for (const std::string format : {"svg", "png"}) {
+            std::vector<std::string> args = {"plot", kStandard};
+            args.insert(args.end(), kThreeGrades.begin(), kThreeGrades.end());
+            const std::string out = Path("standard-" + kind + "." + format);
+            const std::string csv = Path(kind + ".csv");
+            args.insert(args.end(), {"--" + kind, "-o", out, "--csv", csv});
+            const ProcessResult result = RunTool("matdb", args);
+            ASSERT_EQ(result.exit_code, 0) << result.err;
+            if (format == "svg") {
+                ExpectSvgMatchesTable(out, csv, 3);
+            } else {
+                ExpectPngDecodes(out);
+            }
+        }
+    }
+    const ProcessResult pdf =
+        RunTool("matdb", {"plot", kStandard, "ALDERPOL", "AP120", "--pvt", "-o", Path("one.PDF")});
+    ASSERT_EQ(pdf.exit_code, 0) << pdf.err;
+    EXPECT_EQ(ReadWholeFile(Path("one.PDF")).rfind("%PDF", 0), 0u);
+}
+
+TEST_F(PlotCli, SetsOfAUdbFileThatTarnvelWrote) {
+    const std::string udb = Path("examples.udb");
+    const ProcessResult made = RunTool(
+        "tarnvel",
+        {"-asc", std::string(TARNVEL_SOURCE_DIR) + "/examples/moulding_grades.asc", "-udb", udb});
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    for (const std::string kind : {"viscosity", "pvt"}) {
+        const std::string out = Path("sets-" + kind + ".svg");
+        const std::string csv = Path("sets-" + kind + ".csv");
+        const ProcessResult result =
+            RunTool("udmconv", {"plot", udb, "--set", "21000/1", "--set", "21000/2", "--" + kind,
+                                "-o", out, "--csv", csv});
+        ASSERT_EQ(result.exit_code, 0) << result.err;
+        ExpectSvgMatchesTable(out, csv, 2);
+        // Each set is named by its type, label and grade.
+        EXPECT_EQ(ReadWholeFile(csv).find("\n21000/1 "), ReadWholeFile(csv).find('\n'));
+    }
+    const ProcessResult png =
+        RunTool("udmconv", {"plot", udb, "--viscosity", "-o", Path("all.png")});
+    ASSERT_EQ(png.exit_code, 0) << png.err;
+    ExpectPngDecodes(Path("all.png"));
+}
+
+// Usage errors are exit 2 before anything is read; a file that cannot be
+// written or a missing grade is exit 1; nothing is left behind.
+TEST_F(PlotCli, BadRequestsAndUnwritableOutputs) {
+    struct Case {
+        std::string program;
+        std::vector<std::string> args;
+        int exit_code;
+        std::string message;
+    };
+    const std::string grade[] = {"ALDERPOL", "AP120"};
+    const std::vector<Case> cases = {
+        {"matdb",
+         {"plot", kStandard, grade[0], grade[1], "-o", Path("a.svg")},
+         2,
+         "exactly one of --viscosity and --pvt"},
+        {"matdb",
+         {"plot", kStandard, grade[0], grade[1], "--pvt", "--viscosity", "-o", Path("a.svg")},
+         2,
+         "exactly one of"},
+        {"matdb",
+         {"plot", kStandard, grade[0], grade[1], "AP340I", "--pvt", "-o", Path("a.svg")},
+         2,
+         "SUPPLIER GRADE pairs"},
+        {"matdb",
+         {"plot", kStandard, grade[0], grade[1], "--pvt", "-o", Path("a.txt")},
+         2,
+         "give it the extension .svg, .png or .pdf"},
+        {"matdb", {"plot", kStandard, grade[0], grade[1], "--pvt"}, 2, "needs -o"},
+        {"matdb",
+         {"plot", kStandard, grade[0], "NOSUCH", "--pvt", "-o", Path("a.svg")},
+         1,
+         "grade ALDERPOL NOSUCH not found"},
+        {"matdb",
+         {"plot", kStandard, grade[0], grade[1], "--pvt", "-o", Path("none/a.svg")},
+         1,
+         "none/a.svg"},
+        {"udmconv", {"plot", Path("missing.udb"), "--pvt", "-o", Path("a.svg")}, 1, "missing.udb"},
+        {"udmconv", {"plot", Path("missing.udb"), "-o", Path("a.svg")}, 2, "exactly one of"},
+        {"udmconv", {"list", Path("missing.udb"), "--pvt"}, 2, "only for plot"},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult result = RunTool(c.program, c.args);
+        EXPECT_EQ(result.exit_code, c.exit_code) << c.program << " " << c.args.back() << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_TRUE(fs::is_empty(dir_)) << c.args.back();
+    }
+}
+
+}  // namespace
