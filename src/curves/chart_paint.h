@@ -49,6 +49,11 @@ double LegendWidth(cairo_t* cr, const Chart& chart);
 // two columns, then a closing "… N more" entry).
 void PaintLegend(cairo_t* cr, const Chart& chart, const Box& box);
 
+// Cairo's SVG text with its names (ids and the references to them) made
+// the chart's own: the same for the same chart, distinct between charts,
+// so that several charts can be inlined in one page.
+std::string WithOwnNames(std::string svg);
+
 // Paints the whole chart on a kChartWidth x kChartHeight surface.
 void PaintChart(cairo_t* cr, const Chart& chart);
 

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,16 @@ pugi::xml_document ParsedSvg(const Chart& chart) {
     return document;
 }
 
+std::string Drawn(const Chart& chart, ImageFormat format) {
+    OutputScratch scratch;
+    const std::string path = scratch.File("chart");
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    std::string error;
+    EXPECT_TRUE(DrawChart(chart, format, out, &error)) << error;
+    std::fclose(out);
+    return FileBytes(path);
+}
+
 TEST(ImageFormat, FollowsTheExtensionInAnyCase) {
     ImageFormat format{};
     ASSERT_TRUE(ImageFormatOf("plots/a.svg", &format));
@@ -247,6 +258,44 @@ TEST(ChartSvg, FitsManyLegendEntries) {
     KeepSample(chart, "many.png");
 }
 
+// The names an SVG defines, and the names it refers to.
+struct SvgNames {
+    std::set<std::string> defined;
+    std::set<std::string> referred;
+};
+
+SvgNames NamesOf(const std::string& svg) {
+    SvgNames names;
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_string(svg.c_str()));
+    for (const pugi::xpath_node& node : document.select_nodes("//*")) {
+        for (const pugi::xml_attribute& attribute : node.node().attributes()) {
+            const std::string value = attribute.value();
+            if (std::string_view(attribute.name()) == "id") names.defined.insert(value);
+            if (value.rfind("#", 0) == 0) names.referred.insert(value.substr(1));
+            if (value.rfind("url(#", 0) == 0)
+                names.referred.insert(value.substr(5, value.size() - 6));
+        }
+    }
+    return names;
+}
+
+TEST(ChartSvg, GivesTheSameTextEveryTimeAndNamesTheChartsOwnForInlining) {
+    std::string error;
+    const std::string viscosity = ChartSvg(ViscositySample(), &error);
+    const std::string pvt = ChartSvg(LinearSample(), &error);
+    EXPECT_EQ(ChartSvg(ViscositySample(), &error), viscosity);
+    EXPECT_EQ(Drawn(LinearSample(), ImageFormat::kSvg), pvt);
+    const SvgNames first = NamesOf(viscosity);
+    const SvgNames second = NamesOf(pvt);
+    EXPECT_GT(first.defined.size(), 10u);
+    for (const SvgNames* names : {&first, &second}) {
+        for (const std::string& name : names->referred)
+            EXPECT_EQ(names->defined.count(name), 1u) << name;
+    }
+    for (const std::string& name : first.defined) EXPECT_EQ(second.defined.count(name), 0u) << name;
+}
+
 TEST(DrawChart, RefusesAChartWithNothingToDraw) {
     std::string error;
     Chart chart{"Empty", {"x", false, 0, 0}, {"y", true, 0, 0}, {}};
@@ -333,16 +382,6 @@ ColourBox FindColour(const Pixels& pixels, int colour) {
         }
     }
     return box;
-}
-
-std::string Drawn(const Chart& chart, ImageFormat format) {
-    OutputScratch scratch;
-    const std::string path = scratch.File("chart");
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    std::string error;
-    EXPECT_TRUE(DrawChart(chart, format, out, &error)) << error;
-    std::fclose(out);
-    return FileBytes(path);
 }
 
 TEST(DrawChartPng, DecodesAtTheChartSizeWithTheSeriesColours) {
