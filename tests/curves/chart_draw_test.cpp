@@ -176,6 +176,7 @@ TEST(ChartSvg, ParsesAndHoldsOneStrokedPathPerCurve) {
     KeepSample(chart, "viscosity.png");
     KeepSample(chart, "viscosity.pdf");
     KeepSample(LinearSample(), "pvt.png");
+    KeepSample(LinearSample(), "pvt.svg");
 }
 
 TEST(ChartSvg, CountsCurvesOfManySeriesAcrossThePaletteCycle) {
