@@ -43,7 +43,9 @@ void ExpectOrderedWithin(const AxisScale& scale) {
     for (std::size_t i = 0; i < scale.ticks.size(); ++i) {
         EXPECT_GE(scale.ticks[i].value, scale.min * (scale.min > 0 ? 1 - 1e-9 : 1 + 1e-9));
         EXPECT_LE(scale.ticks[i].value, scale.max * (scale.max > 0 ? 1 + 1e-9 : 1 - 1e-9));
-        if (i > 0) EXPECT_LT(scale.ticks[i - 1].value, scale.ticks[i].value);
+        if (i > 0) {
+            EXPECT_LT(scale.ticks[i - 1].value, scale.ticks[i].value);
+        }
     }
 }
 
