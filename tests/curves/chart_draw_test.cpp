@@ -216,6 +216,7 @@ TEST(ChartSvg, LeavesOutValuesThatCannotBeDrawnAndBreaksTheLineThere) {
                              {9, 90},
                              {10, 100}}});
     EXPECT_EQ(UnplottablePoints(chart), 5);
+    KeepSample(chart, "gaps.png");
     const pugi::xml_document svg = ParsedSvg(chart);
     EXPECT_EQ(CountPaths(svg, 0).stroked, 1);
     for (const pugi::xpath_node& node : svg.select_nodes("//path")) {
@@ -402,6 +403,7 @@ TEST(DrawChartPng, ClipsLinesAndMarkersToThePlotArea) {
     chart.series.push_back(
         {"", 2, false, LineStyle::kSolid, Marker::kCircle, {{-3, 5}, {5, 20}, {15, 5}, {5, -8}}});
     const Pixels pixels = DecodePng(Drawn(chart, ImageFormat::kPng));
+    KeepSample(chart, "clipped.png");
     const ColourBox line = FindColour(pixels, 3);
     EXPECT_GT(line.count, 300);
     // The plot area leaves room for the labels at the left and the bottom.
