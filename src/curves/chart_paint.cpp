@@ -16,11 +16,13 @@ constexpr double kMajorTick = 6.0;
 constexpr double kMinorTick = 3.0;
 constexpr double kEdge = 14.0;
 constexpr double kLabelGap = 4.0;
-// Lines are cut a little outside the plot area (the clip does the rest),
-// and device coordinates are bounded, so that points far out of range
-// never reach the renderer's fixed-point limits.
+// Lines are cut (in doubles) a little outside the plot area, the clip does
+// the rest, so that points far out of range never reach the renderer's
+// fixed-point limits. Device coordinates are only bounded where a value
+// lies so far out that its place would not be finite; below that bound the
+// cut keeps the direction of every line exactly.
 constexpr double kCutMargin = 20.0;
-constexpr double kFarAway = 1e15;
+constexpr double kFarAway = 1e300;
 
 struct Plot {
     Box box;

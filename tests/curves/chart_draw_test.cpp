@@ -6,12 +6,15 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -412,6 +415,55 @@ TEST(DrawChartPng, ClipsLinesAndMarkersToThePlotArea) {
     EXPECT_LT(line.right, kChartWidth - 5);
     EXPECT_LT(line.bottom, kChartHeight - 40);
     EXPECT_EQ(FindColour(pixels, 2).count, 0) << "every marker lies outside the range";
+}
+
+// The numbers of an SVG path's data, in order.
+std::vector<double> PathNumbers(const std::string& d) {
+    std::vector<double> numbers;
+    std::string text = d;
+    std::replace_if(
+        text.begin(), text.end(),
+        [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }, ' ');
+    std::istringstream in(text);
+    for (double number = 0; in >> number;) numbers.push_back(number);
+    return numbers;
+}
+
+TEST(ChartSvg, CutsLinesToFarPointsWithoutBendingThem) {
+    // On the diagonal, far beyond the range at both ends, with a square
+    // marking the point in range.
+    Chart chart{"Clipped", {"x", false, 0, 10}, {"y", false, 0, 10}, {}};
+    chart.series.push_back(
+        {"", 3, true, LineStyle::kSolid, Marker::kSquare, {{-1e6, -1e6}, {5, 5}, {1e200, 1e200}}});
+    const pugi::xml_document svg = ParsedSvg(chart);
+    const PaletteColour c = ChartPaletteColour(3);
+    const std::string fill = "fill:rgb(" + std::to_string(c.red) + "%," + std::to_string(c.green) +
+                             "%," + std::to_string(c.blue) + "%)";
+    const std::vector<double> line =
+        PathNumbers(svg.select_node(("//path[contains(@style, '" + SvgColour(3) + "')]").c_str())
+                        .node()
+                        .attribute("d")
+                        .value());
+    const std::vector<double> square =
+        PathNumbers(svg.select_node(("//path[contains(@style, '" + fill + "')]").c_str())
+                        .node()
+                        .attribute("d")
+                        .value());
+    ASSERT_GE(line.size(), 4u);
+    ASSERT_GE(square.size(), 8u);
+    const double centre_x = (square[0] + square[2] + square[4] + square[6]) / 4;
+    const double centre_y = (square[1] + square[3] + square[5] + square[7]) / 4;
+    // The ends of the line and the point in range lie on one line.
+    const double first_x = line[0], first_y = line[1];
+    const double last_x = line[line.size() - 2], last_y = line[line.size() - 1];
+    const double cross =
+        (centre_x - first_x) * (last_y - first_y) - (centre_y - first_y) * (last_x - first_x);
+    EXPECT_NEAR(cross / std::hypot(last_x - first_x, last_y - first_y), 0.0, 0.5);
+    // Cut a little beyond the plot area, never thousands of pixels away.
+    for (const double v : line) {
+        EXPECT_GT(v, -50.0);
+        EXPECT_LT(v, kChartWidth + 50.0);
+    }
 }
 
 TEST(DrawChartPdf, IsAPdfWithoutADateSoTheSameChartGivesTheSameBytes) {
