@@ -301,6 +301,42 @@ TEST(ChartSvg, GivesTheSameTextEveryTimeAndNamesTheChartsOwnForInlining) {
     for (const std::string& name : first.defined) EXPECT_EQ(second.defined.count(name), 0u) << name;
 }
 
+TEST(ChartSvg, DrawsExtremeRangesAndSingleValues) {
+    Chart huge{
+        "Huge and tiny", {"Pressure (Pa)", false, 0, 0}, {"Compliance (1/Pa)", false, 0, 0}, {}};
+    huge.series.push_back({"huge x, tiny y", 0, true, LineStyle::kSolid, Marker::kDiamond, {}});
+    for (int i = 0; i <= 20; ++i)
+        huge.series[0].points.emplace_back(i * 1e7, 1e-12 * (1 + 0.1 * i));
+    Chart narrow{
+        "Narrow", {"Temperature (°C)", false, 0, 0}, {"Viscosity (Pa·s)", true, 200, 800}, {}};
+    narrow.series.push_back(
+        {"narrow log range", 1, true, LineStyle::kDashDot, Marker::kTriangle, {}});
+    for (int i = 0; i <= 10; ++i) narrow.series[0].points.emplace_back(-40 + 2 * i, 150 + 70 * i);
+    Chart single{"One point", {"x", true, 0, 0}, {"y", false, 0, 0}, {}};
+    single.series.push_back({"one point", 2, true, LineStyle::kSolid, Marker::kCross, {{42, 7}}});
+    Chart legend{"Forty entries", {"x", false, 0, 0}, {"y", false, 0, 0}, {}};
+    for (int s = 0; s < 40; ++s) {
+        legend.series.push_back(
+            {"GRADE " + std::to_string(s / 4) + ", model " + std::to_string(s % 4) + ", 230 °C",
+             s / 4,
+             true,
+             static_cast<LineStyle>(s % 4),
+             Marker::kNone,
+             {{0, s}, {1, 40 - s}}});
+    }
+    const std::pair<const Chart*, const char*> charts[] = {{&huge, "huge.png"},
+                                                           {&narrow, "narrow.png"},
+                                                           {&single, "single.png"},
+                                                           {&legend, "legend.png"}};
+    for (const auto& [chart, name] : charts) {
+        const pugi::xml_document svg = ParsedSvg(*chart);
+        EXPECT_TRUE(svg.child("svg")) << name;
+        KeepSample(*chart, name);
+    }
+    // The single point is drawn as its marker (and its legend sample).
+    EXPECT_EQ(CountPaths(ParsedSvg(single), 2).filled, 2);
+}
+
 TEST(DrawChart, RefusesAChartWithNothingToDraw) {
     std::string error;
     Chart chart{"Empty", {"x", false, 0, 0}, {"y", true, 0, 0}, {}};
