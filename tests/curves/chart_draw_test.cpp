@@ -426,7 +426,9 @@ ColourBox FindColour(const Pixels& pixels, int colour) {
 }
 
 TEST(DrawChartPng, DecodesAtTheChartSizeWithTheSeriesColours) {
-    const Pixels pixels = DecodePng(Drawn(ViscositySample(), ImageFormat::kPng));
+    const std::string png = Drawn(ViscositySample(), ImageFormat::kPng);
+    EXPECT_EQ(Drawn(ViscositySample(), ImageFormat::kPng), png) << "the same chart, the same bytes";
+    const Pixels pixels = DecodePng(png);
     ASSERT_EQ(pixels.width, kChartWidth);
     ASSERT_EQ(pixels.height, kChartHeight);
     EXPECT_GT(FindColour(pixels, 0).count, 500);
