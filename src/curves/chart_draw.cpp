@@ -73,7 +73,7 @@ Surface SurfaceFor(const Chart& chart, ImageFormat format, cairo_write_func_t wr
             Surface surface(
                 cairo_pdf_surface_create_for_stream(write, closure, kChartWidth, kChartHeight));
             cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE,
-                                           chart.title.c_str());
+                                           WellFormed(chart.title).c_str());
             // Cairo stamps the time of drawing as the creation date; an
             // empty date leaves it out, so that one chart gives one file.
             cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, "");

@@ -31,6 +31,10 @@ std::basic_string_view<double> DashesOf(LineStyle line);
 // that every marker of a series is filled at once.
 void AddMarker(cairo_t* cr, Marker marker, double x, double y);
 
+// The text with every byte that is not part of well-formed UTF-8 (cairo
+// refuses such text, and stops drawing) replaced by U+FFFD.
+std::string WellFormed(std::string_view text);
+
 // Text with the toy font API, in "sans-serif".
 enum class Align { kStart, kCentre, kEnd };
 void SetFont(cairo_t* cr, double size, bool bold = false);

@@ -241,6 +241,8 @@ TEST(ChartSvg, DrawsLabelsThatAreNotWellFormedText) {
     chart.series[0].label = std::string(300, 'x') + "\xc3";
     std::string error;
     EXPECT_FALSE(ChartSvg(chart, &error).empty()) << error;
+    // The PDF holds the title as its metadata too.
+    EXPECT_EQ(Drawn(chart, ImageFormat::kPdf).rfind("%PDF", 0), 0u);
 }
 
 TEST(ChartSvg, FitsManyLegendEntries) {
