@@ -74,9 +74,10 @@ std::string ChartSvg(const Chart& chart, std::string* error);
 
 // A colour of the chart palette, each component in whole percent. Series
 // colour i is palette entry i modulo kChartPaletteSize. SVG output names
-// it "rgb(R%,G%,B%)": every series drawn with lines is exactly one <path>
-// whose style holds "fill:none" and that stroke colour (markers and legend
-// samples are filled, never stroked), which lets tests count the curves.
+// it "rgb(R%,G%,B%)": a connected series with a segment in view is exactly
+// one <path> whose style holds "fill:none" and "stroke:rgb(R%,G%,B%)"
+// (markers and legend samples are filled, never stroked; frame and grid
+// are black and grey), which lets tests count the curves of a colour.
 struct PaletteColour {
     int red = 0;
     int green = 0;

@@ -73,7 +73,7 @@ Surface SurfaceFor(const Chart& chart, ImageFormat format, cairo_write_func_t wr
             Surface surface(
                 cairo_pdf_surface_create_for_stream(write, closure, kChartWidth, kChartHeight));
             cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_TITLE,
-                                           chart.title.c_str());
+                                           WellFormed(chart.title).c_str());
             // Cairo stamps the time of drawing as the creation date; an
             // empty date leaves it out, so that one chart gives one file.
             cairo_pdf_surface_set_metadata(surface.get(), CAIRO_PDF_METADATA_CREATE_DATE, "");
@@ -103,16 +103,19 @@ cairo_status_t Render(const Chart& chart, ImageFormat format, cairo_write_func_t
     return status != CAIRO_STATUS_SUCCESS ? status : cairo_surface_status(surface.get());
 }
 
-bool Draw(const Chart& chart, ImageFormat format, cairo_write_func_t write, void* closure,
-          std::string* error) {
-    if (!Drawable(chart)) {
-        *error = "nothing to draw";
-        return false;
-    }
-    const cairo_status_t status = Render(chart, format, write, closure);
-    if (status == CAIRO_STATUS_SUCCESS) return true;
-    *error = std::string("the chart could not be drawn: ") + cairo_status_to_string(status);
-    return false;
+// Draws the chart to the stream. SVG is made whole first, for its names
+// (see WithOwnNames).
+cairo_status_t RenderToFile(const Chart& chart, ImageFormat format, std::FILE* out) {
+    if (format != ImageFormat::kSvg) return Render(chart, format, WriteToFile, out);
+    std::string svg;
+    const cairo_status_t status = Render(chart, format, AppendToString, &svg);
+    if (status != CAIRO_STATUS_SUCCESS) return status;
+    svg = WithOwnNames(std::move(svg));
+    return WriteToFile(out, reinterpret_cast<const unsigned char*>(svg.data()), svg.size());
+}
+
+std::string DrawError(cairo_status_t status) {
+    return std::string("the chart could not be drawn: ") + cairo_status_to_string(status);
 }
 
 }  // namespace
@@ -143,12 +146,25 @@ int UnplottablePoints(const Chart& chart) {
 }
 
 bool DrawChart(const Chart& chart, ImageFormat format, std::FILE* out, std::string* error) {
-    return Draw(chart, format, WriteToFile, out, error);
+    if (!Drawable(chart)) {
+        *error = "nothing to draw";
+        return false;
+    }
+    const cairo_status_t status = RenderToFile(chart, format, out);
+    if (status == CAIRO_STATUS_SUCCESS) return true;
+    *error = DrawError(status);
+    return false;
 }
 
 std::string ChartSvg(const Chart& chart, std::string* error) {
+    if (!Drawable(chart)) {
+        *error = "nothing to draw";
+        return {};
+    }
     std::string svg;
-    if (Draw(chart, ImageFormat::kSvg, AppendToString, &svg, error)) return svg;
+    const cairo_status_t status = Render(chart, ImageFormat::kSvg, AppendToString, &svg);
+    if (status == CAIRO_STATUS_SUCCESS) return WithOwnNames(std::move(svg));
+    *error = DrawError(status);
     return {};
 }
 
@@ -166,7 +182,7 @@ bool WriteChart(const Chart& chart, const std::string& path, std::string* error)
     }
     cairo_status_t status = CAIRO_STATUS_SUCCESS;
     const int written = sypWriteFile(path.c_str(), [&](std::FILE* out) {
-        status = Render(chart, format, WriteToFile, out);
+        status = RenderToFile(chart, format, out);
         return status == CAIRO_STATUS_SUCCESS;
     });
     if (written == 0) return true;

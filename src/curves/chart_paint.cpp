@@ -16,11 +16,13 @@ constexpr double kMajorTick = 6.0;
 constexpr double kMinorTick = 3.0;
 constexpr double kEdge = 14.0;
 constexpr double kLabelGap = 4.0;
-// Lines are cut a little outside the plot area (the clip does the rest),
-// and device coordinates are bounded, so that points far out of range
-// never reach the renderer's fixed-point limits.
+// Lines are cut (in doubles) a little outside the plot area, the clip does
+// the rest, so that points far out of range never reach the renderer's
+// fixed-point limits. Device coordinates are only bounded where a value
+// lies so far out that its place would not be finite; below that bound the
+// cut keeps the direction of every line exactly.
 constexpr double kCutMargin = 20.0;
-constexpr double kFarAway = 1e15;
+constexpr double kFarAway = 1e300;
 
 struct Plot {
     Box box;
@@ -234,21 +236,39 @@ void PaintLine(cairo_t* cr, const std::vector<std::optional<Point>>& points, con
     cairo_set_dash(cr, nullptr, 0, 0.0);
 }
 
-void PaintSeries(cairo_t* cr, const Series& series, const Plot& plot) {
+std::vector<std::optional<Point>> DevicePoints(const Series& series, const Plot& plot) {
     std::vector<std::optional<Point>> points;
     for (const auto& [x, y] : series.points) points.push_back(ToDevice(plot, x, y));
+    return points;
+}
+
+void PaintLines(cairo_t* cr, const Chart& chart, const Plot& plot) {
     const Box near{plot.box.left - kCutMargin, plot.box.top - kCutMargin,
                    plot.box.right + kCutMargin, plot.box.bottom + kCutMargin};
-    if (series.connect) PaintLine(cr, points, near, series);
-    if (series.marker == Marker::kNone) return;
-    for (const std::optional<Point>& point : points) {
-        if (point && point->x >= near.left && point->x <= near.right && point->y >= near.top &&
-            point->y <= near.bottom) {
-            AddMarker(cr, series.marker, point->x, point->y);
-        }
+    for (const Series& series : chart.series) {
+        if (series.connect) PaintLine(cr, DevicePoints(series, plot), near, series);
     }
-    SetSeriesColour(cr, series.colour);
-    cairo_fill(cr);
+}
+
+// The markers of the points inside the plot area, whole even on its edge
+// (a range of whole decades often ends on a point); one path per series.
+void PaintMarkers(cairo_t* cr, const Chart& chart, const Plot& plot) {
+    const Box& b = plot.box;
+    for (const Series& series : chart.series) {
+        if (series.marker == Marker::kNone) continue;
+        bool any = false;
+        for (const std::optional<Point>& p : DevicePoints(series, plot)) {
+            if (!p || p->x < b.left - 0.5 || p->x > b.right + 0.5 || p->y < b.top - 0.5 ||
+                p->y > b.bottom + 0.5) {
+                continue;
+            }
+            AddMarker(cr, series.marker, p->x, p->y);
+            any = true;
+        }
+        if (!any) continue;
+        SetSeriesColour(cr, series.colour);
+        cairo_fill(cr);
+    }
 }
 
 }  // namespace
@@ -262,7 +282,7 @@ void PaintChart(cairo_t* cr, const Chart& chart) {
     cairo_save(cr);
     cairo_rectangle(cr, b.left, b.top, b.right - b.left, b.bottom - b.top);
     cairo_clip(cr);
-    for (const Series& series : chart.series) PaintSeries(cr, series, plot);
+    PaintLines(cr, chart, plot);
     cairo_restore(cr);
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_set_line_width(cr, 1.0);
@@ -271,6 +291,7 @@ void PaintChart(cairo_t* cr, const Chart& chart) {
     cairo_stroke(cr);
     PaintTickMarks(cr, plot);
     PaintTickLabels(cr, plot);
+    PaintMarkers(cr, chart, plot);
     PaintTitles(cr, chart, plot);
     PaintLegend(cr, chart, {b.right + kEdge, b.top, kChartWidth - kEdge, b.bottom});
 }

@@ -31,6 +31,10 @@ std::basic_string_view<double> DashesOf(LineStyle line);
 // that every marker of a series is filled at once.
 void AddMarker(cairo_t* cr, Marker marker, double x, double y);
 
+// The text with every byte that is not part of well-formed UTF-8 (cairo
+// refuses such text, and stops drawing) replaced by U+FFFD.
+std::string WellFormed(std::string_view text);
+
 // Text with the toy font API, in "sans-serif".
 enum class Align { kStart, kCentre, kEnd };
 void SetFont(cairo_t* cr, double size, bool bold = false);
@@ -48,6 +52,11 @@ double LegendWidth(cairo_t* cr, const Chart& chart);
 // The legend of the labelled series, fitted in the box (smaller font, then
 // two columns, then a closing "… N more" entry).
 void PaintLegend(cairo_t* cr, const Chart& chart, const Box& box);
+
+// Cairo's SVG text with its names (ids and the references to them) made
+// the chart's own: the same for the same chart, distinct between charts,
+// so that several charts can be inlined in one page.
+std::string WithOwnNames(std::string svg);
 
 // Paints the whole chart on a kChartWidth x kChartHeight surface.
 void PaintChart(cairo_t* cr, const Chart& chart);

@@ -25,8 +25,8 @@ std::size_t SequenceLength(std::string_view text) {
     return code < kLowest[length] || code > 0x10FFFF || surrogate ? 0 : length;
 }
 
-// The text with every byte that is not part of well-formed UTF-8 (cairo
-// refuses such text and stops drawing) replaced by U+FFFD.
+}  // namespace
+
 std::string WellFormed(std::string_view text) {
     std::string result;
     while (!text.empty()) {
@@ -36,8 +36,6 @@ std::string WellFormed(std::string_view text) {
     }
     return result;
 }
-
-}  // namespace
 
 void SetFont(cairo_t* cr, double size, bool bold) {
     cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL,

@@ -35,6 +35,11 @@ int WritePlot(const std::vector<CurveSet>& sets, const PlotRequest& request, con
                      program, request.kind == PlotKind::kPvt ? "PVT" : "viscosity");
         return 1;
     }
+    if (const int left_out = UnplottablePoints(chart); left_out > 0) {
+        std::fprintf(stderr,
+                     "%s: warning: %d point%s left out: not a finite value the axes can show\n",
+                     program, left_out, left_out == 1 ? "" : "s");
+    }
     std::string error;
     if (!WriteChart(chart, request.output, &error)) {
         std::fprintf(stderr, "%s: cannot write the chart: %s\n", program, error.c_str());

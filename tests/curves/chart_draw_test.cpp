@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -135,6 +139,16 @@ pugi::xml_document ParsedSvg(const Chart& chart) {
     return document;
 }
 
+std::string Drawn(const Chart& chart, ImageFormat format) {
+    OutputScratch scratch;
+    const std::string path = scratch.File("chart");
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    std::string error;
+    EXPECT_TRUE(DrawChart(chart, format, out, &error)) << error;
+    std::fclose(out);
+    return FileBytes(path);
+}
+
 TEST(ImageFormat, FollowsTheExtensionInAnyCase) {
     ImageFormat format{};
     ASSERT_TRUE(ImageFormatOf("plots/a.svg", &format));
@@ -165,6 +179,7 @@ TEST(ChartSvg, ParsesAndHoldsOneStrokedPathPerCurve) {
     KeepSample(chart, "viscosity.png");
     KeepSample(chart, "viscosity.pdf");
     KeepSample(LinearSample(), "pvt.png");
+    KeepSample(LinearSample(), "pvt.svg");
 }
 
 TEST(ChartSvg, CountsCurvesOfManySeriesAcrossThePaletteCycle) {
@@ -204,6 +219,7 @@ TEST(ChartSvg, LeavesOutValuesThatCannotBeDrawnAndBreaksTheLineThere) {
                              {9, 90},
                              {10, 100}}});
     EXPECT_EQ(UnplottablePoints(chart), 5);
+    KeepSample(chart, "gaps.png");
     const pugi::xml_document svg = ParsedSvg(chart);
     EXPECT_EQ(CountPaths(svg, 0).stroked, 1);
     for (const pugi::xpath_node& node : svg.select_nodes("//path")) {
@@ -225,6 +241,8 @@ TEST(ChartSvg, DrawsLabelsThatAreNotWellFormedText) {
     chart.series[0].label = std::string(300, 'x') + "\xc3";
     std::string error;
     EXPECT_FALSE(ChartSvg(chart, &error).empty()) << error;
+    // The PDF holds the title as its metadata too.
+    EXPECT_EQ(Drawn(chart, ImageFormat::kPdf).rfind("%PDF", 0), 0u);
 }
 
 TEST(ChartSvg, FitsManyLegendEntries) {
@@ -245,6 +263,80 @@ TEST(ChartSvg, FitsManyLegendEntries) {
         stroked += CountPaths(svg, colour).stroked;
     EXPECT_EQ(stroked, 120);
     KeepSample(chart, "many.png");
+}
+
+// The names an SVG defines, and the names it refers to.
+struct SvgNames {
+    std::set<std::string> defined;
+    std::set<std::string> referred;
+};
+
+SvgNames NamesOf(const std::string& svg) {
+    SvgNames names;
+    pugi::xml_document document;
+    EXPECT_TRUE(document.load_string(svg.c_str()));
+    for (const pugi::xpath_node& node : document.select_nodes("//*")) {
+        for (const pugi::xml_attribute& attribute : node.node().attributes()) {
+            const std::string value = attribute.value();
+            if (std::string_view(attribute.name()) == "id") names.defined.insert(value);
+            if (value.rfind("#", 0) == 0) names.referred.insert(value.substr(1));
+            if (value.rfind("url(#", 0) == 0)
+                names.referred.insert(value.substr(5, value.size() - 6));
+        }
+    }
+    return names;
+}
+
+TEST(ChartSvg, GivesTheSameTextEveryTimeAndNamesTheChartsOwnForInlining) {
+    std::string error;
+    const std::string viscosity = ChartSvg(ViscositySample(), &error);
+    const std::string pvt = ChartSvg(LinearSample(), &error);
+    EXPECT_EQ(ChartSvg(ViscositySample(), &error), viscosity);
+    EXPECT_EQ(Drawn(LinearSample(), ImageFormat::kSvg), pvt);
+    const SvgNames first = NamesOf(viscosity);
+    const SvgNames second = NamesOf(pvt);
+    EXPECT_GT(first.defined.size(), 10u);
+    for (const SvgNames* names : {&first, &second}) {
+        for (const std::string& name : names->referred)
+            EXPECT_EQ(names->defined.count(name), 1u) << name;
+    }
+    for (const std::string& name : first.defined) EXPECT_EQ(second.defined.count(name), 0u) << name;
+}
+
+TEST(ChartSvg, DrawsExtremeRangesAndSingleValues) {
+    Chart huge{
+        "Huge and tiny", {"Pressure (Pa)", false, 0, 0}, {"Compliance (1/Pa)", false, 0, 0}, {}};
+    huge.series.push_back({"huge x, tiny y", 0, true, LineStyle::kSolid, Marker::kDiamond, {}});
+    for (int i = 0; i <= 20; ++i)
+        huge.series[0].points.emplace_back(i * 1e7, 1e-12 * (1 + 0.1 * i));
+    Chart narrow{
+        "Narrow", {"Temperature (°C)", false, 0, 0}, {"Viscosity (Pa·s)", true, 200, 800}, {}};
+    narrow.series.push_back(
+        {"narrow log range", 1, true, LineStyle::kDashDot, Marker::kTriangle, {}});
+    for (int i = 0; i <= 10; ++i) narrow.series[0].points.emplace_back(-40 + 2 * i, 150 + 70 * i);
+    Chart single{"One point", {"x", true, 0, 0}, {"y", false, 0, 0}, {}};
+    single.series.push_back({"one point", 2, true, LineStyle::kSolid, Marker::kCross, {{42, 7}}});
+    Chart legend{"Forty entries", {"x", false, 0, 0}, {"y", false, 0, 0}, {}};
+    for (int s = 0; s < 40; ++s) {
+        legend.series.push_back(
+            {"GRADE " + std::to_string(s / 4) + ", model " + std::to_string(s % 4) + ", 230 °C",
+             s / 4,
+             true,
+             static_cast<LineStyle>(s % 4),
+             Marker::kNone,
+             {{0, s}, {1, 40 - s}}});
+    }
+    const std::pair<const Chart*, const char*> charts[] = {{&huge, "huge.png"},
+                                                           {&narrow, "narrow.png"},
+                                                           {&single, "single.png"},
+                                                           {&legend, "legend.png"}};
+    for (const auto& [chart, name] : charts) {
+        const pugi::xml_document svg = ParsedSvg(*chart);
+        EXPECT_TRUE(svg.child("svg")) << name;
+        KeepSample(*chart, name);
+    }
+    // The single point is drawn as its marker (and its legend sample).
+    EXPECT_EQ(CountPaths(ParsedSvg(single), 2).filled, 2);
 }
 
 TEST(DrawChart, RefusesAChartWithNothingToDraw) {
@@ -335,18 +427,10 @@ ColourBox FindColour(const Pixels& pixels, int colour) {
     return box;
 }
 
-std::string Drawn(const Chart& chart, ImageFormat format) {
-    OutputScratch scratch;
-    const std::string path = scratch.File("chart");
-    std::FILE* out = std::fopen(path.c_str(), "wb");
-    std::string error;
-    EXPECT_TRUE(DrawChart(chart, format, out, &error)) << error;
-    std::fclose(out);
-    return FileBytes(path);
-}
-
 TEST(DrawChartPng, DecodesAtTheChartSizeWithTheSeriesColours) {
-    const Pixels pixels = DecodePng(Drawn(ViscositySample(), ImageFormat::kPng));
+    const std::string png = Drawn(ViscositySample(), ImageFormat::kPng);
+    EXPECT_EQ(Drawn(ViscositySample(), ImageFormat::kPng), png) << "the same chart, the same bytes";
+    const Pixels pixels = DecodePng(png);
     ASSERT_EQ(pixels.width, kChartWidth);
     ASSERT_EQ(pixels.height, kChartHeight);
     EXPECT_GT(FindColour(pixels, 0).count, 500);
@@ -362,6 +446,7 @@ TEST(DrawChartPng, ClipsLinesAndMarkersToThePlotArea) {
     chart.series.push_back(
         {"", 2, false, LineStyle::kSolid, Marker::kCircle, {{-3, 5}, {5, 20}, {15, 5}, {5, -8}}});
     const Pixels pixels = DecodePng(Drawn(chart, ImageFormat::kPng));
+    KeepSample(chart, "clipped.png");
     const ColourBox line = FindColour(pixels, 3);
     EXPECT_GT(line.count, 300);
     // The plot area leaves room for the labels at the left and the bottom.
@@ -370,6 +455,55 @@ TEST(DrawChartPng, ClipsLinesAndMarkersToThePlotArea) {
     EXPECT_LT(line.right, kChartWidth - 5);
     EXPECT_LT(line.bottom, kChartHeight - 40);
     EXPECT_EQ(FindColour(pixels, 2).count, 0) << "every marker lies outside the range";
+}
+
+// The numbers of an SVG path's data, in order.
+std::vector<double> PathNumbers(const std::string& d) {
+    std::vector<double> numbers;
+    std::string text = d;
+    std::replace_if(
+        text.begin(), text.end(),
+        [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }, ' ');
+    std::istringstream in(text);
+    for (double number = 0; in >> number;) numbers.push_back(number);
+    return numbers;
+}
+
+TEST(ChartSvg, CutsLinesToFarPointsWithoutBendingThem) {
+    // On the diagonal, far beyond the range at both ends, with a square
+    // marking the point in range.
+    Chart chart{"Clipped", {"x", false, 0, 10}, {"y", false, 0, 10}, {}};
+    chart.series.push_back(
+        {"", 3, true, LineStyle::kSolid, Marker::kSquare, {{-1e6, -1e6}, {5, 5}, {1e200, 1e200}}});
+    const pugi::xml_document svg = ParsedSvg(chart);
+    const PaletteColour c = ChartPaletteColour(3);
+    const std::string fill = "fill:rgb(" + std::to_string(c.red) + "%," + std::to_string(c.green) +
+                             "%," + std::to_string(c.blue) + "%)";
+    const std::vector<double> line =
+        PathNumbers(svg.select_node(("//path[contains(@style, '" + SvgColour(3) + "')]").c_str())
+                        .node()
+                        .attribute("d")
+                        .value());
+    const std::vector<double> square =
+        PathNumbers(svg.select_node(("//path[contains(@style, '" + fill + "')]").c_str())
+                        .node()
+                        .attribute("d")
+                        .value());
+    ASSERT_GE(line.size(), 4u);
+    ASSERT_GE(square.size(), 8u);
+    const double centre_x = (square[0] + square[2] + square[4] + square[6]) / 4;
+    const double centre_y = (square[1] + square[3] + square[5] + square[7]) / 4;
+    // The ends of the line and the point in range lie on one line.
+    const double first_x = line[0], first_y = line[1];
+    const double last_x = line[line.size() - 2], last_y = line[line.size() - 1];
+    const double cross =
+        (centre_x - first_x) * (last_y - first_y) - (centre_y - first_y) * (last_x - first_x);
+    EXPECT_NEAR(cross / std::hypot(last_x - first_x, last_y - first_y), 0.0, 0.5);
+    // Cut a little beyond the plot area, never thousands of pixels away.
+    for (const double v : line) {
+        EXPECT_GT(v, -50.0);
+        EXPECT_LT(v, kChartWidth + 50.0);
+    }
 }
 
 TEST(DrawChartPdf, IsAPdfWithoutADateSoTheSameChartGivesTheSameBytes) {

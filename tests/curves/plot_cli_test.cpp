@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "curves/chart_paint.h"
+#include "curves/chart.h"
 #include "support/process.h"
 
 namespace {
