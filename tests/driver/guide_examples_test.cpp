@@ -187,13 +187,18 @@ struct Run {
 Run RunShell(const std::string& command, const fs::path& folder) {
     termios raw{};
     cfmakeraw(&raw);
+    winsize size{};
+    size.ws_row = 24;
+    size.ws_col = 80;
     int master = -1;
-    const pid_t child = forkpty(&master, nullptr, &raw, nullptr);
+    const pid_t child = forkpty(&master, nullptr, &raw, &size);
     if (child == 0) {
         const int null_fd = open("/dev/null", O_RDONLY);
         if (null_fd < 0) _exit(126);
         dup2(null_fd, STDIN_FILENO);
-        for (const char* name : {"VTPATH", "VTCOMP", "VTPROJ", "KESPATH", "SOURCE_DATE_EPOCH"})
+        for (const char* name :
+             {"VTPATH", "VTCOMP", "VTPROJ", "KESPATH", "KOR_HOME", "KES_HOME", "KOR_DAT", "VTORDER",
+              "VTPVTORDER", "VTSHRINKORDER", "SOURCE_DATE_EPOCH", "COLUMNS", "LINES"})
             unsetenv(name);
         setenv("LC_ALL", "C", 1);
         setenv("PATH", (std::string(TARNVEL_BIN_DIR) + ":/usr/bin:/bin").c_str(), 1);
