@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -205,7 +206,10 @@ Run RunShell(const std::string& command, const fs::path& folder) {
         tarnvel::testing::ExecInChild("/bin/sh", {"-c", command}, folder.string(), {}, 60);
     }
     Run run;
-    if (child < 0) return run;
+    if (child < 0) {
+        ADD_FAILURE() << "no pseudo-terminal to run the examples on: " << std::strerror(errno);
+        return run;
+    }
     char buffer[4096];
     for (;;) {
         const ssize_t got = read(master, buffer, sizeof buffer);
