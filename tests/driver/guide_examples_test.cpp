@@ -333,4 +333,50 @@ TEST(Guide, EveryBlockIsAnExampleAndEveryPageIsLinked) {
     }
 }
 
+// The anchor a heading gets: lower case, blanks as hyphens, punctuation
+// other than hyphens and underscores dropped.
+std::string Anchor(const std::string& heading) {
+    std::string anchor;
+    for (const char c : heading) {
+        if (std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_')
+            anchor += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        else if (c == ' ')
+            anchor += '-';
+    }
+    return anchor;
+}
+
+std::vector<std::string> Anchors(const fs::path& page) {
+    std::vector<std::string> anchors;
+    std::ifstream in(page);
+    bool fenced = false;
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("```")) fenced = !fenced;
+        if (fenced || !line.starts_with("#")) continue;
+        anchors.push_back(Anchor(line.substr(line.find_first_not_of('#') + 1)));
+    }
+    return anchors;
+}
+
+// Every link from one page of the guide to another (or to a heading) leads
+// somewhere.
+TEST(Guide, LinksReachTheirPagesAndHeadings) {
+    static const std::regex kLink(R"(\]\(([A-Za-z0-9_.-]+\.md)(#[A-Za-z0-9_-]+)?\))");
+    int links = 0;
+    for (const fs::path& page : Pages()) {
+        const std::string text = ReadWholeFile(page.string());
+        for (std::sregex_iterator it(text.begin(), text.end(), kLink), end; it != end; ++it) {
+            ++links;
+            const fs::path target = kGuide / (*it)[1].str();
+            ASSERT_TRUE(fs::exists(target)) << page.filename() << " links to " << (*it)[0];
+            if (!(*it)[2].matched) continue;
+            const std::vector<std::string> anchors = Anchors(target);
+            EXPECT_NE(std::find(anchors.begin(), anchors.end(), (*it)[2].str().substr(1)),
+                      anchors.end())
+                << page.filename() << " links to " << (*it)[0] << ", a heading that is not there";
+        }
+    }
+    EXPECT_GT(links, 5);
+}
+
 }  // namespace
