@@ -6,13 +6,22 @@
 //                   runs it: every grade read from the files and tested;
 //   ExportText      md_ascii_grade_text over grades in memory: the writer;
 //   ExportCommand   every grade read from the open database and written as
-//                   text, as matdb export runs it (the file write aside).
+//                   text, as matdb export runs it (the file write aside);
+//   FindProcess,    the matdb program itself, run as a child process:
+//   ExportProcess   start, open, search or export (written to a file through
+//                   the safe write), exit; wall time, the child's CPU time as
+//                   a counter.
 // Items processed are grades, so the grades/s of the two sizes side by side
 // show whether the cost per grade stays flat.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
 #include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -56,6 +65,7 @@ class Database {
     ~Database() {
         if (chdir("/") == 0) std::filesystem::remove_all(folder_);
     }
+    const std::string& folder() const { return folder_; }
     // Opens this database as Local for reading (closing any other).
     void Open() const {
         md_close_all();
@@ -163,6 +173,71 @@ void BM_ExportCommand(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 
+// One run of the matdb program with args, its output thrown away.
+struct ChildRun {
+    int status = -1;
+    double wall = 0;
+    double cpu = 0;
+};
+
+ChildRun RunMatdb(std::vector<std::string> args) {
+    const std::string program = std::string(TARNVEL_BENCH_BIN_DIR) + "/matdb";
+    args.insert(args.begin(), program);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    ChildRun run;
+    const auto start = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    const int spawned =
+        posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return run;
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+    run.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// Times the program on the database of state.range(0) grades with the
+// arguments that follow the folder.
+void TimeProcess(benchmark::State& state, const std::string& command,
+                 const std::vector<std::string>& rest) {
+    const int count = static_cast<int>(state.range(0));
+    const std::string folder = DatabaseOf(count).folder();
+    std::vector<std::string> args = {command, folder};
+    args.insert(args.end(), rest.begin(), rest.end());
+    double cpu = 0;
+    for (auto _ : state) {
+        const ChildRun run = RunMatdb(args);
+        if (run.status != 0) {
+            state.SkipWithError(("matdb " + command + " failed").c_str());
+            return;
+        }
+        state.SetIterationTime(run.wall);
+        cpu += run.cpu;
+    }
+    state.counters["child_cpu_ms"] = 1000 * cpu / static_cast<double>(state.iterations());
+    state.SetItemsProcessed(state.iterations() * count);
+}
+
+void BM_FindProcess(benchmark::State& state) {
+    TimeProcess(state, "find", {"--supplier", "sup7", "--has", "12", "--where", "3 >= 955"});
+}
+
+void BM_ExportProcess(benchmark::State& state) {
+    const std::string output = DatabaseOf(static_cast<int>(state.range(0))).folder() + "/all.asc";
+    TimeProcess(state, "export", {"-o", output});
+}
+
 #define KEEPING_BENCHMARK(name)         \
     BENCHMARK(name)                     \
         ->Arg(1000)                     \
@@ -175,6 +250,8 @@ KEEPING_BENCHMARK(BM_FindInSnapshot);
 KEEPING_BENCHMARK(BM_FindCommand);
 KEEPING_BENCHMARK(BM_ExportText);
 KEEPING_BENCHMARK(BM_ExportCommand);
+KEEPING_BENCHMARK(BM_FindProcess)->UseManualTime();
+KEEPING_BENCHMARK(BM_ExportProcess)->UseManualTime();
 
 }  // namespace
 
