@@ -1,8 +1,10 @@
 // Every example of the user's guide (docs/guide/*.md), run as a reader would
 // run it: each example in a fresh folder, its files written as the page
 // shows them, its commands run by the shell with the built programs first on
-// the PATH, each command's exit status and everything it prints (standard
-// output and error together) compared with what the page shows.
+// the PATH on a pseudo-terminal, each command's exit status and everything
+// it prints (standard output and error, interleaved as a terminal shows
+// them) compared with what the page shows, line by line; "[...]" in a shown
+// line stands for any text (an absolute path, a version).
 //
 // How a page marks its examples (fenced code blocks):
 //   ```text example=NAME file=PATH   the file PATH of example NAME, verbatim
