@@ -53,8 +53,9 @@ class Database {
         if (chdir(name) != 0) std::abort();
         md_open(MD_LOCAL, MD_CREATE);
         for (int i = 0; i < count; ++i) {
-            MdGrade grade = tarnvel::bench::BenchmarkGrade("SUP" + std::to_string(i % kSuppliers),
-                                                           "G" + std::to_string(i / kSuppliers), i);
+            MdGrade grade = tarnvel::bench::BenchmarkGrade(
+                std::string("SUP").append(std::to_string(i % kSuppliers)),
+                std::string("G").append(std::to_string(i / kSuppliers)), i);
             // Every tenth grade of each supplier a little denser, so a search
             // has something to find and much to pass over.
             if ((i / kSuppliers) % 10 == 0) grade.items[2].values[0] = MdWord::Real(960.0f);

@@ -322,7 +322,8 @@ TEST(Guide, EveryBlockIsAnExampleAndEveryPageIsLinked) {
                 << block.page << ":" << block.line << ": a block that no test runs";
         }
         if (page.filename() != "README.md") {
-            EXPECT_NE(index.find("(" + page.filename().string() + ")"), std::string::npos)
+            EXPECT_NE(index.find(std::string("(").append(page.filename().string()).append(")")),
+                      std::string::npos)
                 << page.filename() << " is not linked from the guide's index";
         }
     }
