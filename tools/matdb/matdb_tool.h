@@ -28,7 +28,8 @@ struct Options {
     bool merge = false;
     // import: no grade list (mtip.rax) is written.
     bool no_index = false;
-    // export: the output file ("-": the standard output), made absolute.
+    // export: the output file ("-": the standard output); site: the output
+    // folder; made absolute.
     std::string output;
     // export: items that came in through a generic link are written too.
     bool resolved = false;
@@ -75,6 +76,9 @@ int RunDiff(const Options& options);
 // export DIR [SUPPLIER [GRADE]] -o FILE: exit 1 also when a grade could not
 // be carried exactly (the file is written; each loss is named).
 int RunExport(const Options& options, const OpenedDatabase& database);
+// site DIR -o FOLDER: the catalogue of DIR as static HTML pages; exit 1
+// when a file could not be written or grades could not be read.
+int RunSite(const Options& options, const OpenedDatabase& database);
 // import FILE.asc DIR: works on its own folder, not on an opened database.
 int RunImport(const Options& options);
 

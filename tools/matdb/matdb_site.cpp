@@ -1,0 +1,36 @@
+// matdb site: the database as a static HTML catalogue in a folder.
+#include <cstdio>
+#include <string>
+
+#include "catalogue/catalogue_site.h"
+#include "matdb/matdb.h"
+#include "matdb_tool.h"
+
+namespace matdb_tool {
+
+int RunSite(const Options& options, const OpenedDatabase& database) {
+    tarnvel::catalogue::SiteOptions site;
+    site.slot = database.slot;
+    site.folder = options.output;
+    site.database = database.folder;
+    // The plots come from the curves library once it is wired in here.
+    site.plots = tarnvel::catalogue::NoPlots();
+    const tarnvel::catalogue::SiteReport report = tarnvel::catalogue::WriteSite(site);
+    if (!report.written) {
+        std::fprintf(stderr, "matdb: the catalogue is incomplete: %s\n", report.error.c_str());
+        return kExitFailed;
+    }
+    std::printf("site: %s/index.html\ngrades: %d\nplots: %d\nplot warnings: %d\n",
+                options.output.c_str(), report.grades, report.plots, report.plot_warnings);
+    if (report.unreadable_grades > 0 || report.unreadable_suppliers > 0 || LayerReportedDamage()) {
+        std::fprintf(stderr,
+                     "matdb: %s: the database is damaged: %d grades and %d suppliers could not "
+                     "be read and are not in the catalogue\n",
+                     database.folder.c_str(), report.unreadable_grades,
+                     report.unreadable_suppliers);
+        return kExitFailed;
+    }
+    return kExitOk;
+}
+
+}  // namespace matdb_tool
