@@ -84,10 +84,12 @@ std::string PrefixAfter(const std::string& svg, std::string_view opener, std::st
     return out;
 }
 
-constexpr std::string_view kHead =
-    "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+constexpr std::string_view kDocument =
+    "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n";
+constexpr std::string_view kPolicy =
     "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
-    "style-src 'unsafe-inline'; script-src 'unsafe-inline'; img-src data:\">\n"
+    "style-src 'unsafe-inline'; img-src data:";
+constexpr std::string_view kHead =
     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
     "<style>\n"
     "body{font-family:sans-serif;margin:1.5em;color:#222}\n"
@@ -104,8 +106,11 @@ constexpr std::string_view kHead =
 
 }  // namespace
 
-std::string PageStart(std::string_view title) {
-    std::string out(kHead);
+std::string PageStart(std::string_view title, PageScript script) {
+    std::string out(kDocument);
+    out += kPolicy;
+    out += script == PageScript::kInline ? "; script-src 'unsafe-inline'\">\n" : "\">\n";
+    out += kHead;
     out += "<title>" + HtmlText(title) + "</title>\n</head>\n<body>\n";
     return out;
 }

@@ -22,9 +22,11 @@ std::string HtmlText(std::string_view text);
 std::string InlineSvg(std::string_view svg, std::string_view id_prefix);
 
 // The opening of every page up to and including <body>: UTF-8, a policy
-// that lets the page load nothing from anywhere (inline style and script
-// only), the common style, and the title (escaped here).
-std::string PageStart(std::string_view title);
+// that lets the page load nothing from anywhere (inline style only, and
+// inline script where the page has its own), the common style, and the
+// title (escaped here).
+enum class PageScript { kNone, kInline };
+std::string PageStart(std::string_view title, PageScript script);
 // The closing of a page.
 inline constexpr std::string_view kPageEnd = "</body>\n</html>\n";
 

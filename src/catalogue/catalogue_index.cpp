@@ -98,7 +98,7 @@ std::string IndexHtml(const std::vector<IndexRow>& rows, const IndexHeading& hea
     const Numbered suppliers = NumberNames(rows, &IndexRow::supplier);
     const Numbered families = NumberNames(rows, &IndexRow::family);
     std::ostringstream out;
-    out << PageStart("Material database " + heading.database);
+    out << PageStart("Material database " + heading.database, PageScript::kInline);
     Heading(heading, rows.size(), out);
     out << "<div class=\"filters\">\n<label>Find <input type=\"search\" id=\"filter-text\" "
            "autocomplete=\"off\" placeholder=\"words of a grade\"></label>\n";

@@ -138,7 +138,7 @@ std::string GradeFamily(const MdGrade& grade) {
 std::string GradePageHtml(const MdGrade& grade, const std::vector<PagePlot>& plots,
                           const PageLinks& links) {
     std::ostringstream out;
-    out << PageStart(grade.supplier + " " + grade.code);
+    out << PageStart(grade.supplier + " " + grade.code, PageScript::kNone);
     out << "<p><a href=\"../../index.html\">All grades</a></p>\n<h1>" << HtmlText(grade.supplier)
         << " " << HtmlText(grade.code) << "</h1>\n<p id=\"description\">"
         << HtmlText(grade.description) << "</p>\n";

@@ -161,7 +161,9 @@ TEST_F(CatalogueSite, IndexListsEveryGradeWithItsPageAndFilters) {
     EXPECT_NE(index.find(">PP</option>"), std::string::npos);
     EXPECT_NE(index.find("data-f=\"0\"><td>A/B</td>"), std::string::npos);
     EXPECT_NE(index.find("id=\"filter-text\""), std::string::npos);
-    // Nothing is loaded from elsewhere.
+    // Nothing is loaded from elsewhere; only the index's own script runs.
+    EXPECT_NE(index.find("default-src 'none'"), std::string::npos);
+    EXPECT_NE(index.find("script-src 'unsafe-inline'"), std::string::npos);
     EXPECT_EQ(index.find("src="), std::string::npos);
     EXPECT_EQ(index.find("://"), std::string::npos);
 }
@@ -185,6 +187,9 @@ TEST_F(CatalogueSite, GradePageHoldsPropertiesAndTheInjectedPlots) {
     EXPECT_NE(page.find("url(#pvt-clip1)"), std::string::npos);
     EXPECT_EQ(page.find("<?xml"), std::string::npos);
     EXPECT_NE(page.find("PVT: 1 point &lt;left out&gt;"), std::string::npos);
+    // A grade page runs no script, whatever a drawing holds.
+    EXPECT_NE(page.find("default-src 'none'"), std::string::npos);
+    EXPECT_EQ(page.find("script-src"), std::string::npos);
     // A grade without curves says so.
     const std::string plain = ReadWholeFile(root_ / "site" / "grades" / "ACME" / "AB200.html");
     EXPECT_EQ(Count(plain, "<svg"), 0u);
