@@ -223,6 +223,26 @@ TEST_F(CatalogueSite, AFolderThatCannotBeMadeFails) {
     EXPECT_NE(report.error.find("cannot make the folder"), std::string::npos) << report.error;
 }
 
+TEST_F(CatalogueSite, GradesThatCannotBeReadAreCountedAndLeftOut) {
+    // The data file cut after its header: the grade list reads, no grade does.
+    fs::resize_file(database_ / "mtdp.rax", 28);
+    const SiteReport report = Write(root_ / "site", TestPlots());
+    ASSERT_TRUE(report.written) << report.error;
+    EXPECT_EQ(report.grades, 0);
+    EXPECT_EQ(report.unreadable_grades, 3);
+    EXPECT_EQ(Files(root_ / "site"), std::vector<std::string>{"index.html"});
+    const std::string index = ReadWholeFile(root_ / "site" / "index.html");
+    EXPECT_NE(index.find("3 grades could not be read"), std::string::npos);
+    EXPECT_EQ(index.find("<tr data-s="), std::string::npos);
+
+    const auto damaged = RunProcess(BuiltProgram("matdb"),
+                                    {"site", database_.string(), "-o", "out"}, root_.string());
+    EXPECT_EQ(damaged.exit_code, 1);
+    EXPECT_NE(damaged.out.find("unreadable grades: 3\n"), std::string::npos) << damaged.out;
+    EXPECT_NE(damaged.err.find("3 grades and 0 suppliers could not be read"), std::string::npos)
+        << damaged.err;
+}
+
 TEST_F(CatalogueSite, MatdbSiteWritesTheCatalogueAndReportsFailures) {
     const std::string matdb = BuiltProgram("matdb");
     const auto done = RunProcess(matdb, {"site", database_.string(), "-o", "out"}, root_.string());

@@ -20,14 +20,24 @@ int RunSite(const Options& options, const OpenedDatabase& database) {
         std::fprintf(stderr, "matdb: the catalogue is incomplete: %s\n", report.error.c_str());
         return kExitFailed;
     }
-    std::printf("site: %s/index.html\ngrades: %d\nplots: %d\nplot warnings: %d\n",
-                options.output.c_str(), report.grades, report.plots, report.plot_warnings);
-    if (report.unreadable_grades > 0 || report.unreadable_suppliers > 0 || LayerReportedDamage()) {
+    std::printf(
+        "site: %s/index.html\ngrades: %d\nplots: %d\nplot warnings: %d\n"
+        "unreadable grades: %d\n",
+        options.output.c_str(), report.grades, report.plots, report.plot_warnings,
+        report.unreadable_grades);
+    if (report.unreadable_grades > 0 || report.unreadable_suppliers > 0) {
         std::fprintf(stderr,
                      "matdb: %s: the database is damaged: %d grades and %d suppliers could not "
                      "be read and are not in the catalogue\n",
                      database.folder.c_str(), report.unreadable_grades,
                      report.unreadable_suppliers);
+        return kExitFailed;
+    }
+    if (LayerReportedDamage()) {
+        std::fprintf(stderr,
+                     "matdb: %s: the database is damaged; what could not be read is not in the "
+                     "catalogue\n",
+                     database.folder.c_str());
         return kExitFailed;
     }
     return kExitOk;
