@@ -13,7 +13,8 @@ namespace {
 // Hides the rows that fail the supplier, the family or any typed word (case
 // ignored), and says how many are shown. Rows carry their supplier and
 // family as numbers (data-s, data-f; family 0: none) so that no name has to
-// be compared in script.
+// be compared in script. Keys typed while a long list is laid out again are
+// taken together: one pass follows them all.
 constexpr std::string_view kScript = R"(<script>
 (function () {
   var rows = Array.prototype.slice.call(document.querySelectorAll('#grades tbody tr'));
@@ -35,10 +36,16 @@ constexpr std::string_view kScript = R"(<script>
     }
     shown.textContent = count + ' of ' + rows.length + ' grades shown';
   }
-  text.addEventListener('input', apply);
-  supplier.addEventListener('change', apply);
-  family.addEventListener('change', apply);
-  window.addEventListener('pageshow', apply);
+  var pending = false;
+  function later() {
+    if (pending) return;
+    pending = true;
+    setTimeout(function () { pending = false; apply(); }, 0);
+  }
+  text.addEventListener('input', later);
+  supplier.addEventListener('change', later);
+  family.addEventListener('change', later);
+  window.addEventListener('pageshow', later);
   apply();
 })();
 </script>

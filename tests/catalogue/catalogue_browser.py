@@ -202,6 +202,18 @@ def visible(browser):
     return sorted((row[0], row[1]) for row in browser.script(VISIBLE_ROWS))
 
 
+def shows(browser, expected, seconds=20):
+    """True once the visible rows are the expected ones (the list follows
+    typing a moment later), False when they are not within the time."""
+    deadline = time.monotonic() + seconds
+    while visible(browser) != expected:
+        if time.monotonic() > deadline:
+            print("visible:", visible(browser), file=sys.stderr)
+            return False
+        time.sleep(0.1)
+    return True
+
+
 def matching(grades, words, supplier=None, family=None):
     """The grades the filter must leave: every word (case ignored) in the
     supplier, code, description or family, and the supplier and family
@@ -227,27 +239,27 @@ def check_index(browser, index_url, grades):
     browser.open(index_url)
     browser.wait_for("return document.readyState === 'complete';", "the index to load")
     everything = sorted((g["supplier"], g["code"]) for g in grades)
-    check(visible(browser) == everything, f"the index shows all {len(everything)} grades")
+    check(shows(browser, everything), f"the index shows all {len(everything)} grades")
     check(browser.script(LOADED_NOTHING), "the index loads nothing")
 
     words = "glass FIBRE"
     browser.type(browser.find("#filter-text"), words)
     expected = matching(grades, words)
     check(0 < len(expected) < len(everything), f"'{words}' matches some grades, not all")
-    check(visible(browser) == expected, f"typing '{words}' leaves its {len(expected)} grades")
+    check(shows(browser, expected), f"typing '{words}' leaves its {len(expected)} grades")
 
     supplier = expected[-1][0]
     choose(browser, "filter-supplier", supplier)
     expected = matching(grades, words, supplier=supplier)
-    check(visible(browser) == expected, f"supplier {supplier} leaves {len(expected)} grades")
+    check(shows(browser, expected), f"supplier {supplier} leaves {len(expected)} grades")
 
     family = next(g["family"] for g in grades if (g["supplier"], g["code"]) == expected[0])
     choose(browser, "filter-family", family)
     expected = matching(grades, words, supplier, family)
-    check(visible(browser) == expected, f"family {family} leaves {len(expected)} grades")
+    check(shows(browser, expected), f"family {family} leaves {len(expected)} grades")
 
 
-def check_grade(browser, site, grade, plots_expected):
+def check_grade(browser, site, grades, grade, plots_expected):
     # Back to the whole list (a reload may keep what was chosen), then the
     # grade's code typed.
     choose(browser, "filter-supplier", "all")
@@ -255,6 +267,8 @@ def check_grade(browser, site, grade, plots_expected):
     text = browser.find("#filter-text")
     browser.do("POST", f"/element/{text}/clear", {})
     browser.type(text, grade["code"])
+    check(shows(browser, matching(grades, grade["code"])),
+          f"typing {grade['code']} leaves the grades that hold it")
     links = browser.script(
         "var supplier = arguments[0], code = arguments[1];"
         "return Array.from(document.querySelectorAll('#grades tbody tr'))"
@@ -356,7 +370,7 @@ def main():
         index_url = (site / "index.html").as_uri()
         browser.start()
         check_index(browser, index_url, grades)
-        check_grade(browser, site, choose_grade(site, grades, plots), plots > 0)
+        check_grade(browser, site, grades, choose_grade(site, grades, plots), plots > 0)
         print("1 passed, 0 failed")
         return 0
     except Failure as failure:
