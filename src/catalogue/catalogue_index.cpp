@@ -89,10 +89,11 @@ void Selector(const char* id, const char* label, const Numbered& numbered, bool 
     out << "</select></label>\n";
 }
 
-void Heading(const IndexHeading& heading, std::size_t count, std::ostream& out) {
+void Heading(const IndexHeading& heading, std::size_t count, std::size_t suppliers,
+             std::ostream& out) {
     out << "<h1>Material database " << HtmlText(heading.database) << "</h1>\n<p>";
     if (heading.version) out << "Version " << HtmlText(*heading.version) << ". ";
-    out << count << " grades.";
+    out << count << " grades of " << suppliers << " suppliers.";
     if (heading.unreadable > 0)
         out << " <span class=\"warning\">" << heading.unreadable
             << " grades could not be read and are not listed.</span>";
@@ -106,7 +107,7 @@ std::string IndexHtml(const std::vector<IndexRow>& rows, const IndexHeading& hea
     const Numbered families = NumberNames(rows, &IndexRow::family);
     std::ostringstream out;
     out << PageStart("Material database " + heading.database, PageScript::kInline);
-    Heading(heading, rows.size(), out);
+    Heading(heading, rows.size(), suppliers.names.size(), out);
     out << "<div class=\"filters\">\n<label>Find <input type=\"search\" id=\"filter-text\" "
            "autocomplete=\"off\" placeholder=\"words of a grade\"></label>\n";
     Selector("filter-supplier", "Supplier", suppliers, false, out);

@@ -153,6 +153,7 @@ TEST_F(CatalogueSite, IndexListsEveryGradeWithItsPageAndFilters) {
     EXPECT_NE(index.find("ACME PP &lt;B&gt; &amp; &quot;Q&quot;"), std::string::npos);
     EXPECT_EQ(index.find("<B>"), std::string::npos);
     EXPECT_NE(index.find("Material database db &lt;1&gt;"), std::string::npos);
+    EXPECT_NE(index.find("3 grades of 2 suppliers."), std::string::npos);
     // Both suppliers and both families can be chosen; a grade without a
     // family has family 0.
     EXPECT_NE(index.find(">ACME</option>"), std::string::npos);
