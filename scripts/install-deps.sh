@@ -19,7 +19,7 @@ set -euo pipefail
 
 build=(build-essential cmake ninja-build pkg-config gzip zlib1g-dev libisal-dev
        libabsl-dev libpugixml-dev libinih-dev nlohmann-json3-dev libcairo2-dev)
-test=(libgtest-dev libgmock-dev libbenchmark-dev mandoc git)
+test=(libgtest-dev libgmock-dev libbenchmark-dev mandoc git python3 chromium chromium-driver)
 package=(dpkg-dev file lintian mandoc)
 fuzz=(clang libclang-rt-dev)
 format=(clang-format)

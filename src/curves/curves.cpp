@@ -80,6 +80,17 @@ CurveSet SetCurves(const UdmTset* tset, PlotKind kind, const SamplingOptions& op
     return SampleCurves(ModelsOfSet(tset), kind, options);
 }
 
+std::string GradeChartSvg(const MdGrade& grade, PlotKind kind, std::vector<std::string>* warnings) {
+    std::vector<CurveSet> sets = {GradeCurves(grade, kind)};
+    warnings->insert(warnings->end(), sets[0].warnings.begin(), sets[0].warnings.end());
+    const Chart chart = MakeChart(sets, kind);
+    if (DrawnSeries(chart) == 0) return {};
+    std::string error;
+    std::string svg = ChartSvg(chart, &error);
+    if (svg.empty()) warnings->push_back(sets[0].source + ": the chart cannot be drawn: " + error);
+    return svg;
+}
+
 std::string XAxisTitle(PlotKind kind) {
     return kind == PlotKind::kViscosity ? "Shear rate (1/s)" : "Temperature (°C)";
 }

@@ -48,6 +48,11 @@ std::string CurveCsvText(const std::vector<CurveSet>& sets);
 // half-written is left. False, with "PATH: REASON" in error, on failure.
 bool WriteCurveCsv(const std::vector<CurveSet>& sets, const std::string& path, std::string* error);
 
+// The chart of one kind of a grade as SVG text for a page that embeds it:
+// empty when the grade has no such curves. The lines of what was left out
+// are added to warnings.
+std::string GradeChartSvg(const MdGrade& grade, PlotKind kind, std::vector<std::string>* warnings);
+
 // The axis titles of a kind of plot, e.g. "Shear rate (1/s)".
 std::string XAxisTitle(PlotKind kind);
 std::string YAxisTitle(PlotKind kind);

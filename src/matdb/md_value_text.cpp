@@ -47,4 +47,12 @@ double md_item_value(const MdProperty& item, std::size_t index) {
     return md_shortest_double(item.values[index].real());
 }
 
+std::string md_item_value_text(const MdProperty& item, std::size_t index) {
+    const double value = md_item_value(item, index);
+    if (md_is_unset(value)) return "unset";
+    const bool integer = item.property == kMdShrinkage && item.format == MD_COEFFICIENTS;
+    return integer && index < 2 ? std::to_string(static_cast<int>(value))
+                                : md_shortest_text(item.values[index].real());
+}
+
 }  // namespace tarnvel::matdb

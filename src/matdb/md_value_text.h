@@ -36,4 +36,9 @@ std::vector<MdColumn> md_item_columns(const MdProperty& item);
 // a Shrinkage coefficient list, every other value as its float.
 double md_item_value(const MdProperty& item, std::size_t index);
 
+// The value at an index as people read it: "unset" for the unset marker,
+// the two integers that open a Shrinkage list as integers, every other value
+// in its shortest text.
+std::string md_item_value_text(const MdProperty& item, std::size_t index);
+
 }  // namespace tarnvel::matdb

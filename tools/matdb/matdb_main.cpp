@@ -7,6 +7,7 @@
 //   matdb diff DIR1 DIR2 [--json] [--standard DIR3]
 //   matdb export DIR [SUPPLIER [GRADE]] -o FILE.asc [--standard DIR2] [--resolved]
 //   matdb plot DIR SUPPLIER GRADE [SUPPLIER GRADE]... (--viscosity | --pvt) -o OUT
+//   matdb site DIR -o FOLDER [--standard DIR2]
 //
 // Exit status: 0 success, 1 unreadable or damaged database or grade not
 // found, 2 usage error.
@@ -38,6 +39,7 @@ constexpr char kUsage[] =
     "       matdb export DIR [SUPPLIER [GRADE]] -o FILE.asc [--standard DIR2] [--resolved]\n"
     "       matdb plot DIR SUPPLIER GRADE [SUPPLIER GRADE]... (--viscosity | --pvt)\n"
     "                  -o OUT.svg|OUT.png|OUT.pdf [--csv FILE.csv] [--standard DIR2]\n"
+    "       matdb site DIR -o FOLDER [--standard DIR2]\n"
     "       matdb import [--standard] [--merge] [--no-index] FILE.asc DIR\n"
     "\n"
     "Looks into the material database in folder DIR: a personal database\n"
@@ -79,6 +81,16 @@ constexpr char kUsage[] =
     "              PNG or PDF after OUT's extension; --csv writes the sampled\n"
     "              curves as a table; every model or point left out is named\n"
     "              in a warning;\n"
+    "  site        writes the database as a catalogue of static HTML pages\n"
+    "              into FOLDER (made when absent): index.html lists every\n"
+    "              grade (supplier, code, description, family) and filters\n"
+    "              the list by supplier, family and typed words; one page\n"
+    "              per grade under grades/ shows its properties with their\n"
+    "              units, its generic links and its viscosity and PVT\n"
+    "              plots; the pages load nothing from elsewhere and open\n"
+    "              from the file system; exit 1 when a file cannot be\n"
+    "              written (no file is left half-written) or grades cannot\n"
+    "              be read (they are counted and left out);\n"
     "  import      reads a tessel ASCII material file into the personal\n"
     "              database in DIR (created when absent) and prints the\n"
     "              reader's messages and the number of grades stored; with\n"
@@ -111,12 +123,13 @@ struct Command {
 // plot takes any number of SUPPLIER GRADE pairs after DIR.
 constexpr std::size_t kAnyNumber = static_cast<std::size_t>(-1);
 
-constexpr std::array<Command, 5> kCommands = {{
+constexpr std::array<Command, 6> kCommands = {{
     {"list", 1, RunList},
     {"show", 3, RunShow},
     {"find", 1, RunFind},
     {"export", 3, RunExport, 1},
     {"plot", kAnyNumber, RunPlot, 3},
+    {"site", 1, RunSite},
 }};
 
 // The long options; the value of --standard depends on the command: a
@@ -151,7 +164,10 @@ const std::vector<OptionRule>& OptionRules() {
     static const std::vector<OptionRule> kRules = {
         {"json", kOptJson, {}, false},
         {"verbose", kOptVerbose, {}, false},
-        {"standard", kOptStandard, {"list", "show", "find", "diff", "export", "plot"}, true},
+        {"standard",
+         kOptStandard,
+         {"list", "show", "find", "diff", "export", "plot", "site"},
+         true},
         {"standard", kOptStandard, {"import"}, false},
         {"merge", kOptMerge, {"import"}, false},
         {"no-index", kOptNoIndex, {"import"}, false},
@@ -161,7 +177,7 @@ const std::vector<OptionRule>& OptionRules() {
         {"has", kOptHas, {"find"}, true},
         {"where", kOptWhere, {"find"}, true},
         {"resolved", kOptResolved, {"export"}, false},
-        {"output", 'o', {"export", "plot"}, true},
+        {"output", 'o', {"export", "plot", "site"}, true},
         {"viscosity", kOptViscosity, {"plot"}, false},
         {"pvt", kOptPvt, {"plot"}, false},
         {"csv", kOptCsv, {"plot"}, true},
@@ -317,8 +333,10 @@ int main(int argc, char** argv) {
     Options options;
     if (const int status = Parse(argc, argv, options); status >= 0) return FinishOutput(status);
     if (options.command.empty()) return Usage("no command given");
-    if (options.command != "export" && options.command != "plot" && !options.output.empty())
-        return Usage("option '-o' is for export and plot only");
+    const bool writes =
+        options.command == "export" || options.command == "plot" || options.command == "site";
+    if (!writes && !options.output.empty())
+        return Usage("option '-o' is for export, plot and site only");
     if (options.command == "import") {
         if (options.words.size() != 2) return Usage("wrong number of arguments for import");
         return FinishOutput(RunImport(options));
@@ -334,6 +352,8 @@ int main(int argc, char** argv) {
         return Usage("wrong number of arguments for " + options.command);
     if (options.command == "export" && options.output.empty())
         return Usage("export needs -o FILE.asc (or -o - for the standard output)");
+    if (options.command == "site" && (options.output.empty() || options.output == "-"))
+        return Usage("site needs -o FOLDER");
 
     if (options.command == "find" && CheckFindOptions(options) != kExitOk) return kExitUsage;
     if (options.command == "plot" && CheckPlotOptions(options) != kExitOk) return kExitUsage;

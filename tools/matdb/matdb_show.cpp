@@ -14,13 +14,11 @@ namespace matdb_tool {
 namespace {
 
 using tarnvel::matdb::kMdGenericLink;
-using tarnvel::matdb::kMdShrinkage;
-using tarnvel::matdb::md_is_unset;
 using tarnvel::matdb::md_item_columns;
 using tarnvel::matdb::md_item_value;
+using tarnvel::matdb::md_item_value_text;
 using tarnvel::matdb::md_property_name;
 using tarnvel::matdb::md_property_unit_name;
-using tarnvel::matdb::md_shortest_text;
 using tarnvel::matdb::md_variable_name;
 using tarnvel::matdb::md_variable_unit_name;
 using tarnvel::matdb::MdColumn;
@@ -91,11 +89,7 @@ nlohmann::json GradeJson(const MdGrade& grade, int slot) {
 
 // One value as the text shows it: "unset" for the unset marker.
 std::string ValueText(const MdProperty& item, std::size_t index) {
-    const double value = md_item_value(item, index);
-    if (md_is_unset(value)) return "unset";
-    const bool integer = item.property == kMdShrinkage && item.format == MD_COEFFICIENTS;
-    return integer && index < 2 ? std::to_string(static_cast<int>(value))
-                                : md_shortest_text(item.values[index].real());
+    return md_item_value_text(item, index);
 }
 
 // Standard points as a table: a heading per column ("Temperature

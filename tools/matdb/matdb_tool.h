@@ -31,7 +31,8 @@ struct Options {
     bool merge = false;
     // import: no grade list (mtip.rax) is written.
     bool no_index = false;
-    // export: the output file ("-": the standard output), made absolute.
+    // export: the output file ("-": the standard output); site: the output
+    // folder; made absolute.
     std::string output;
     // export: items that came in through a generic link are written too.
     bool resolved = false;
@@ -93,6 +94,9 @@ int RunExport(const Options& options, const OpenedDatabase& database);
 int RunPlot(const Options& options, const OpenedDatabase& database);
 // The usage check of plot's words and options alone: kExitOk or kExitUsage.
 int CheckPlotOptions(const Options& options);
+// site DIR -o FOLDER: the catalogue of DIR as static HTML pages; exit 1
+// when a file could not be written or grades could not be read.
+int RunSite(const Options& options, const OpenedDatabase& database);
 // import FILE.asc DIR: works on its own folder, not on an opened database.
 int RunImport(const Options& options);
 
