@@ -14,6 +14,7 @@
 
 #include "catalogue/catalogue_site.h"
 #include "matdb/matdb.h"
+#include "matdb/rax_test_support.h"
 #include "services/vtout.h"
 #include "support/process.h"
 
@@ -26,39 +27,23 @@ using tarnvel::catalogue::SiteOptions;
 using tarnvel::catalogue::SiteReport;
 using tarnvel::catalogue::WriteSite;
 using tarnvel::testing::BuiltProgram;
+using tarnvel::testing::Coefficients;
+using tarnvel::testing::Grade;
+using tarnvel::testing::Points;
 using tarnvel::testing::ReadWholeFile;
 using tarnvel::testing::RunProcess;
-
-MdProperty Item(int property, int format, std::vector<float> values, std::string text = "") {
-    MdProperty item;
-    item.property = property;
-    item.format = format;
-    for (float value : values) item.values.push_back(MdWord::Real(value));
-    item.text = std::move(text);
-    return item;
-}
-
-MdGrade Grade(const std::string& supplier, const std::string& code, const std::string& text,
-              std::vector<MdProperty> items) {
-    MdGrade grade;
-    grade.supplier = supplier;
-    grade.code = code;
-    grade.description = text;
-    grade.items = std::move(items);
-    return grade;
-}
+using tarnvel::testing::Single;
+using tarnvel::testing::Text;
 
 std::vector<MdGrade> Grades() {
-    MdProperty pvt = Item(12, MD_STANDARD_POINTS, {200.0f, 0.0f, 0.00125f, 250.0f, 5e7f, 0.0012f});
-    pvt.variables = {1, 4};
-    MdProperty cross_wlf =
-        Item(83, MD_COEFFICIENTS, {5.2e12f, 263.15f, 0, 27, 51.6f, 25000, 0.28f});
+    const MdProperty pvt = Points(12, {1, 4}, {200.0f, 0.0f, 0.00125f, 250.0f, 5e7f, 0.0012f});
+    const MdProperty cross_wlf =
+        Coefficients(83, 0, {5.2e12f, 263.15f, 0, 27, 51.6f, 25000, 0.28f});
     return {
         Grade("ACME", "PP100", "ACME PP <B> & \"Q\"",
-              {Item(3, MD_SINGLE_POINT, {752.308f}), pvt, cross_wlf, Item(58, MD_TEXT, {}, "PP"),
-               Item(77, MD_TEXT, {}, "ACMELENE <I>")}),
-        Grade("ACME", "AB200", "ACME ABS", {Item(58, MD_TEXT, {}, "ABS")}),
-        Grade("A/B", "X.Y", "ODD NAMES", {Item(1, MD_SINGLE_POINT, {0.2f})}),
+              {Single(3, 752.308f), pvt, cross_wlf, Text(58, "PP"), Text(77, "ACMELENE <I>")}),
+        Grade("ACME", "AB200", "ACME ABS", {Text(58, "ABS")}),
+        Grade("A/B", "X.Y", "ODD NAMES", {Single(1, 0.2f)}),
     };
 }
 
