@@ -17,10 +17,14 @@
 
 #include "catalogue/catalogue_page.h"
 #include "curves/curves.h"
+#include "fuzz_input.h"
 #include "matdb/matdb.h"
 #include "services/vtout.h"
 
 namespace {
+
+using tarnvel::fuzzing::Input;
+using tarnvel::fuzzing::Require;
 
 using tarnvel::curves::CurveSet;
 using tarnvel::curves::PlotKind;
@@ -28,14 +32,6 @@ using tarnvel::curves::PlotKind;
 // The properties the curves read, and a few they do not.
 constexpr int kProperties[] = {6, 12, 43, 44, 45, 79, 80, 81, 82, 83, 88, 89, 108, 3, 58, 77, 17};
 constexpr int kFormats[] = {MD_SINGLE_POINT, MD_STANDARD_POINTS, MD_COEFFICIENTS, MD_TEXT};
-
-struct Input {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-    bool more() const { return at < size; }
-    std::uint8_t byte() { return at < size ? data[at++] : 0; }
-};
 
 float Number(Input& in) {
     const std::uint8_t kind = in.byte();
@@ -74,10 +70,6 @@ MdProperty Item(Input& in) {
     for (std::size_t i = 0; i < count && in.more(); ++i)
         item.values.push_back(MdWord::Real(Number(in)));
     return item;
-}
-
-void Require(bool condition) {
-    if (!condition) std::abort();
 }
 
 void CheckCurves(const CurveSet& set, PlotKind kind) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_input.h"
 #include "matdb/md_export.h"
 #include "matdb/md_export_unpack.h"
 #include "matdb/md_report.h"
@@ -20,20 +21,10 @@
 
 namespace {
 
-using namespace tarnvel::matdb;
+using tarnvel::fuzzing::Input;
+using tarnvel::fuzzing::Require;
 
-struct Input {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-    bool more() const { return at < size; }
-    std::uint8_t byte() { return at < size ? data[at++] : 0; }
-    std::uint32_t word() {
-        std::uint32_t w = 0;
-        for (int i = 0; i < 4; ++i) w = (w << 8) | byte();
-        return w;
-    }
-};
+using namespace tarnvel::matdb;
 
 constexpr int kFormats[] = {
     MD_SINGLE_POINT, MD_STANDARD_POINTS, MD_COEFFICIENTS, MD_TEXT, MD_TEXT_QUOTED, 7, 0, -1};
@@ -57,10 +48,6 @@ MdProperty Item(Input& in) {
     const std::size_t count = in.byte();
     for (std::size_t i = 0; i < count && in.more(); ++i) item.values.push_back(MdWord{in.word()});
     return item;
-}
-
-void Require(bool condition) {
-    if (!condition) std::abort();
 }
 
 // Every line ends in a line feed, fits the reader's line limit, and holds

@@ -11,6 +11,7 @@
 #include <span>
 #include <vector>
 
+#include "fuzz_input.h"
 #include "matdb/md_fit_geltime.h"
 #include "matdb/md_fit_points.h"
 #include "matdb/md_fit_pvt.h"
@@ -19,19 +20,10 @@
 
 namespace {
 
+using tarnvel::fuzzing::Input;
+using tarnvel::fuzzing::Require;
+
 using namespace tarnvel::matdb;
-
-struct Input {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t at = 0;
-    bool more() const { return at < size; }
-    std::uint8_t byte() { return at < size ? data[at++] : 0; }
-};
-
-void Require(bool condition) {
-    if (!condition) std::abort();
-}
 
 void RequireData(std::span<const double> values) {
     Require(fit::AllRepresentable(values));
