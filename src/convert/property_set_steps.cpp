@@ -1,6 +1,7 @@
 // The build steps of the viscosity, PVT, filler and generic list codes.
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <optional>
 #include <span>
 #include <string>
@@ -189,20 +190,27 @@ void Tait(SetWriter& w, std::int32_t code) {
     w.WriteValues(code, *tait);
 }
 
+// Writes the density of a specific volume; a volume that gives no finite
+// positive density (a grade without Tait coefficients has all of them zero,
+// so its volume is 0) gives no code rather than an infinite density.
+void WriteDensity(SetWriter& w, std::int32_t code, double volume) {
+    const double density = 1.0 / volume;
+    if (std::isfinite(density) && density > 0.0) w.Write(code, {density});
+}
+
 // The melt density at the melt temperature, from the Tait coefficients;
 // none from a set without a melt domain.
 void MeltDensity(SetWriter& w, std::int32_t code) {
     const MaterialRecord& r = w.record();
     const RealArray& t = r.tait;
     if (SolidDomainOnly(t)) return;
-    w.Write(code,
-            {1.0 / ((r.meltTemperatureDefault + kKelvinOffset - t[kB5]) * t[kB2m] + t[kB1m])});
+    WriteDensity(w, code, (r.meltTemperatureDefault + kKelvinOffset - t[kB5]) * t[kB2m] + t[kB1m]);
 }
 
 // The solid density at room temperature, from the Tait coefficients.
 void SolidDensity(SetWriter& w, std::int32_t code) {
     const RealArray& t = w.record().tait;
-    w.Write(code, {1.0 / ((kRoomTemperature - t[kB5]) * t[kB2s] + t[kB1s])});
+    WriteDensity(w, code, (kRoomTemperature - t[kB5]) * t[kB2s] + t[kB1s]);
 }
 
 // ---- Fillers and the generic list --------------------------------------------------------------
