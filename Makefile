@@ -85,6 +85,7 @@ asan-check:
 	  -DTARNVEL_SANITIZE=ON -DTARNVEL_SYSTEM_ALLOC=ON -DBUILD_TESTING=ON -DTARNVEL_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 fuzz-build:
