@@ -18,12 +18,16 @@
 #include <string>
 #include <vector>
 
+#include "chart_readback.h"
 #include "curves/chart.h"
 #include "support/output_safety.h"
 
 namespace tarnvel::curves {
 namespace {
 
+using tarnvel::curves::testing::CountPaths;
+using tarnvel::curves::testing::PathCount;
+using tarnvel::curves::testing::SvgColour;
 using tarnvel::testing::FileBytes;
 using tarnvel::testing::NamesIn;
 using tarnvel::testing::OutputScratch;
@@ -98,35 +102,6 @@ void KeepSample(const Chart& chart, const std::string& name) {
     if (folder == nullptr) return;
     std::string error;
     EXPECT_TRUE(WriteChart(chart, std::string(folder) + "/" + name, &error)) << error;
-}
-
-std::string SvgColour(int colour) {
-    const PaletteColour c = ChartPaletteColour(colour);
-    return "stroke:rgb(" + std::to_string(c.red) + "%," + std::to_string(c.green) + "%," +
-           std::to_string(c.blue) + "%)";
-}
-
-struct PathCount {
-    int stroked = 0;
-    int filled = 0;
-};
-
-// The <path> elements drawn (outside <defs>) in the colour: stroked ones
-// (the curves) and filled ones (markers and legend samples).
-PathCount CountPaths(const pugi::xml_document& svg, int colour) {
-    const PaletteColour c = ChartPaletteColour(colour);
-    const std::string fill = "fill:rgb(" + std::to_string(c.red) + "%," + std::to_string(c.green) +
-                             "%," + std::to_string(c.blue) + "%)";
-    PathCount count;
-    for (const pugi::xpath_node& node : svg.select_nodes("/svg/g//path")) {
-        const std::string style = node.node().attribute("style").value();
-        if (style.find("fill:none") != std::string::npos &&
-            style.find(SvgColour(colour)) != std::string::npos) {
-            ++count.stroked;
-        }
-        if (style.find(fill) != std::string::npos) ++count.filled;
-    }
-    return count;
 }
 
 pugi::xml_document ParsedSvg(const Chart& chart) {

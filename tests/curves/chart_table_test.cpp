@@ -9,6 +9,7 @@
 #include <set>
 #include <sstream>
 
+#include "chart_readback.h"
 #include "curves/curves.h"
 #include "curves_test_support.h"
 
@@ -82,39 +83,6 @@ TEST(Chart, SetsOfTheOtherKindAreLeftOut) {
     const Chart chart = MakeChart(TwoGrades(PlotKind::kPvt), PlotKind::kViscosity);
     EXPECT_TRUE(chart.series.empty());
     EXPECT_EQ(DrawnSeries(chart), 0u);
-}
-
-std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> row;
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
-        } else if (c == '"') {
-            quoted = true;
-        } else if (c == ',') {
-            row.push_back(field);
-            field.clear();
-        } else if (c == '\n') {
-            row.push_back(field);
-            rows.push_back(row);
-            row.clear();
-            field.clear();
-        } else {
-            field += c;
-        }
-    }
-    return rows;
 }
 
 TEST(CsvTable, OneRowPerPointWithSourceModelParameterAndShortestNumbers) {

@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "curves/chart.h"
+#include "chart_readback.h"
 #include "support/process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using namespace tarnvel::testing;
-using tarnvel::curves::ChartPaletteColour;
-using tarnvel::curves::PaletteColour;
+using tarnvel::curves::testing::CountPaths;
+using tarnvel::curves::testing::ParseCsv;
 
 const std::string kStandard = std::string(TARNVEL_PRODUCT_DIR) + "/data/dat";
 
@@ -54,38 +54,16 @@ ProcessResult RunTool(const std::string& program, const std::vector<std::string>
     return RunProcess(BuiltProgram(program), args);
 }
 
-// The fields of one CSV line (quoted fields with doubled quotes inside).
-std::vector<std::string> CsvFields(const std::string& line) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
-            fields.back() += '"';
-            ++i;
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
-
 // For each material of a CSV table, in the order of first appearance: the
 // number of lines drawn (model curves and transition lines; measured values
 // are markers).
 std::vector<std::pair<std::string, int>> LinesPerMaterial(const std::string& csv) {
-    std::istringstream in(csv);
-    std::string line;
-    std::getline(in, line);  // the header
+    std::vector<std::vector<std::string>> rows = ParseCsv(csv);
+    if (!rows.empty()) rows.erase(rows.begin());  // the header
     std::vector<std::pair<std::string, int>> counts;
     std::set<std::vector<std::string>> seen;
-    while (std::getline(in, line)) {
-        const std::vector<std::string> fields = CsvFields(line);
-        EXPECT_EQ(fields.size(), 5u) << line;
+    for (const std::vector<std::string>& fields : rows) {
+        EXPECT_EQ(fields.size(), 5u);
         if (fields.size() != 5) continue;
         for (const std::string& field : fields) EXPECT_EQ(field.find("nan"), std::string::npos);
         if (counts.empty() || counts.back().first != fields[0]) counts.emplace_back(fields[0], 0);
@@ -94,20 +72,6 @@ std::vector<std::pair<std::string, int>> LinesPerMaterial(const std::string& csv
             ++counts.back().second;
     }
     return counts;
-}
-
-// The stroked, unfilled paths of the SVG drawn in a palette colour.
-int StrokedPaths(const pugi::xml_document& svg, int colour) {
-    const PaletteColour c = ChartPaletteColour(colour);
-    const std::string stroke = "stroke:rgb(" + std::to_string(c.red) + "%," +
-                               std::to_string(c.green) + "%," + std::to_string(c.blue) + "%)";
-    int count = 0;
-    for (const pugi::xpath_node& node : svg.select_nodes("/svg/g//path")) {
-        const std::string style = node.node().attribute("style").value();
-        if (style.find("fill:none") != std::string::npos && style.find(stroke) != std::string::npos)
-            ++count;
-    }
-    return count;
 }
 
 // The SVG holds, in each material's colour, a path per line of the table.
@@ -120,7 +84,7 @@ void ExpectSvgMatchesTable(const std::string& svg_path, const std::string& csv_p
     ASSERT_EQ(lines.size(), materials) << csv_path;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         EXPECT_GT(lines[i].second, 0) << lines[i].first;
-        EXPECT_EQ(StrokedPaths(svg, static_cast<int>(i)), lines[i].second) << lines[i].first;
+        EXPECT_EQ(CountPaths(svg, static_cast<int>(i)).stroked, lines[i].second) << lines[i].first;
     }
 }
 
