@@ -46,8 +46,9 @@ build:
 	  -DBUILD_TESTING=ON -DTARNVEL_BUILD_BENCH=ON
 	cmake --build $(BUILD) -j $(JOBS)
 
+# The suite runs with a private temporary directory that must be empty after.
 check: build
-	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@scripts/run-suite.sh $(BUILD) $(JOBS)
 
 # A Release build (-O3) of everything, then the test suite on it.
 release-check:
@@ -55,7 +56,7 @@ release-check:
 	$(CONFIGURE) -B $(RELEASE_BUILD) -DCMAKE_BUILD_TYPE=Release \
 	  -DBUILD_TESTING=ON -DTARNVEL_BUILD_BENCH=ON
 	cmake --build $(RELEASE_BUILD) -j $(JOBS)
-	ctest --test-dir $(RELEASE_BUILD) --output-on-failure -j $(JOBS)
+	@scripts/run-suite.sh $(RELEASE_BUILD) $(JOBS)
 
 # The same Release build of everything with clang, built only.
 clang-check:
@@ -86,7 +87,7 @@ asan-check:
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
-	  ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
+	  scripts/run-suite.sh $(ASAN_BUILD) $(JOBS)
 
 fuzz-build:
 	$(call deps,fuzz)

@@ -17,14 +17,27 @@
 
 namespace {
 
+constexpr const char* kFiles[] = {"mtfp.rax", "mtgp.rax", "mtdp.rax"};
+
+std::string& FolderName() {
+    static std::string name;
+    return name;
+}
+
+// Removes the work folder when the fuzzer exits.
+void RemoveWorkFolder() {
+    md_close_all();
+    for (const char* name : kFiles) unlink(name);
+    if (chdir("/") == 0) rmdir(FolderName().c_str());
+}
+
 void EnterWorkFolder() {
-    static const bool entered = [] {
-        char name[] = "/tmp/mdascii-fuzz-XXXXXX";
-        if (!mkdtemp(name) || chdir(name) != 0) std::abort();
-        vtOutSetSink(vtOutDiscard);
-        return true;
-    }();
-    (void)entered;
+    if (!FolderName().empty()) return;
+    char name[] = "/tmp/mdascii-fuzz-XXXXXX";
+    if (!mkdtemp(name) || chdir(name) != 0) std::abort();
+    FolderName() = name;
+    std::atexit(RemoveWorkFolder);
+    vtOutSetSink(vtOutDiscard);
 }
 
 void CheckStoredGrades() {
@@ -37,7 +50,7 @@ void CheckStoredGrades() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     EnterWorkFolder();
-    for (const char* name : {"mtfp.rax", "mtgp.rax", "mtdp.rax"}) std::remove(name);
+    for (const char* name : kFiles) std::remove(name);
     if (md_open(MD_LOCAL, MD_CREATE) != MD_CREATED) std::abort();
     std::FILE* in = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
     if (in != nullptr) {

@@ -1,5 +1,7 @@
 // Reads arbitrary bytes as a message file and formats every record read
 // with a fixed set of strings and values.
+#include <unistd.h>
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -16,10 +18,23 @@ namespace {
 
 // Points the product's data directory at a private directory holding a
 // small units table, so that the unit placeholders find one.
+std::string& DataDirectory() {
+    static std::string name;
+    return name;
+}
+
+// Removes the data directory when the fuzzer exits.
+void RemoveDataDirectory() {
+    std::remove((DataDirectory() + "/units97.dat").c_str());
+    rmdir(DataDirectory().c_str());
+}
+
 void PrepareDataDirectory() {
     char name[] = "/tmp/tarnvel-msgfuzz-XXXXXX";
     const char* made = mkdtemp(name);
     if (made == nullptr) return;
+    DataDirectory() = made;
+    std::atexit(RemoveDataDirectory);
     std::ofstream(std::string(made) + "/units97.dat")
         << "USYS { METRIC UNIT { deg.C deg.F 0.5555555556 -17.7777777778 }"
            " UNIT { mm m 1000 0 } }\n";

@@ -26,8 +26,8 @@ using Paths = std::vector<std::string>;
 class ProductTree : public ::testing::Environment {
   public:
     void SetUp() override {
-        char pattern[] = "/tmp/sypfind_test_XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
+        std::string pattern = (fs::temp_directory_path() / "sypfind_test_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         root_ = pattern;
         fs::create_directories(Data());
         fs::create_directories(Home() + "/data/dat");
@@ -49,8 +49,7 @@ class ProductTree : public ::testing::Environment {
     static inline std::string root_;
 };
 
-[[maybe_unused]] ::testing::Environment* const g_tree =
-    ::testing::AddGlobalTestEnvironment(new ProductTree);
+::testing::Environment* const g_tree = ::testing::AddGlobalTestEnvironment(new ProductTree);
 
 void WriteFile(const std::string& path) {
     fs::create_directories(fs::path(path).parent_path());
@@ -205,6 +204,9 @@ void CheckPrefixAndProductLocale() {
     failures += Expect(DataFileCandidates("", "units97", ".txt", "%P%N%S"), {"units97.txt"},
                        "other extension");
     failures += Expect(DataFileCandidates("", "n", "", "%L"), {"XYZ"}, "product locale");
+    // The child leaves through exit, which skips the environment's tear-down:
+    // it removes its own tree.
+    g_tree->TearDown();
     std::exit(failures);
 }
 
