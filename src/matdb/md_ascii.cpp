@@ -435,7 +435,10 @@ class Reader {
     void NoteStored() {
         const std::string key = grade_->supplier + '\n' + grade_->code;
         const auto [earlier, first] = stored_.try_emplace(key, written_);
-        if (first) return;
+        if (first) {
+            result_.grades.push_back({written_.line, grade_->supplier, grade_->code});
+            return;
+        }
         const Written& was = earlier->second;
         const bool same = was.supplier == written_.supplier && was.code == written_.code;
         result_.merges.push_back({written_.line, written_.supplier, written_.code, was.line,

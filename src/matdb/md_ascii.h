@@ -29,6 +29,14 @@ struct MdAsciiMerge {
     bool repeated = false;
 };
 
+// A grade stored by the read, by its stored names (upper-cased, cut), with
+// the line of its GRADE keyword.
+struct MdAsciiGrade {
+    int line = 0;
+    std::string supplier;
+    std::string code;
+};
+
 struct MdAsciiResult {
     // Grades actually stored.
     int stored = 0;
@@ -38,6 +46,9 @@ struct MdAsciiResult {
     // Every cut name and every merge, in file order.
     std::vector<MdAsciiCut> cuts;
     std::vector<MdAsciiMerge> merges;
+    // Every grade stored, once each (a merged grade is its first's), in
+    // file order.
+    std::vector<MdAsciiGrade> grades;
     // The file could be opened.
     bool opened = false;
     // The read ended with an error (the grade in progress was lost).

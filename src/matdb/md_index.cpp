@@ -58,7 +58,8 @@ std::string Joined(const std::vector<std::string_view>& words) {
 // Builds the index lines of one ASCII file.
 class IndexBuilder {
   public:
-    IndexBuilder(std::FILE* index, bool messages) : index_(index), messages_(messages) {}
+    IndexBuilder(std::FILE* index, bool messages, MdIndexedGrades* indexed)
+        : index_(index), messages_(messages), indexed_(indexed) {}
 
     // Handles one line; false when reading must stop.
     bool Line(std::string_view line, int number) {
@@ -147,6 +148,7 @@ class IndexBuilder {
         std::fwrite(line.data(), 1, line.size(), index_);
         line.pop_back();
         Say(line);
+        if (indexed_ != nullptr) indexed_->emplace_back(fields_[kSupplier], fields_[kGrade]);
         for (Field optional : {kFamily, kManufacturer, kTradeName, kFillers, kMeltFlow}) {
             fields_[optional].clear();
             seen_[optional] = false;
@@ -178,6 +180,7 @@ class IndexBuilder {
 
     std::FILE* index_;
     bool messages_;
+    MdIndexedGrades* indexed_;
     std::array<std::string, 7> fields_{};
     std::array<bool, 7> seen_{};
     bool pending_ = false;
@@ -196,8 +199,8 @@ bool md_write_index_header(std::FILE* index) {
     return std::ferror(index) == 0;
 }
 
-int MD4RAX(const char* path, std::FILE* index, bool messages) {
-    IndexBuilder builder(index, messages);
+int MD4RAX(const char* path, std::FILE* index, bool messages, MdIndexedGrades* indexed) {
+    IndexBuilder builder(index, messages, indexed);
     std::ifstream file;
     if (path != nullptr && index != nullptr) file.open(path, std::ios::binary);
     if (!file.is_open()) {

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <utility>
+#include <vector>
 
 // The index file's name in the database directory.
 inline constexpr char kMdIndexFile[] = "mtip.rax";
@@ -23,4 +26,7 @@ bool md_write_index_header(std::FILE* index);
 // -2 not closed, -3 a read error or a grade without its required fields,
 // -5 to -8 a manufacturer, filler list, trade name or melt flow rate too
 // long, -9 a grade without its supplier line, -10 a family too long.
-int MD4RAX(const char* path, std::FILE* index, bool messages);
+// When indexed is given, the supplier and grade of every line written are
+// added to it as the line holds them.
+using MdIndexedGrades = std::vector<std::pair<std::string, std::string>>;
+int MD4RAX(const char* path, std::FILE* index, bool messages, MdIndexedGrades* indexed = nullptr);

@@ -1,13 +1,20 @@
 #include "matdb/md_personal.h"
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "matdb/matdb.h"
 #include "matdb/md_ascii.h"
 #include "matdb/md_index.h"
+#include "matdb/rax_index.h"
 #include "services/sypenvvalue.h"
 #include "services/syppaths.h"
 #include "services/sypsafewrite.h"
@@ -162,6 +169,34 @@ class IndexText {
     std::size_t size_ = 0;
 };
 
+// A name as a grade lookup compares it: its first blank-delimited word,
+// upper-cased, cut to the index field's width.
+std::string LookupKey(std::string_view name, int field) {
+    const std::size_t start = std::min(name.find_first_not_of(' '), name.size());
+    name = name.substr(start, name.find(' ', start) - start);
+    std::string key(name.substr(0, tarnvel::matdb::IndexLayout()[field].line_width));
+    for (char& c : key) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return key;
+}
+
+// Names every grade the read stored that no index line reaches: the index
+// takes a grade only from a "Grade" line after its own "Supplier" line, both
+// keywords spelt in this case, while the reader takes them in any case and
+// more than one grade per supplier line. Such a grade is not converted.
+void NameUnindexed(const std::vector<MdAsciiGrade>& stored, const MdIndexedGrades& indexed) {
+    std::set<std::pair<std::string, std::string>> reached;
+    for (const auto& [supplier, grade] : indexed)
+        reached.emplace(LookupKey(supplier, 0), LookupKey(grade, 1));
+    for (const MdAsciiGrade& grade : stored) {
+        if (reached.count({LookupKey(grade.supplier, 0), LookupKey(grade.code, 1)}) != 0) continue;
+        std::fprintf(stderr,
+                     "Warning at line %d: grade %.79s %.79s is not converted: the index takes a "
+                     "grade only from a \"Grade\" line after its own \"Supplier\" line, both "
+                     "keywords written exactly so.\n",
+                     grade.line, grade.supplier.c_str(), grade.code.c_str());
+    }
+}
+
 // Ends a build that failed: the database is left as it was before it.
 void Abandon(int& status) {
     md_discard(MD_LOCAL);
@@ -187,11 +222,13 @@ void md_build_personal_database(const char* name, int length, int messages_flag,
     }
     IndexText index;
     if (!index.Start(messages)) return Abandon(status);
-    if (read_ascii != nullptr) read_ascii(file.c_str());
-    if (MD4RAX(file.c_str(), index.stream(), messages.on()) != 0) {
+    const MdAsciiResult read = read_ascii != nullptr ? read_ascii(file.c_str()) : MdAsciiResult{};
+    MdIndexedGrades indexed;
+    if (MD4RAX(file.c_str(), index.stream(), messages.on(), &indexed) != 0) {
         messages.Say("[MAKPDB - 6 ] Cannot Create Index Information", file);
         return Abandon(status);
     }
+    NameUnindexed(read.grades, indexed);
     if (md_open_state(MD_STANDARD) != 0) md_close(MD_STANDARD);
     // The database layer says why a save failed.
     if (md_commit(MD_LOCAL) == 0) {
@@ -207,6 +244,6 @@ void md_build_personal_database(const char* name, int length, int messages_flag,
 void MAKPDB(const char* name, int length, int messages, int* status) {
     int built = 1;
     md_build_personal_database(name, length, messages, built,
-                               [](const char* path) { return md_read_ascii_file(path).opened; });
+                               [](const char* path) { return md_read_ascii_file(path); });
     if (status != nullptr) *status = built;
 }

@@ -27,7 +27,9 @@ void ExpectUsage(const ProcessResult& result, int code) {
     EXPECT_EQ(result.err, "");
 }
 
-TEST(CommandLine, NoArgumentsCountsNoInput) { ExpectUsage(Tarnvel({}), 2); }
+TEST(CommandLine, NoArgumentsCountsNoInput) {
+    ExpectUsage(Tarnvel({}), 2);
+}
 
 TEST(CommandLine, TwoInputsAreRefused) {
     ExpectUsage(Tarnvel({"-asc", "a.txt", "-rax", "b.lst", "-udb", "o.udb"}), 2);
@@ -60,8 +62,7 @@ TEST(CommandLine, AsciiSpellingDispatchesToTheAsciiPipeline) {
 
 TEST(CommandLine, EachInputKindHasItsFailureCode) {
     EXPECT_EQ(Tarnvel({"-asc", "/nonexistent/a.txt", "-udb", "/nonexistent/o.udb"}).exit_code, 4);
-    EXPECT_EQ(Tarnvel({"-vxmat", "/nonexistent/a.udm", "-udb", "/nonexistent/o.udb"}).exit_code,
-              5);
+    EXPECT_EQ(Tarnvel({"-vxmat", "/nonexistent/a.udm", "-udb", "/nonexistent/o.udb"}).exit_code, 5);
     EXPECT_EQ(Tarnvel({"-rax", "/nonexistent/b.lst", "-udb", "/nonexistent/o.udb"}).exit_code, 6);
 }
 

@@ -154,7 +154,7 @@ TEST_F(PipelineCli, AGradeListOverABuiltDatabaseConvertsEveryGrade) {
     const std::string source = kSource + "/product/data/dat/standard.asc";
     int status = 1;
     md_build_personal_database(source.c_str(), static_cast<int>(source.size()), 0, status,
-                               [](const char* path) { return md_read_ascii_file(path).opened; });
+                               [](const char* path) { return md_read_ascii_file(path); });
     md_close_all();
     fs::current_path(start);
     ASSERT_EQ(status, 1);

@@ -42,7 +42,7 @@ bool BuildDatabase(const fs::path& directory, const std::string& text) {
     fs::current_path(directory);
     int status = 1;
     md_build_personal_database("grades.asc", 10, 0, status,
-                               [](const char* path) { return md_read_ascii_file(path).opened; });
+                               [](const char* path) { return md_read_ascii_file(path); });
     md_close_all();
     fs::current_path(start);
     return status == 1;

@@ -36,19 +36,18 @@ struct Recorder {
     }
     Converters Convert() {
         auto text = [](const char* s) { return std::string(s ? s : "(null)"); };
-        return Converters{
-            [=, this](const char* a, const char* u, const char* v) {
-                calls.push_back("asc:" + text(a) + "," + text(u) + "," + text(v));
-                return result;
-            },
-            [=, this](const char* x, const char* u) {
-                calls.push_back("vxmat:" + text(x) + "," + text(u));
-                return result;
-            },
-            [=, this](const char* r, const char* u, const char* v) {
-                calls.push_back("rax:" + text(r) + "," + text(u) + "," + text(v));
-                return result;
-            }};
+        return Converters{[=, this](const char* a, const char* u, const char* v) {
+                              calls.push_back("asc:" + text(a) + "," + text(u) + "," + text(v));
+                              return result;
+                          },
+                          [=, this](const char* x, const char* u) {
+                              calls.push_back("vxmat:" + text(x) + "," + text(u));
+                              return result;
+                          },
+                          [=, this](const char* r, const char* u, const char* v) {
+                              calls.push_back("rax:" + text(r) + "," + text(u) + "," + text(v));
+                              return result;
+                          }};
     }
     int Go(std::vector<std::string> args) {
         args.insert(args.begin(), "tarnvel");

@@ -115,9 +115,8 @@ class PvtPipelineCli : public ::testing::Test {
         fs::current_path(root_ / "db");
         const std::string source = (root_ / "pvt.asc").string();
         int status = 1;
-        md_build_personal_database(
-            source.c_str(), static_cast<int>(source.size()), 0, status,
-            [](const char* path) { return md_read_ascii_file(path).opened; });
+        md_build_personal_database(source.c_str(), static_cast<int>(source.size()), 0, status,
+                                   [](const char* path) { return md_read_ascii_file(path); });
         md_close_all();
         fs::current_path(start);
         ASSERT_EQ(status, 1);

@@ -18,9 +18,9 @@ namespace {
 
 using namespace tarnvel::testing;
 
-bool StorePairs(const char* path) {
+MdAsciiResult StorePairs(const char* path) {
     std::ifstream in(path);
-    if (!in) return false;
+    if (!in) return {};
     std::string word;
     std::string supplier;
     std::string line;
@@ -35,7 +35,9 @@ bool StorePairs(const char* path) {
             md_write_grade(MD_ALL_WRITABLE, &grade);
         }
     }
-    return true;
+    MdAsciiResult read;
+    read.opened = true;
+    return read;
 }
 
 std::string AsciiGrade(const std::string& supplier, const std::string& code,
@@ -150,6 +152,40 @@ TEST_F(PersonalBuildTest, MakpdbReadsTheAsciiFileAndExtendsAnExistingDatabase) {
     int status = 1;
     MAKPDB("none.asc", 8, 0, &status);
     EXPECT_EQ(status, 0);
+}
+
+// The reader takes keywords in any case and several grades per supplier
+// line; the index does not. Each grade stored without an index line is
+// named with its line, whatever the messages setting; indexed grades are not.
+TEST_F(PersonalBuildTest, StoredGradesWithoutAnIndexLineAreNamed) {
+    const auto make = [&](const std::string& name, const std::string& text) {
+        std::ofstream(Path(name), std::ios::binary) << text;
+        int status = 1;
+        ::testing::internal::CaptureStderr();
+        MAKPDB(name.c_str(), static_cast<int>(name.size()), 0, &status);
+        return std::pair{status, ::testing::internal::GetCapturedStderr()};
+    };
+    const std::string lower_case = "supplier ALDERPOL\ngrade AP100\nManufacturer \"Maker\"\n";
+    const std::string second_grade = "Grade KR8\nManufacturer \"Maker\"\nTrade_Name \"Trade\"\n";
+    const auto [status, said] = make("odd.asc", lower_case + "Trade_Name \"Trade\"\n" +
+                                                    AsciiGrade("KESTREL", "KR7") + second_grade);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(said.find("Warning at line 2: grade ALDERPOL AP100 is not converted"),
+              std::string::npos)
+        << said;
+    EXPECT_NE(said.find("Warning at line 9: grade KESTREL KR8 is not converted"), std::string::npos)
+        << said;
+    EXPECT_EQ(said.find("KR7"), std::string::npos) << said;
+    const std::vector<std::string> lines = IndexLines();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(kMdIndexHeaderLines + 1));
+    EXPECT_EQ(lines[9].substr(0, 17), "|KESTREL |KR7   |");
+
+    // Names cut or written in another case in the Supplier and Grade words
+    // still reach their stored grades.
+    const auto [clean_status, clean_said] =
+        make("clean.asc", AsciiGrade("Northfield", "np-pp120") + AsciiGrade("KESTREL", "KR9"));
+    EXPECT_EQ(clean_status, 1);
+    EXPECT_EQ(clean_said.find("Warning"), std::string::npos) << clean_said;
 }
 
 }  // namespace
