@@ -179,7 +179,15 @@ class MRaxToUdb : public MRaxToAsc, public MAscToUdb {
     MaterialDatabase database_;
 
   private:
+    // How reading the grade list ended: at its end of file, or earlier at a
+    // line that ends the list (one naming no grade, or one too long), or at
+    // a last line without a line end, which is not read.
+    enum class ListEnd { kEndOfFile, kNoGrade, kTooLong, kNoLineEnd };
+
     void OpenGradeList(const char* list_path);
+    // Names every grade of the list that reading did not reach because the
+    // list ended early: the grade list's rules end it silently otherwise.
+    void ReportUnreadGrades(const char* list_path);
     // ExportGrade giving the export's result (kExportWritten, kExportNotFound
     // or another value when it failed or the file cannot be appended to).
     int ExportIntoFile(const char* supplier, const char* grade, const char* keyword_path);
@@ -191,6 +199,13 @@ class MRaxToUdb : public MRaxToAsc, public MAscToUdb {
                                                             const char* keyword_path,
                                                             const char** why);
     bool ConvertGrades(const char* list_path, const char* keyword_path, UdmModel* output);
+
+    // The number of the list line read last, and how the list ended.
+    int list_line_ = 0;
+    ListEnd list_end_ = ListEnd::kEndOfFile;
+    // The text of the line that ended the list (a last line without line
+    // end is not read, but its grade is named).
+    std::string list_end_line_;
 };
 
 // The ASCII-file-to-UDB pipeline: a temporary personal database is built

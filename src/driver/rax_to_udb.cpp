@@ -2,6 +2,7 @@
 // the run itself.
 #include <array>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -42,15 +43,20 @@ void ReportSkipped(const std::string& supplier, const std::string& grade, const 
                  why);
 }
 
+// What reading one grade list line gave.
+enum class ListRead { kLine, kEnd, kTooLong, kNoLineEnd };
+
 // Reads one line of at most kGradeLineLimit characters, its line feed
-// dropped. False at the end, for a last line without a line feed, and for
-// a longer line (which ends the list).
-bool ReadListLine(std::ifstream& list, std::string& line) {
+// dropped. Only kLine is a line of the list: at the end, for a last line
+// without a line feed and for a longer line (which ends the list) line
+// holds what was read of it.
+ListRead ReadListLine(std::ifstream& list, std::string& line) {
     std::array<char, kGradeLineLimit + 1> buffer{};
     list.getline(buffer.data(), buffer.size());
-    if (list.fail() || list.eof()) return false;
     line.assign(buffer.data());
-    return true;
+    if (!list.fail() && !list.eof()) return ListRead::kLine;
+    if (list.eof()) return list.gcount() > 0 ? ListRead::kNoLineEnd : ListRead::kEnd;
+    return list.gcount() > 0 ? ListRead::kTooLong : ListRead::kEnd;
 }
 
 // The next word of text at or after position, as the C library's token
@@ -155,11 +161,13 @@ void MRaxToUdb::OpenGradeList(const char* list_path) {
     list_.open(list_path, std::ios::binary);
     if (!list_.is_open()) return;
     std::string line;
-    for (int i = 0; i < kGradeListHeaderLines && ReadListLine(list_, line); ++i) {
+    for (int i = 0; i < kGradeListHeaderLines && ReadListLine(list_, line) == ListRead::kLine;
+         ++i) {
+        ++list_line_;
     }
     const std::streampos first = list_.tellg();
     grade_count_ = 0;
-    while (ReadListLine(list_, line)) {
+    while (ReadListLine(list_, line) == ListRead::kLine) {
         if (!line.empty()) ++grade_count_;
     }
     list_.clear();
@@ -173,12 +181,24 @@ bool MRaxToUdb::ReadGradeLine(const char* list_path, std::string& supplier, std:
     if (!list_.is_open() || !list_.good()) return false;
     std::string line;
     do {
-        if (!ReadListLine(list_, line)) return false;
+        const ListRead read = ReadListLine(list_, line);
+        ++list_line_;
+        if (read != ListRead::kLine) {
+            list_end_ = read == ListRead::kTooLong     ? ListEnd::kTooLong
+                        : read == ListRead::kNoLineEnd ? ListEnd::kNoLineEnd
+                                                       : ListEnd::kEndOfFile;
+            list_end_line_ = line;
+            return false;
+        }
     } while (line.empty());
     std::size_t position = 0;
     const std::string_view first = NextWord(line, position);
     const std::string_view second = NextWord(line, position);
-    if (second.empty()) return false;
+    if (second.empty()) {
+        list_end_ = ListEnd::kNoGrade;
+        list_end_line_ = line;
+        return false;
+    }
     supplier = first;
     grade = second;
     return true;
@@ -234,6 +254,33 @@ bool MRaxToUdb::ConvertGrades(const char* list_path, const char* keyword_path, U
     return true;
 }
 
+void MRaxToUdb::ReportUnreadGrades(const char* list_path) {
+    if (list_end_ == ListEnd::kEndOfFile) return;
+    const auto grade_of = [](std::string_view line, std::string& supplier, std::string& grade) {
+        std::size_t position = 0;
+        supplier = NextWord(line, position);
+        grade = NextWord(line, position);
+        return !grade.empty();
+    };
+    std::string supplier;
+    std::string grade;
+    if (list_end_ == ListEnd::kNoLineEnd) {
+        if (grade_of(list_end_line_, supplier, grade))
+            ReportSkipped(supplier, grade, "the last line of the list has no line end");
+        return;
+    }
+    std::fprintf(
+        stderr, "tarnvel: %s: line %d %s; the list ends there\n", list_path, list_line_,
+        list_end_ == ListEnd::kNoGrade ? "names no grade" : "is longer than 1023 characters");
+    const std::string why = "the list ends before it, at line " + std::to_string(list_line_);
+    list_.clear();
+    if (list_end_ == ListEnd::kTooLong)
+        list_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    for (std::string line; std::getline(list_, line);) {
+        if (grade_of(line, supplier, grade)) ReportSkipped(supplier, grade, why.c_str());
+    }
+}
+
 bool MRaxToUdb::Convert(const char* list_path, const char* output_path, const char* vtpath) {
     if (list_path == nullptr || output_path == nullptr) return false;
     const std::string list = AbsolutePath(list_path);
@@ -272,6 +319,7 @@ bool MRaxToUdb::Convert(const char* list_path, const char* output_path, const ch
     if (!DetectDatabaseVersion(kLocalSlot)) version_ = kUnknownVersion;
 
     ConvertGrades(list.c_str(), keyword.path().c_str(), output);
+    ReportUnreadGrades(list_path);
 
     keyword.Remove();
     list_.close();

@@ -9,8 +9,10 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "driver/pipeline_test_support.h"
 #include "matdb/matdb.h"
@@ -174,6 +176,60 @@ TEST_F(PipelineCli, AGradeListOverABuiltDatabaseConvertsEveryGrade) {
     const ProcessResult missing = Run({"-rax", "db/mtip.rax", "-udb", "none/out.udb"});
     EXPECT_EQ(missing.exit_code, 6);
     EXPECT_EQ(missing.out.find(" of 48,"), std::string::npos);
+}
+
+// The grade list's rules end it at a line naming no grade or one over 1023
+// characters, and leave out a last line without a line end. The run still
+// succeeds with the grades before, and names every grade it left unread.
+TEST_F(PipelineCli, AListThatEndsEarlyNamesEveryGradeItLeavesUnread) {
+    std::ifstream example(kSource + "/examples/standard_grades.lst", std::ios::binary);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(example, line);) lines.push_back(line + "\n");
+    ASSERT_EQ(lines.size(), 17u);
+    const auto joined = [&](std::size_t from, std::size_t to) {
+        std::string text;
+        for (std::size_t i = from; i < to; ++i) text += lines[i];
+        return text;
+    };
+    const auto convert = [&](const std::string& text) {
+        WriteText(root_ / "grades.lst", text);
+        return Run({"-rax", "grades.lst", "-udb", "out.udb"});
+    };
+
+    const ProcessResult clean = convert(joined(0, 17));
+    ASSERT_EQ(clean.exit_code, 0) << clean.err;
+    EXPECT_EQ(clean.err, "");
+
+    const ProcessResult blank = convert(joined(0, 11) + " \t \r\n" + joined(11, 17));
+    ASSERT_EQ(blank.exit_code, 0) << blank.err;
+    EXPECT_NE(blank.err.find("tarnvel: grades.lst: line 12 names no grade; the list ends there\n"),
+              std::string::npos)
+        << blank.err;
+    EXPECT_NE(blank.err.find("grade KESTREL KR450 skipped: the list ends before it, at line 12\n"),
+              std::string::npos);
+    EXPECT_NE(blank.err.find("grade VARDENIK VX200 skipped: the list ends before it, at line 12\n"),
+              std::string::npos);
+    EXPECT_EQ(ReadOutput(root_ / "out.udb").sets.size(), 2u);
+
+    const ProcessResult long_line =
+        convert(joined(0, 10) + std::string(1100, 'X') + "\n" + joined(15, 17));
+    EXPECT_NE(long_line.err.find("line 11 is longer than 1023 characters; the list ends there\n"),
+              std::string::npos)
+        << long_line.err;
+    EXPECT_NE(
+        long_line.err.find("grade QUILLMER QC15 skipped: the list ends before it, at line 11"),
+        std::string::npos);
+    EXPECT_EQ(long_line.err.find("XXXX"), std::string::npos);
+
+    std::string unended = joined(0, 12);
+    unended.pop_back();
+    const ProcessResult last = convert(unended);
+    EXPECT_NE(last.err.find("grade KESTREL KR450 skipped: the last line of the list has no line "
+                            "end\n"),
+              std::string::npos)
+        << last.err;
+    EXPECT_NE(last.out.find("2 of 2, ALDERPOL AP30G\n"), std::string::npos) << last.out;
+    EXPECT_EQ(ReadOutput(root_ / "out.udb").sets.size(), 2u);
 }
 
 TEST_F(PipelineCli, AnInterruptLeavesNothingInTheTemporaryDirectory) {
