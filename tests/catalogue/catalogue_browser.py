@@ -102,9 +102,14 @@ class Browser:
 
     def start(self):
         log = open(os.path.join(self.workdir, "chromedriver.log"), "wb")
+        # The browser's own temporary files (shared memory among them) go
+        # into the work folder, which is removed however the run ends.
+        scratch = os.path.join(self.workdir, "tmp")
+        os.makedirs(scratch, exist_ok=True)
         self.driver = subprocess.Popen(
             [CHROMEDRIVER, f"--port={self.port}"], stdout=log, stderr=subprocess.STDOUT,
-            stdin=subprocess.DEVNULL, start_new_session=True)
+            stdin=subprocess.DEVNULL, start_new_session=True,
+            env=dict(os.environ, TMPDIR=scratch))
         log.close()
         deadline = time.monotonic() + 30
         while True:
