@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "fuzz_rax_folder.h"
 #include "matdb/matdb.h"
 #include "matdb/md_ascii_writer.h"
 #include "matdb/md_diff.h"
@@ -29,29 +30,6 @@ constexpr std::size_t kLengthBytes = 4;
 // Grades visited per input; the walks are bounded anyway, this keeps a
 // single input quick.
 constexpr int kMaxGrades = 200;
-
-constexpr const char* kFiles[] = {"mtfp.rax", "mtgp.rax", "mtdp.rax"};
-
-std::string& FolderName() {
-    static std::string folder;
-    return folder;
-}
-
-// Removes the work folder when the fuzzer exits.
-void RemoveWorkFolder() {
-    md_close_all();
-    for (const char* name : kFiles) unlink(name);
-    if (chdir("/") == 0) rmdir(FolderName().c_str());
-}
-
-// A private folder, made the working directory, for the three files.
-void EnterWorkFolder() {
-    if (!FolderName().empty()) return;
-    char name[] = "/tmp/matdb-fuzz-XXXXXX";
-    if (!mkdtemp(name) || chdir(name) != 0) std::abort();
-    FolderName() = name;
-    std::atexit(RemoveWorkFolder);
-}
 
 void WriteFile(const char* name, const std::uint8_t* data, std::size_t size) {
     std::FILE* file = std::fopen(name, "wb");
@@ -91,7 +69,7 @@ void ReadWhole() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    EnterWorkFolder();
+    tarnvel::fuzzing::EnterRaxFolder("matdb-fuzz");
     vtOutSetMode(kVtPassLines);
     vtOutSetSink(vtOutDiscard);
     if (size < kLengthBytes) return 0;
@@ -101,9 +79,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t* supplier = data + kLengthBytes;
     const std::uint8_t* grade = supplier + supplier_size;
     const std::uint8_t* rest = grade + grade_size;
-    WriteFile(kFiles[0], supplier, supplier_size);
-    WriteFile(kFiles[1], grade, grade_size);
-    WriteFile(kFiles[2], rest, static_cast<std::size_t>(data + size - rest));
+    WriteFile(tarnvel::fuzzing::kRaxFiles[0], supplier, supplier_size);
+    WriteFile(tarnvel::fuzzing::kRaxFiles[1], grade, grade_size);
+    WriteFile(tarnvel::fuzzing::kRaxFiles[2], rest, static_cast<std::size_t>(data + size - rest));
     if (md_open(MD_LOCAL, MD_READ) != MD_OPEN_FAILED) ReadWhole();
     md_close_all();
     if (md_open(MD_LOCAL, MD_WRITE) != MD_OPEN_FAILED) RewriteEveryGrade();

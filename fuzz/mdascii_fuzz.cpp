@@ -11,33 +11,17 @@
 #include <memory>
 #include <string>
 
+#include "fuzz_rax_folder.h"
 #include "matdb/matdb.h"
 #include "matdb/md_ascii.h"
 #include "services/vtout.h"
 
 namespace {
 
-constexpr const char* kFiles[] = {"mtfp.rax", "mtgp.rax", "mtdp.rax"};
-
-std::string& FolderName() {
-    static std::string name;
-    return name;
-}
-
-// Removes the work folder when the fuzzer exits.
-void RemoveWorkFolder() {
-    md_close_all();
-    for (const char* name : kFiles) unlink(name);
-    if (chdir("/") == 0) rmdir(FolderName().c_str());
-}
-
+// The work folder of the run; the console output of the database layer is
+// discarded.
 void EnterWorkFolder() {
-    if (!FolderName().empty()) return;
-    char name[] = "/tmp/mdascii-fuzz-XXXXXX";
-    if (!mkdtemp(name) || chdir(name) != 0) std::abort();
-    FolderName() = name;
-    std::atexit(RemoveWorkFolder);
-    vtOutSetSink(vtOutDiscard);
+    if (tarnvel::fuzzing::EnterRaxFolder("mdascii-fuzz")) vtOutSetSink(vtOutDiscard);
 }
 
 void CheckStoredGrades() {
@@ -50,7 +34,7 @@ void CheckStoredGrades() {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     EnterWorkFolder();
-    for (const char* name : kFiles) std::remove(name);
+    for (const char* name : tarnvel::fuzzing::kRaxFiles) std::remove(name);
     if (md_open(MD_LOCAL, MD_CREATE) != MD_CREATED) std::abort();
     std::FILE* in = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
     if (in != nullptr) {
