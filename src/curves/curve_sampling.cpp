@@ -279,9 +279,10 @@ std::vector<double> ViscosityTemperatures(const ModelSet& models, const Sampling
     std::vector<double> temperatures;
     for (const ViscosityPoint& p : models.viscosity_points) temperatures.push_back(p.temperature);
     if (temperatures.empty()) temperatures = models.melt_temperatures;
-    if (temperatures.empty() && options.class_temperature &&
-        std::isfinite(*options.class_temperature)) {
-        const double t = *options.class_temperature;
+    const std::optional<double> class_temperature =
+        options.class_temperature ? options.class_temperature : models.class_temperature;
+    if (temperatures.empty() && class_temperature && std::isfinite(*class_temperature)) {
+        const double t = *class_temperature;
         temperatures = {t - kClassSpread, t, t + kClassSpread};
     }
     return Distinct(temperatures);

@@ -53,7 +53,7 @@ struct SamplingOptions {
     // The class temperature (°C) of the material's family: when the
     // material has neither viscosity points nor recommended melt
     // temperatures, the viscosity curves are drawn 20 °C below, at and
-    // above it.
+    // above it. Unset, a UDB set's own (from its viscosity index) serves.
     std::optional<double> class_temperature;
 };
 

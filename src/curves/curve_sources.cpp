@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -43,7 +45,10 @@ enum Code : int {
     kTaitCode = 1004,
     kMeltRangeCode = 1800,
     kMeltTemperatureCode = 11002,
+    kViscosityIndexCode = 1328,
 };
+// Above this a viscosity index's temperature (°C) is taken for damage.
+constexpr double kHighestClassTemperature = 1000.0;
 
 // Variables of standard points.
 constexpr int kTemperatureVariable = 1;
@@ -369,6 +374,18 @@ const UdmTcod* CodeOf(const UdmTset* tset, int code) {
     return nullptr;
 }
 
+// The temperature T of a viscosity index text "VI(T)ETA": the class
+// temperature (°C) the index was computed at; none when the text has
+// another form or T is not a plausible temperature.
+std::optional<double> IndexTemperature(const UdmTcod* index) {
+    const char* text = index != nullptr ? udm_tcod_text(index) : nullptr;
+    double t = 0.0;
+    int end = 0;
+    if (text == nullptr || std::sscanf(text, "VI(%lf)%n", &t, &end) != 1 || end == 0) return {};
+    if (!std::isfinite(t) || t <= 0.0 || t > kHighestClassTemperature) return {};
+    return t;
+}
+
 std::span<const double> CodeValues(const UdmTset* tset, int code) {
     const UdmTcod* c = CodeOf(tset, code);
     if (c == nullptr || c->values == nullptr || c->count <= 0) return {};
@@ -444,6 +461,7 @@ ModelSet ModelsOfSet(const UdmTset* tset) {
     for (double k : kelvin) {
         if (std::isfinite(k) && k > 0.0) set.melt_temperatures.push_back(k - kKelvinOffset);
     }
+    set.class_temperature = IndexTemperature(CodeOf(tset, kViscosityIndexCode));
     return set;
 }
 

@@ -48,6 +48,9 @@ struct ModelSet {
     // The recommended melt temperatures (°C) the material holds: minimum,
     // suggested, maximum, each where present.
     std::vector<double> melt_temperatures;
+    // The class temperature (°C) a UDB set names in its viscosity index
+    // text ("VI(T)..."), where it has one.
+    std::optional<double> class_temperature;
     // One line per model or point group left out, each starting with the
     // source: those of the viscosity models and points, and those of PVT.
     std::vector<std::string> viscosity_warnings;

@@ -80,8 +80,9 @@ CurveSet SetCurves(const UdmTset* tset, PlotKind kind, const SamplingOptions& op
     return SampleCurves(ModelsOfSet(tset), kind, options);
 }
 
-std::string GradeChartSvg(const MdGrade& grade, PlotKind kind, std::vector<std::string>* warnings) {
-    std::vector<CurveSet> sets = {GradeCurves(grade, kind)};
+std::string GradeChartSvg(const MdGrade& grade, PlotKind kind, std::vector<std::string>* warnings,
+                          const SamplingOptions& options) {
+    std::vector<CurveSet> sets = {GradeCurves(grade, kind, options)};
     warnings->insert(warnings->end(), sets[0].warnings.begin(), sets[0].warnings.end());
     const Chart chart = MakeChart(sets, kind);
     if (DrawnSeries(chart) == 0) return {};

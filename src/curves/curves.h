@@ -51,7 +51,8 @@ bool WriteCurveCsv(const std::vector<CurveSet>& sets, const std::string& path, s
 // The chart of one kind of a grade as SVG text for a page that embeds it:
 // empty when the grade has no such curves. The lines of what was left out
 // are added to warnings.
-std::string GradeChartSvg(const MdGrade& grade, PlotKind kind, std::vector<std::string>* warnings);
+std::string GradeChartSvg(const MdGrade& grade, PlotKind kind, std::vector<std::string>* warnings,
+                          const SamplingOptions& options = {});
 
 // The axis titles of a kind of plot, e.g. "Shear rate (1/s)".
 std::string XAxisTitle(PlotKind kind);

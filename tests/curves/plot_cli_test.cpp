@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <pugixml.hpp>
 #include <set>
@@ -191,6 +192,41 @@ TEST_F(PlotCli, BadRequestsAndUnwritableOutputs) {
         EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
         EXPECT_TRUE(fs::is_empty(dir_)) << c.args.back();
     }
+}
+
+// A grade with a viscosity model but neither points nor melt temperatures
+// is drawn around the class temperature of its family (PP: 230 °C in the
+// product's table), by matdb plot and in matdb site's pages; a family the
+// table lacks leaves nothing to draw, and says why.
+TEST_F(PlotCli, AGradeWithoutTemperaturesIsDrawnAroundItsClassTemperature) {
+    const auto grade = [](const std::string& code, const std::string& family) {
+        return "Supplier HARBOUR\nGrade " + code +
+               "\nManufacturer \"Harbour Plastics\"\nTrade_Name \"T\"\nMaterial_Family \"" +
+               family +
+               "\"\nCross-WLF_Viscosity_Coefficients 5.2e+12 263.15 0 27 51.6 25000 0.28\n";
+    };
+    std::ofstream(Path("grades.asc")) << grade("HP700", "PP") + grade("HP701", "NOCLASS");
+    const std::string db = Path("db");
+    ASSERT_EQ(RunTool("matdb", {"import", Path("grades.asc"), db}).exit_code, 0);
+
+    const ProcessResult known = RunTool("matdb", {"plot", db, "HARBOUR", "HP700", "--viscosity",
+                                                  "-o", Path("a.svg"), "--csv", Path("a.csv")});
+    ASSERT_EQ(known.exit_code, 0) << known.err;
+    std::set<std::string> temperatures;
+    for (const std::vector<std::string>& row : ParseCsv(ReadWholeFile(Path("a.csv"))))
+        if (row.size() > 2 && row[1] == "Cross-WLF") temperatures.insert(row[2]);
+    EXPECT_EQ(temperatures, (std::set<std::string>{"210", "230", "250"}));
+
+    const ProcessResult unknown =
+        RunTool("matdb", {"plot", db, "HARBOUR", "HP701", "--viscosity", "-o", Path("b.svg")});
+    EXPECT_EQ(unknown.exit_code, 1);
+    EXPECT_NE(unknown.err.find("HARBOUR HP701: viscosity models not drawn: no temperature"),
+              std::string::npos)
+        << unknown.err;
+
+    const ProcessResult site = RunTool("matdb", {"site", db, "-o", Path("site")});
+    ASSERT_EQ(site.exit_code, 0) << site.err;
+    EXPECT_NE(site.out.find("plots: 1\n"), std::string::npos) << site.out;
 }
 
 }  // namespace

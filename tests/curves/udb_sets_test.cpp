@@ -18,6 +18,7 @@ using namespace testing;
 struct CodeSpec {
     std::int32_t code;
     std::vector<double> values;
+    const char* text = "";
 };
 
 // A model of its own, current while the test runs.
@@ -32,7 +33,7 @@ class Sets : public ::testing::Test {
     static const UdmTset* Add(std::int32_t label, const std::vector<CodeSpec>& codes) {
         UdmTcod* list = nullptr;
         for (auto it = codes.rbegin(); it != codes.rend(); ++it) {
-            EXPECT_EQ(udm_tcod_new(it->code, "", static_cast<std::int32_t>(it->values.size()),
+            EXPECT_EQ(udm_tcod_new(it->code, it->text, static_cast<std::int32_t>(it->values.size()),
                                    it->values.data(), list, &list),
                       UDM_OK);
         }
@@ -43,6 +44,21 @@ class Sets : public ::testing::Test {
 
     UdmModel* model_ = nullptr;
 };
+
+// A set with Cross-WLF coefficients and a viscosity index text.
+std::vector<CodeSpec> Indexed(const char* index, std::vector<CodeSpec> more = {}) {
+    more.push_back({1313, {0.28, 25000, 5.20453e+12, 263.15, 0, 27, 51.6}});
+    more.push_back({1328, {}, index});
+    return more;
+}
+
+// The temperatures of a set's Cross-WLF curves, in order.
+std::vector<double> CrossTemperatures(const CurveSet& set) {
+    std::vector<double> temperatures;
+    for (const SampledCurve* curve : CurvesOf(set, "Cross-WLF"))
+        temperatures.push_back(curve->parameter.value_or(-1));
+    return temperatures;
+}
 
 const std::vector<double> kCross = {0.28, 25000, 5.20453e+12, 263.15, 0, 27, 51.6};
 const std::vector<double> kTait = {441,         1.5e-07,    0.00127383,  8.91678e-07, 1e+08,
@@ -118,6 +134,32 @@ TEST_F(Sets, ANullSetGivesNothing) {
     const CurveSet set = SetCurves(nullptr, PlotKind::kPvt);
     EXPECT_TRUE(set.curves.empty());
     EXPECT_TRUE(set.source.empty());
+}
+
+// A set without melt temperatures is drawn around the class temperature of
+// its viscosity index text; melt temperatures and a caller's class
+// temperature come first, and an index of another form gives none.
+TEST_F(Sets, AViscosityIndexGivesTheClassTemperatureOfASetWithoutMeltTemperatures) {
+    const UdmTset* indexed = Add(1, Indexed("VI(230)0145"));
+    EXPECT_EQ(ModelsOfSet(indexed).class_temperature, 230.0);
+    EXPECT_EQ(CrossTemperatures(SetCurves(indexed, PlotKind::kViscosity)),
+              (std::vector<double>{210, 230, 250}));
+    SamplingOptions options;
+    options.class_temperature = 280.0;
+    EXPECT_EQ(CrossTemperatures(SetCurves(indexed, PlotKind::kViscosity, options)),
+              (std::vector<double>{260, 280, 300}));
+    const UdmTset* melted = Add(2, Indexed("VI(230)0145", {{11002, {473.15}}}));
+    EXPECT_EQ(CrossTemperatures(SetCurves(melted, PlotKind::kViscosity)),
+              (std::vector<double>{200}));
+    std::int32_t label = 3;
+    for (const char* odd : {"", "VI()12", "VI(abc)12", "VI(-40)12", "VI(1e9)1", "230", "VI(nan)"}) {
+        const UdmTset* tset = Add(label++, Indexed(odd));
+        EXPECT_FALSE(ModelsOfSet(tset).class_temperature) << odd;
+        const CurveSet set = SetCurves(tset, PlotKind::kViscosity);
+        EXPECT_TRUE(set.curves.empty()) << odd;
+        ASSERT_EQ(set.warnings.size(), 1u) << odd;
+        EXPECT_NE(set.warnings[0].find("no temperature to draw them at"), std::string::npos);
+    }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "catalogue/catalogue_page.h"
+#include "curves/class_temperature.h"
 #include "curves/curves.h"
 #include "curves/plot_command.h"
 #include "matdb_tool.h"
@@ -45,12 +47,15 @@ int RunPlot(const Options& options, const OpenedDatabase& database) {
     std::string problem;
     const PlotRequest request = RequestOf(options, &problem);
     std::vector<CurveSet> sets;
+    const tarnvel::curves::ClassTemperatures classes(tarnvel::curves::ProductDataDirectory());
     for (std::size_t i = 1; i + 1 < options.words.size(); i += 2) {
         MdPosition at{};
         const std::unique_ptr<MdGrade> grade =
             ReadNamedGrade(database, options.words[i], options.words[i + 1], &at);
         if (!grade) return kExitFailed;
-        sets.push_back(tarnvel::curves::GradeCurves(*grade, request.kind));
+        tarnvel::curves::SamplingOptions sampling;
+        sampling.class_temperature = classes.Of(tarnvel::catalogue::GradeFamily(*grade));
+        sets.push_back(tarnvel::curves::GradeCurves(*grade, request.kind, sampling));
     }
     return tarnvel::curves::WritePlot(sets, request, "matdb");
 }

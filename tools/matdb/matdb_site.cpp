@@ -2,7 +2,9 @@
 #include <cstdio>
 #include <string>
 
+#include "catalogue/catalogue_page.h"
 #include "catalogue/catalogue_site.h"
+#include "curves/class_temperature.h"
 #include "curves/curves.h"
 #include "matdb/matdb.h"
 #include "matdb_tool.h"
@@ -14,13 +16,16 @@ int RunSite(const Options& options, const OpenedDatabase& database) {
     site.slot = database.slot;
     site.folder = options.output;
     site.database = database.folder;
-    site.plots = [](const MdGrade& grade, tarnvel::catalogue::PlotKind kind,
-                    std::vector<std::string>* warnings) {
+    const tarnvel::curves::ClassTemperatures classes(tarnvel::curves::ProductDataDirectory());
+    site.plots = [&classes](const MdGrade& grade, tarnvel::catalogue::PlotKind kind,
+                            std::vector<std::string>* warnings) {
+        tarnvel::curves::SamplingOptions sampling;
+        sampling.class_temperature = classes.Of(tarnvel::catalogue::GradeFamily(grade));
         return tarnvel::curves::GradeChartSvg(grade,
                                               kind == tarnvel::catalogue::PlotKind::kPvt
                                                   ? tarnvel::curves::PlotKind::kPvt
                                                   : tarnvel::curves::PlotKind::kViscosity,
-                                              warnings);
+                                              warnings, sampling);
     };
     const tarnvel::catalogue::SiteReport report = tarnvel::catalogue::WriteSite(site);
     if (!report.written) {
