@@ -4,6 +4,7 @@
 // curves use, or any other), a format byte, a variable count and numbers,
 // and a number byte pattern that reaches zeros, negatives, huge values,
 // unset (-16384), NaN and infinities; a text item takes bytes as they come.
+// A first byte may give a class temperature, also any number.
 // Whatever the grade, nothing crashes, every sampled point is finite (and
 // positive where the axis is logarithmic), the table holds no NaN, and the
 // page is one HTML document.
@@ -95,11 +96,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     grade.supplier = "FUZZ";
     grade.code = "G1";
     grade.description = "FUZZED GRADE";
+    // The class temperature a caller may give, any number at all.
+    tarnvel::curves::SamplingOptions options;
+    if (in.byte() % 2 == 1) options.class_temperature = Number(in);
     while (in.more() && grade.items.size() < 24) grade.items.push_back(Item(in));
 
     std::vector<tarnvel::catalogue::PagePlot> plots;
     for (const PlotKind kind : {PlotKind::kViscosity, PlotKind::kPvt}) {
-        const std::vector<CurveSet> sets = {tarnvel::curves::GradeCurves(grade, kind)};
+        const std::vector<CurveSet> sets = {tarnvel::curves::GradeCurves(grade, kind, options)};
         CheckCurves(sets[0], kind);
         const tarnvel::curves::Chart chart = tarnvel::curves::MakeChart(sets, kind);
         Require(tarnvel::curves::UnplottablePoints(chart) == 0);

@@ -16,7 +16,7 @@ std::optional<double> ClassTemperatures::Of(std::string_view family) const {
     if (family.empty()) return {};
     const std::string text(table_.Find(family));
     const double t = std::atof(text.c_str());
-    if (!std::isfinite(t) || t <= 0.0) return {};
+    if (!std::isfinite(t) || t <= 0.0 || t > kHighestClassTemperature) return {};
     return t;
 }
 

@@ -12,6 +12,9 @@
 
 namespace tarnvel::curves {
 
+// Above this a class temperature (°C) is taken for damage.
+inline constexpr double kHighestClassTemperature = 1000.0;
+
 class ClassTemperatures {
   public:
     // Reads the table from the product data directory; a directory without
@@ -19,8 +22,9 @@ class ClassTemperatures {
     explicit ClassTemperatures(const std::string& data_directory);
 
     // The class temperature of the family: none for a family the table
-    // does not hold, and none for a value that is not a positive number
-    // (the table's reader gives 0 for an absent one).
+    // does not hold, and none for a value that is not a positive number up
+    // to kHighestClassTemperature (the table's reader gives 0 for an
+    // absent one).
     std::optional<double> Of(std::string_view family) const;
 
   private:

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "curves/class_temperature.h"
 #include "matdb/matdb.h"
 #include "matdb/md_catalogue.h"
 #include "matdb/md_fit_errors.h"
@@ -47,8 +48,6 @@ enum Code : int {
     kMeltTemperatureCode = 11002,
     kViscosityIndexCode = 1328,
 };
-// Above this a viscosity index's temperature (°C) is taken for damage.
-constexpr double kHighestClassTemperature = 1000.0;
 
 // Variables of standard points.
 constexpr int kTemperatureVariable = 1;
