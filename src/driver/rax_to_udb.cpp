@@ -269,10 +269,15 @@ void MRaxToUdb::ReportUnreadGrades(const char* list_path) {
             ReportSkipped(supplier, grade, "the last line of the list has no line end");
         return;
     }
-    std::fprintf(
-        stderr, "tarnvel: %s: line %d %s; the list ends there\n", list_path, list_line_,
-        list_end_ == ListEnd::kNoGrade ? "names no grade" : "is longer than 1023 characters");
-    const std::string why = "the list ends before it, at line " + std::to_string(list_line_);
+    const std::string what = list_end_ == ListEnd::kNoGrade
+                                 ? std::string("names no grade")
+                                 : std::string("is longer than ")
+                                       .append(std::to_string(kGradeLineLimit))
+                                       .append(" characters");
+    std::fprintf(stderr, "tarnvel: %s: line %d %s; the list ends there\n", list_path, list_line_,
+                 what.c_str());
+    const std::string why =
+        std::string("the list ends before it, at line ").append(std::to_string(list_line_));
     list_.clear();
     if (list_end_ == ListEnd::kTooLong)
         list_.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
