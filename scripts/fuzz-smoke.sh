@@ -10,6 +10,21 @@ build=$(cd "${1:-build-fuzz}" && pwd)
 seconds=${2:-30}
 root=$(cd "$(dirname "$0")/.." && pwd)
 
+# The inspection target reads two UDM files from one input: two bytes
+# (little-endian) give the length of the first, the rest is the second.
+# Pairs of the reader's seeds join its own: a damaged text beside a gzip
+# file, a packed file beside a text, a mesh model as text beside packed.
+add_file_pairs() {
+  local out=$1 seeds="$root/fuzz/corpus/udmreader" first second size
+  for pair in recovery.udm:gzip.udm.gz packed.udb:text.udm every-family.udm:every-family.udb; do
+    first=$seeds/${pair%%:*}; second=$seeds/${pair##*:}
+    size=$(stat -c %s "$first")
+    { printf "\\x$(printf %02x $((size & 255)))\\x$(printf %02x $((size >> 8)))"
+      cat "$first" "$second"; } >"$out/pair-${pair%%:*}-${pair##*:}"
+  done
+}
+export -f add_file_pairs
+
 run_target() {
   local target=$1 name work budget
   name=$(basename "$target" _fuzz)
@@ -20,6 +35,7 @@ run_target() {
   if [ -d "$root/fuzz/corpus/$name" ]; then
     cp -r "$root/fuzz/corpus/$name/." "$work/corpus/"
   fi
+  [ "$name" = udminspect ] && add_file_pairs "$work/corpus"
   if "$target" -max_total_time="$budget" -rss_limit_mb=2048 -timeout=10 \
       -artifact_prefix="$work/artifacts/" "$work/corpus" >"$work/log" 2>&1; then
     echo "fuzz $name (${budget}s): $(grep -E '^Done|DONE' "$work/log" | tail -1)"
