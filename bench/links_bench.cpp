@@ -22,15 +22,11 @@
 // folder holding another build's tarnvel and matdb, the same runs are made with them in the same
 // run.
 #include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -38,11 +34,10 @@
 #include <string>
 #include <vector>
 
+#include "child_run.h"
 #include "matdb/matdb.h"
 #include "matdb_bench_grades.h"
 #include "services/vtout.h"
-
-extern char** environ;
 
 namespace {
 
@@ -203,58 +198,12 @@ void MakeInputs(const fs::path& root) {
     WriteSparseLoop(root / "sparse");
 }
 
-struct RunResult {
-    bool ended = false;
-    int status = -1;
-    double wall = 0;
-    double cpu = 0;
-};
-
 // Runs the program in folder, its output to /dev/null, killed after the
 // limit.
-RunResult Run(const std::string& program, const std::vector<std::string>& args,
-              const fs::path& folder, const fs::path& temporary) {
-    std::vector<std::string> words{program};
-    words.insert(words.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (!std::string_view(*entry).starts_with("tmp=")) environment.emplace_back(*entry);
-    }
-    environment.push_back("tmp=" + temporary.string());
-    std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    RunResult result;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    const int spawned =
-        posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return result;
-    int status = 0;
-    rusage usage{};
-    while (wait4(child, &status, WNOHANG, &usage) == 0) {
-        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(kLimitSeconds)) {
-            kill(child, SIGKILL);
-            wait4(child, &status, 0, &usage);
-            break;
-        }
-        usleep(2000);
-    }
-    result.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    result.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    result.ended = WIFEXITED(status);
-    result.status = result.ended ? WEXITSTATUS(status) : -1;
-    return result;
+tarnvel::bench::ChildRun Run(const std::string& program, const std::vector<std::string>& args,
+                             const fs::path& folder, const fs::path& temporary) {
+    return tarnvel::bench::RunChild(program, args,
+                                    {folder.string(), temporary.string(), kLimitSeconds});
 }
 
 struct Case {
@@ -306,13 +255,15 @@ void Measure(const std::string& label, const std::vector<Case>& cases, const fs:
     for (const Case& c : cases) {
         // Larger runs are repeated less: the machine has two shared cores.
         const int repeats = c.grades >= 50000 ? 1 : 3;
-        std::vector<RunResult> runs;
+        std::vector<tarnvel::bench::ChildRun> runs;
         // A run killed at the limit is not repeated.
         for (int r = 0; r < repeats && (runs.empty() || runs.back().ended); ++r)
             runs.push_back(Run(c.program, c.args, c.folder, root));
         std::sort(runs.begin(), runs.end(),
-                  [](const RunResult& a, const RunResult& b) { return a.wall < b.wall; });
-        const RunResult& median = runs[runs.size() / 2];
+                  [](const tarnvel::bench::ChildRun& a, const tarnvel::bench::ChildRun& b) {
+                      return a.wall < b.wall;
+                  });
+        const tarnvel::bench::ChildRun& median = runs[runs.size() / 2];
         std::printf("%-9s %-32s %7d %10.3f %10.3f %12.2f  %s\n", label.c_str(), c.name.c_str(),
                     c.grades, median.wall, median.cpu, median.cpu / c.grades * 1e6,
                     median.ended ? ("exit " + std::to_string(median.status)).c_str()

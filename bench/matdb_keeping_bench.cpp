@@ -14,14 +14,8 @@
 // Items processed are grades, so the grades/s of the two sizes side by side
 // show whether the cost per grade stays flat.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -29,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "child_run.h"
 #include "matdb/matdb.h"
 #include "matdb/md_ascii_writer.h"
 #include "matdb/md_diff.h"
@@ -175,37 +170,8 @@ void BM_ExportCommand(benchmark::State& state) {
 }
 
 // One run of the matdb program with args, its output thrown away.
-struct ChildRun {
-    int status = -1;
-    double wall = 0;
-    double cpu = 0;
-};
-
-ChildRun RunMatdb(std::vector<std::string> args) {
-    const std::string program = std::string(TARNVEL_BENCH_BIN_DIR) + "/matdb";
-    args.insert(args.begin(), program);
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    ChildRun run;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    const int spawned =
-        posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return run;
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    run.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+tarnvel::bench::ChildRun RunMatdb(const std::vector<std::string>& args) {
+    return tarnvel::bench::RunChild(std::string(TARNVEL_BENCH_BIN_DIR) + "/matdb", args);
 }
 
 // Times the program on the database of state.range(0) grades with the
@@ -218,7 +184,7 @@ void TimeProcess(benchmark::State& state, const std::string& command,
     args.insert(args.end(), rest.begin(), rest.end());
     double cpu = 0;
     for (auto _ : state) {
-        const ChildRun run = RunMatdb(args);
+        const tarnvel::bench::ChildRun run = RunMatdb(args);
         if (run.status != 0) {
             state.SkipWithError(("matdb " + command + " failed").c_str());
             return;

@@ -14,14 +14,11 @@
 // both sizes and its growth from 1,000 to 10,000 grades, and the cost per
 // grade of -rax and -asc against -vxmat.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -29,13 +26,12 @@
 #include <string>
 #include <vector>
 
+#include "child_run.h"
 #include "legacy_property_file.h"
 #include "matdb/matdb.h"
 #include "matdb/md_ascii.h"
 #include "services/vtout.h"
 #include "udm/udm.h"
-
-extern char** environ;
 
 namespace {
 
@@ -168,50 +164,13 @@ const BenchFolder& Folder() {
     return folder;
 }
 
-struct RunResult {
-    bool ok = false;
-    double wall_seconds = 0;
-    double cpu_seconds = 0;
-    double peak_mib = 0;
-};
-
 // Runs the program with the arguments, its output to /dev/null and its
 // temporary files in the bench folder.
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
-    std::vector<char*> argv{const_cast<char*>(program.c_str())};
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    std::vector<std::string> environment;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::string_view(*entry).starts_with("tmp=")) continue;
-        environment.emplace_back(*entry);
-    }
-    environment.push_back("tmp=" + Folder().Temporary());
-    std::vector<char*> envp;
-    for (std::string& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    RunResult result;
-    const auto start = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    const int spawned =
-        posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) return result;
-    int status = 0;
-    rusage usage{};
-    if (wait4(child, &status, 0, &usage) != child) return result;
-    result.wall_seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-    result.cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    result.peak_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return result;
+tarnvel::bench::ChildRun RunProgram(const std::string& program,
+                                    const std::vector<std::string>& args) {
+    tarnvel::bench::ChildSetting setting;
+    setting.temporary = Folder().Temporary();
+    return tarnvel::bench::RunChild(program, args, setting);
 }
 
 // The median CPU time per grade of every measured run, by benchmark name.
@@ -243,13 +202,13 @@ void Convert(benchmark::State& state, const std::string& name, const std::string
     double cpu = 0;
     double peak = 0;
     for (auto _ : state) {
-        const RunResult run = RunProgram(program, args);
-        if (!run.ok) {
+        const tarnvel::bench::ChildRun run = RunProgram(program, args);
+        if (!run.ended || run.status != 0) {
             state.SkipWithError("the conversion failed");
             return;
         }
-        state.SetIterationTime(run.wall_seconds);
-        cpu += run.cpu_seconds;
+        state.SetIterationTime(run.wall);
+        cpu += run.cpu;
         peak = std::max(peak, run.peak_mib);
     }
     const double iterations = static_cast<double>(state.iterations());
