@@ -120,20 +120,14 @@ void BM_Site(benchmark::State& state, Drawing drawing) {
     state.SetItemsProcessed(state.iterations() * count);
 }
 
-BENCHMARK_CAPTURE(BM_Site, no_plots, Drawing::kNone)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(10000)
-    ->ArgName("grades")
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Site, with_svg, Drawing::kUsual)
-    ->Arg(100)
-    ->Arg(1000)
-    ->Arg(10000)
-    ->ArgName("grades")
-    ->Iterations(3)
-    ->Unit(benchmark::kMillisecond);
+// 100, 1,000 and 10,000 grades, three runs each.
+void ThreeSizes(benchmark::internal::Benchmark* bench) {
+    bench->Arg(100)->Arg(1000)->Arg(10000)->ArgName("grades")->Iterations(3);
+    bench->Unit(benchmark::kMillisecond);
+}
+
+BENCHMARK_CAPTURE(BM_Site, no_plots, Drawing::kNone)->Apply(ThreeSizes);
+BENCHMARK_CAPTURE(BM_Site, with_svg, Drawing::kUsual)->Apply(ThreeSizes);
 BENCHMARK_CAPTURE(BM_Site, real_charts, Drawing::kReal)
     ->Arg(100)
     ->Arg(1000)
