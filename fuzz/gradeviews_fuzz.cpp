@@ -18,12 +18,14 @@
 
 #include "catalogue/catalogue_page.h"
 #include "curves/curves.h"
+#include "fuzz_curves.h"
 #include "fuzz_input.h"
 #include "matdb/matdb.h"
 #include "services/vtout.h"
 
 namespace {
 
+using tarnvel::fuzzing::CheckCurves;
 using tarnvel::fuzzing::Input;
 using tarnvel::fuzzing::Require;
 
@@ -71,15 +73,6 @@ MdProperty Item(Input& in) {
     for (std::size_t i = 0; i < count && in.more(); ++i)
         item.values.push_back(MdWord::Real(Number(in)));
     return item;
-}
-
-void CheckCurves(const CurveSet& set, PlotKind kind) {
-    for (const auto& curve : set.curves) {
-        for (const auto& [x, y] : curve.points) {
-            Require(std::isfinite(x) && std::isfinite(y));
-            if (kind == PlotKind::kViscosity) Require(x > 0 && y > 0);
-        }
-    }
 }
 
 }  // namespace

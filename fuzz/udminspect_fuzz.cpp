@@ -3,8 +3,9 @@
 // first file, the rest after it is the second. Every
 // file that reads (leniently) must give show, list and diff JSON that a
 // JSON parser accepts, with as many sets as the model holds; a model
-// compared with itself must have no differences. Nothing may crash, hang
-// or leak.
+// compared with itself must have no differences, and the curves of every
+// set (as udmconv plot samples them) must be finite. Nothing may crash,
+// hang or leak.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "fuzz_curves.h"
 #include "inspect/model_diff.h"
 #include "inspect/model_file.h"
 #include "inspect/model_show.h"
@@ -65,6 +67,12 @@ void CheckShown(const ModelFile& file) {
     }
     Parsed(Captured([&](Output& out) { WriteListJson(out, file.encoding()); }));
     Captured([&](Output& out) { WriteShowText(out, "fuzz", file.encoding(), {}); });
+    // What udmconv plot draws of each set.
+    ForEachSet([](const SetRef& set) {
+        for (const auto kind :
+             {tarnvel::curves::PlotKind::kViscosity, tarnvel::curves::PlotKind::kPvt})
+            tarnvel::fuzzing::CheckCurves(tarnvel::curves::SetCurves(set.tset, kind), kind);
+    });
 }
 
 }  // namespace
